@@ -1,0 +1,21 @@
+#pragma once
+
+#include <array>
+#include <string>
+
+#include "ContactColumns.h"
+
+// The statements that write and search contacts. Values always enter as safe literals
+// (SqlLiteral.h); the identifier, which only ever comes from the database itself, is checked to
+// be a plain integer before it is placed unquoted.
+using ContactValues = std::array<std::string, kDataColumns>; // in SaveOrderColumns() order
+
+std::string BuildUpdateStatement(const ContactValues& values, const std::string& id);
+std::string BuildInsertStatement(const ContactValues& values);
+std::string BuildDeleteStatement(const std::string& id);
+std::string BuildSelectByIdStatement(const std::string& id);
+
+// Search kinds of the contact list: 0 all, 1 company, 2 last name, 3 first name.
+std::string BuildSearchStatement(int kind, const std::string& searchText);
+// Upper-cases "a" to "z" only, as the search does; every other byte stays.
+std::string UpperAsciiOnly(const std::string& text);

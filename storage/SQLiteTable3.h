@@ -1,0 +1,106 @@
+#pragma once
+
+// A thin, exact wrapper over the SQLite C interface: one connection, one fully copied query
+// result with a forward cursor, and one exception type. Text is 8-bit and crosses the engine
+// boundary byte for byte.
+
+#include <cstdint>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+class ESQLiteException : public std::runtime_error {
+public:
+    explicit ESQLiteException(const std::string& message) : std::runtime_error(message) {}
+};
+
+// The engine's storage-class codes; a column without declared type takes the code of its
+// first row's value unchanged.
+enum class ColumnKind : int { Integer = 1, Real = 2, Text = 3, Blob = 4, Null = 5 };
+
+class TSQLiteTable;
+
+class TSQLiteDatabase {
+public:
+    explicit TSQLiteDatabase(const std::string& fileName);
+    virtual ~TSQLiteDatabase();
+    TSQLiteDatabase(const TSQLiteDatabase&) = delete;
+    TSQLiteDatabase& operator=(const TSQLiteDatabase&) = delete;
+
+    // Runs the first statement of the text to completion; a statement that yields rows fails.
+    void RunStatement(const std::string& statement);
+    // Runs a query and copies its whole result into memory.
+    std::unique_ptr<TSQLiteTable> OpenResult(const std::string& statement);
+
+    sqlite3* Handle() const { return handle_; }
+
+private:
+    [[noreturn]] void FailWith(const std::string& message, const std::string& statement) const;
+    // Compiles the first statement of the text; never returns null.
+    sqlite3_stmt* Prepare(const std::string& statement) const;
+    sqlite3* handle_ = nullptr;
+    friend class TSQLiteTable;
+};
+
+class TSQLiteTable {
+public:
+    virtual ~TSQLiteTable();
+    TSQLiteTable(const TSQLiteTable&) = delete;
+    TSQLiteTable& operator=(const TSQLiteTable&) = delete;
+
+    bool AtEnd() const;
+    bool Advance();
+    std::size_t ColumnOf(const std::string& name) const;
+
+    std::string TextAt(std::size_t column) const;
+    std::string TextOrEmptyAt(std::size_t column) const;
+    std::int64_t IntegerAt(std::size_t column) const;
+    double RealAt(std::size_t column) const;
+    // The cell's byte stream, or null for an empty cell.
+    const std::string* StreamAt(std::size_t column) const;
+    std::string StreamTextAt(std::size_t column) const;
+
+    std::uint32_t RowCount() const { return rowCount_; }
+    std::uint32_t ColumnCount() const { return columnCount_; }
+    std::uint32_t Cursor() const { return cursor_; }
+    const std::vector<std::string>& ColumnNames() const { return columnNames_; }
+    const std::vector<ColumnKind>& ColumnKinds() const { return columnKinds_; }
+
+private:
+    friend class TSQLiteDatabase;
+    TSQLiteTable(TSQLiteDatabase& db, const std::string& statement);
+
+    // One value of the result in eight bytes. Texts live in one shared buffer and blobs in a
+    // list of their own, so a large result costs no heap block per cell; whether a cell is
+    // empty is kept apart in cellEmpty_.
+    union Cell {
+        std::int64_t integer;
+        double real;
+        struct {
+            std::uint32_t offset; // into text_ for a text, into blobs_ for a blob
+            std::uint32_t length;
+        } bytes;
+    };
+
+    void DescribeColumns(sqlite3_stmt* stmt);
+    // False when the engine could not hand over a value (out of memory).
+    bool CopyRow(sqlite3_stmt* stmt);
+    void AppendCell(Cell cell, bool empty);
+    // Index of the current row's cell for the column; raises at the end or out of range.
+    std::size_t CellIndex(std::size_t column) const;
+
+    std::vector<Cell> values_;
+    std::uint32_t rowCount_ = 0;
+    std::uint32_t columnCount_ = 0;
+    std::vector<std::string> columnNames_;
+    std::vector<ColumnKind> columnKinds_;
+    std::uint32_t cursor_ = 0;
+
+    std::vector<bool> cellEmpty_;
+    std::string text_;
+    std::vector<std::string> blobs_;
+};

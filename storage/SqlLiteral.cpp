@@ -1,0 +1,14 @@
+#include "SqlLiteral.h"
+
+std::string SqlText(const std::string& value) {
+    std::string out;
+    out.reserve(value.size() + 2);
+    out += '\'';
+    for (char c : value) {
+        out += c;
+        if (c == '\'')
+            out += '\'';
+    }
+    out += '\'';
+    return out;
+}

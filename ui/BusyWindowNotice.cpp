@@ -1,0 +1,9 @@
+#include "BusyWindowNotice.h"
+
+#include "frmSaving.h"
+
+void TBusyWindowNotice::Begin(const std::string& caption) {
+    ShowBusy(QString::fromLocal8Bit(caption.c_str()));
+}
+
+void TBusyWindowNotice::End() { CloseBusy(); }

@@ -1,0 +1,88 @@
+#include "CustomerListModel.h"
+
+#include "SQLiteTable3.h"
+
+#include <QString>
+
+TCustomerListModel::TCustomerListModel(QObject* parent) : QAbstractTableModel(parent) {}
+
+int TCustomerListModel::rowCount(const QModelIndex& parent) const {
+    if (parent.isValid() || offsets_.empty())
+        return 0;
+    return static_cast<int>(offsets_.size() / (ColumnCount + 1));
+}
+
+int TCustomerListModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : ColumnCount;
+}
+
+std::string TCustomerListModel::CellText(int row, int column) const {
+    const std::size_t at = static_cast<std::size_t>(row) * (ColumnCount + 1) + column;
+    return text_.substr(offsets_[at], offsets_[at + 1] - offsets_[at]);
+}
+
+QVariant TCustomerListModel::data(const QModelIndex& index, int role) const {
+    if (role != Qt::DisplayRole || !index.isValid() || index.row() >= rowCount())
+        return QVariant();
+    const std::size_t at = static_cast<std::size_t>(index.row()) * (ColumnCount + 1) +
+                           index.column();
+    return QString::fromLocal8Bit(text_.data() + offsets_[at],
+                                  static_cast<qsizetype>(offsets_[at + 1] - offsets_[at]));
+}
+
+QVariant TCustomerListModel::headerData(int section, Qt::Orientation orientation,
+                                        int role) const {
+    static const char* const headers[ColumnCount] = {
+        "Cust ID", "Contact Company", "Contact Name", "Address", "City, State, Zip Code",
+        "Phone Number", "Fax Number"};
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 ||
+        section >= ColumnCount)
+        return QVariant();
+    return QString::fromLatin1(headers[section]);
+}
+
+Qt::ItemFlags TCustomerListModel::flags(const QModelIndex& index) const {
+    if (!index.isValid())
+        return Qt::NoItemFlags;
+    return Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemNeverHasChildren;
+}
+
+void TCustomerListModel::Fill(TSQLiteTable& result) {
+    // Read everything first: a failure while reading leaves the list as it was.
+    std::string text;
+    std::vector<std::uint32_t> offsets;
+    if (!result.AtEnd()) {
+        const std::size_t id = result.ColumnOf("dbCustomer_ID");
+        const std::size_t company = result.ColumnOf("dbCustCompany");
+        const std::size_t last = result.ColumnOf("dbCustLastName");
+        const std::size_t first = result.ColumnOf("dbCustFirstName");
+        const std::size_t address = result.ColumnOf("dbCustAddress");
+        const std::size_t ctyStZp = result.ColumnOf("dbCustCtyStZp");
+        const std::size_t phone = result.ColumnOf("dbCustPhone");
+        const std::size_t fax = result.ColumnOf("dbCustFax");
+        offsets.reserve(static_cast<std::size_t>(result.RowCount()) * (ColumnCount + 1));
+        text.reserve(static_cast<std::size_t>(result.RowCount()) * 96);
+        auto cell = [&](std::size_t column) {
+            offsets.push_back(static_cast<std::uint32_t>(text.size()));
+            text += result.TextOrEmptyAt(column);
+        };
+        while (!result.AtEnd()) {
+            cell(id);
+            cell(company);
+            offsets.push_back(static_cast<std::uint32_t>(text.size()));
+            text += result.TextOrEmptyAt(last);
+            text += ", ";
+            text += result.TextOrEmptyAt(first);
+            cell(address);
+            cell(ctyStZp);
+            cell(phone);
+            cell(fax);
+            offsets.push_back(static_cast<std::uint32_t>(text.size()));
+            result.Advance();
+        }
+    }
+    beginResetModel();
+    text_.swap(text);
+    offsets_.swap(offsets);
+    endResetModel();
+}

@@ -1,0 +1,111 @@
+#include "frmSaving.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QKeyEvent>
+#include <QProgressBar>
+#include <QScreen>
+#include <QTimer>
+
+TSavingForm* SavingForm = nullptr;
+
+namespace {
+int counter = 0;
+}
+
+int TSavingForm::Counter() { return counter; }
+
+TSavingForm::TSavingForm(QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                          Qt::WindowStaysOnTopHint) {
+    setObjectName("SavingForm");
+    setWindowTitle("SavingForm");
+    setAttribute(Qt::WA_DeleteOnClose);
+    setFixedSize(296, 56);
+    QFont f("Tahoma");
+    f.setPointSize(8);
+    setFont(f);
+    setModal(false);
+
+    prgbarSaving_ = new QProgressBar(this);
+    prgbarSaving_->setObjectName("prgbarSaving");
+    prgbarSaving_->setGeometry(8, 19, 280, 17);
+    prgbarSaving_->setRange(0, 100);
+    prgbarSaving_->setValue(0);
+    prgbarSaving_->setTextVisible(false);
+
+    tmrFrmSaving_ = new QTimer(this);
+    tmrFrmSaving_->setObjectName("tmrFrmSaving");
+    tmrFrmSaving_->setInterval(10);
+    connect(tmrFrmSaving_, &QTimer::timeout, this, &TSavingForm::tmrFrmSavingTimer);
+    tmrFrmSaving_->start();
+
+    if (QScreen* screen = QGuiApplication::primaryScreen()) {
+        QRect area = screen->availableGeometry();
+        move(area.center() - QPoint(width() / 2, height() / 2));
+    }
+}
+
+TSavingForm::~TSavingForm() {
+    if (SavingForm == this)
+        SavingForm = nullptr;
+}
+
+void TSavingForm::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    FormShow();
+}
+
+void TSavingForm::FormShow() { counter = 0; }
+
+void TSavingForm::tmrFrmSavingTimer() {
+    counter += 2;
+    if (counter >= 100) {
+        counter = 100;
+        tmrFrmSaving_->stop();
+        close();
+    }
+    prgbarSaving_->setValue(counter);
+}
+
+bool TSavingForm::FormCloseQuery() { return counter >= 50; }
+
+void TSavingForm::FormClose() {
+    // Destruction follows when the event loop next runs (WA_DeleteOnClose); the pointer is
+    // emptied now so that the next ShowBusy makes a fresh window.
+    if (SavingForm == this)
+        SavingForm = nullptr;
+}
+
+void TSavingForm::closeEvent(QCloseEvent* event) {
+    if (!FormCloseQuery()) {
+        event->ignore();
+        return;
+    }
+    event->accept();
+    FormClose();
+}
+
+void TSavingForm::keyPressEvent(QKeyEvent* event) {
+    // A dialog closes on Escape; this one has no way to be closed by the user.
+    if (event->key() == Qt::Key_Escape) {
+        event->ignore();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+void ShowBusy(const QString& caption) {
+    if (SavingForm)
+        return;
+    SavingForm = new TSavingForm(nullptr);
+    SavingForm->setWindowTitle(caption);
+    SavingForm->show();
+    SavingForm->repaint();
+    QApplication::flush();
+}
+
+void CloseBusy() {
+    if (SavingForm)
+        SavingForm->close();
+}
