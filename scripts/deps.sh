@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# Installs what building, running and testing need, on Debian 12, as root. Does nothing when
+# everything is already there.
+set -euo pipefail
+packages=(
+  build-essential cmake pkg-config
+  qt6-base-dev qt6-base-dev-tools libgl-dev
+  libsqlite3-dev sqlite3
+  xvfb xauth x11-apps x11-utils imagemagick
+  fonts-liberation fp-utils
+  cups cups-client cups-bsd poppler-utils file
+  libbenchmark-dev
+)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  if [ "$(id -u)" -ne 0 ]; then
+    echo "Missing packages: ${missing[*]} (run as root to install them)" >&2
+    exit 1
+  fi
+  echo "Installing: ${missing[*]}"
+  apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
