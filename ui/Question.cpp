@@ -1,5 +1,6 @@
 #include "Question.h"
 
+#include <QAbstractButton>
 #include <QCloseEvent>
 #include <QKeyEvent>
 
