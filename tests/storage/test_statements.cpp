@@ -1,0 +1,164 @@
+// The statements that write and search contacts, run against a real database file.
+#include "ContactColumns.h"
+#include "ContactStatements.h"
+#include "ContactStore.h"
+#include "SQLiteTable3.h"
+#include "SqlLiteral.h"
+#include "TestHome.h"
+#include "unitBuildData.h"
+#include "unitFilePath.h"
+
+#include <QFileInfo>
+#include <QtTest>
+
+namespace {
+ContactValues Values(const std::string& fill) {
+    ContactValues v;
+    for (int i = 0; i < kDataColumns; ++i)
+        v[i] = fill + std::to_string(i);
+    return v;
+}
+
+ContactValues ReadBack(TSQLiteDatabase& db, const std::string& where) {
+    auto t = db.OpenResult("SELECT * FROM Customers WHERE " + where);
+    if (t->AtEnd())
+        throw std::runtime_error("no row " + where);
+    ContactValues v;
+    for (int i = 0; i < kDataColumns; ++i)
+        v[i] = t->TextOrEmptyAt(t->ColumnOf(SaveOrderColumns()[i]));
+    return v;
+}
+
+QStringList Ids(TSQLiteDatabase& db, const std::string& statement) {
+    QStringList ids;
+    auto t = db.OpenResult(statement);
+    while (!t->AtEnd()) {
+        ids << QString::fromStdString(t->TextOrEmptyAt(t->ColumnOf("dbCustomer_ID")));
+        t->Advance();
+    }
+    return ids;
+}
+} // namespace
+
+class StatementsTest : public QObject {
+    Q_OBJECT
+    std::unique_ptr<TestHome> home;
+    static qint64 LastId(TSQLiteDatabase& db) {
+        auto t = db.OpenResult("SELECT last_insert_rowid()");
+        return t->IntegerAt(0);
+    }
+
+private slots:
+    void init() {
+        home = std::make_unique<TestHome>();
+        PrepareDataFiles();
+    }
+    void cleanup() { home.reset(); }
+
+    void literalDoublesSingleQuotes() {
+        QCOMPARE(SqlText("it's"), std::string("'it''s'"));
+        QCOMPARE(SqlText(""), std::string("''"));
+        QCOMPARE(SqlText("\"x\""), std::string("'\"x\"'"));
+    }
+
+    void statementShapes() {
+        const std::string update = BuildUpdateStatement(Values("v"), "12");
+        QVERIFY(update.rfind("UPDATE Customers SET dbCustFirstName = 'v0',dbCustLastName = 'v1',", 0) == 0);
+        QVERIFY(update.find(",dbExtraEmail3 ='v29',") != std::string::npos);
+        QVERIFY(update.find(",dbExtraNotes1 = 'v16',") != std::string::npos);
+        QVERIFY(update.size() > 30 && update.substr(update.size() - 30) == "'v44' WHERE dbCustomer_ID = 12;");
+        const std::string insert = BuildInsertStatement(Values("v"));
+        QVERIFY(insert.rfind("INSERT INTO Customers(dbCustFirstName,dbCustLastName,dbCustCompany,", 0) == 0);
+        QVERIFY(insert.find("dbExtraNotes5)VALUES('v0','v1',") != std::string::npos);
+        QVERIFY(insert.substr(insert.size() - 8) == "'v44');");
+        QCOMPARE(BuildDeleteStatement("7"), std::string("DELETE FROM Customers WHERE dbCustomer_ID = 7;"));
+        QCOMPARE(BuildSelectByIdStatement("7"), std::string("SELECT * FROM Customers WHERE dbCustomer_ID = 7"));
+        QCOMPARE(BuildSearchStatement(0, "ignored"), std::string("SELECT * FROM Customers"));
+        QCOMPARE(BuildSearchStatement(2, "ab"),
+                 std::string("SELECT * FROM Customers WHERE UPPER(dbCustLastName) LIKE 'AB%'"));
+        QCOMPARE(UpperAsciiOnly("azAZ09\xc3\xa9_%"), std::string("AZAZ09\xc3\xa9_%"));
+    }
+
+    // The identifier goes into statements unquoted, so nothing but an integer may pass.
+    void identifierMustBeAnInteger() {
+        for (const char* bad : {"", "1 OR 1=1", "1;DROP TABLE Customers", "abc", "-", " 1"})
+            QVERIFY_THROWS_EXCEPTION(ESQLiteException, BuildDeleteStatement(bad));
+        QCOMPARE(BuildDeleteStatement("-3"), std::string("DELETE FROM Customers WHERE dbCustomer_ID = -3;"));
+    }
+
+    // Whatever is typed is stored exactly, including texts that read like SQL or like a column.
+    void hostileValuesRoundTrip() {
+        ContactValues v = Values("x");
+        v[0] = "dbCustLastName";
+        v[1] = "O'Brien \"Bob\"";
+        v[2] = "'); DROP TABLE Customers; --";
+        v[3] = "back\\slash %s %n %d";
+        v[4] = "100% _under_";
+        v[5] = "Gr\xc3\xbc\xc3\x9f" "e \xe2\x82\xac";
+        v[7] = "(   )   -    ";
+        v[9] = "line 1\r\nline 2\r\n\r\n";
+        v[13] = "     ";
+        v[14] = std::string(500, 'n');
+        v[20] = " ";
+        TSQLiteDatabase db(ContactDbPath());
+        WriteContact(db, v, "");
+        const std::string id = std::to_string(LastId(db));
+        QCOMPARE(ReadBack(db, "dbCustomer_ID = " + id), v);
+
+        ContactValues changed = v;
+        changed[6] = "dbCustCompany";
+        changed[44] = "\"\"\"";
+        WriteContact(db, changed, id);
+        QCOMPARE(ReadBack(db, "dbCustomer_ID = " + id), changed);
+        QCOMPARE(Ids(db, "SELECT * FROM Customers").size(), 4);
+    }
+
+    // An update whose row another copy of the program deleted meanwhile keeps what was typed.
+    void updateOfVanishedRowKeepsTheContact() {
+        TSQLiteDatabase db(ContactDbPath());
+        DeleteContact(db, "2");
+        WriteContact(db, Values("kept"), "2");
+        QCOMPARE(Ids(db, "SELECT * FROM Customers WHERE dbCustFirstName = 'kept0'").size(), 1);
+    }
+
+    void searchMatchesPrefixCaseAndWildcards() {
+        TSQLiteDatabase db(ContactDbPath());
+        ContactValues a = Values("a");
+        a[2] = "Joe's \"Diner\"";
+        WriteContact(db, a, ""); // id 4
+        ContactValues b = Values("b");
+        b[2] = "jolly 100%";
+        WriteContact(db, b, ""); // id 5
+        ContactValues c = Values("c");
+        c[2] = "Banjo";
+        WriteContact(db, c, ""); // id 6
+        QCOMPARE(Ids(db, BuildSearchStatement(1, "jo")), QStringList({"1", "4", "5"}));
+        QCOMPARE(Ids(db, BuildSearchStatement(1, "JOE'")), QStringList({"4"}));
+        QCOMPARE(Ids(db, BuildSearchStatement(1, "Joe's \"")), QStringList({"4"}));
+        QCOMPARE(Ids(db, BuildSearchStatement(1, "%jo")), QStringList({"1", "4", "5", "6"}));
+        QCOMPARE(Ids(db, BuildSearchStatement(1, "j_l")), QStringList({"5"}));
+        // Empty text: every non-NULL company, empty ones included (row 2 has "").
+        QCOMPARE(Ids(db, BuildSearchStatement(1, "")), QStringList({"1", "2", "3", "4", "5", "6"}));
+        // Last name: row 1 is "" (listed), rows 4 to 6 hold x1.
+        QCOMPARE(Ids(db, BuildSearchStatement(2, "")).size(), 6);
+    }
+
+    void deleteRemovesTheRowAndCompacts() {
+        TSQLiteDatabase db(ContactDbPath());
+        ContactValues big = Values("big");
+        for (int i = 0; i < kDataColumns; ++i)
+            big[i] = std::string(4000, 'a' + i % 26);
+        for (int i = 0; i < 10; ++i)
+            WriteContact(db, big, "");
+        const qint64 before = QFileInfo(QString::fromStdString(ContactDbPath())).size();
+        for (const QString& id : Ids(db, "SELECT * FROM Customers WHERE dbCustFirstName LIKE 'aaaa%'"))
+            DeleteContact(db, id.toStdString());
+        const qint64 after = QFileInfo(QString::fromStdString(ContactDbPath())).size();
+        QVERIFY2(after < before / 4, qPrintable(QString("%1 -> %2").arg(before).arg(after)));
+        QCOMPARE(Ids(db, "SELECT * FROM Customers"), QStringList({"1", "2", "3"}));
+    }
+
+};
+
+QTEST_GUILESS_MAIN(StatementsTest)
+#include "test_statements.moc"
