@@ -66,11 +66,11 @@ private slots:
         QVERIFY(update.rfind("UPDATE Customers SET dbCustFirstName = 'v0',dbCustLastName = 'v1',", 0) == 0);
         QVERIFY(update.find(",dbExtraEmail3 ='v29',") != std::string::npos);
         QVERIFY(update.find(",dbExtraNotes1 = 'v16',") != std::string::npos);
-        QVERIFY(update.size() > 30 && update.substr(update.size() - 30) == "'v44' WHERE dbCustomer_ID = 12;");
+        QVERIFY(QString::fromStdString(update).endsWith("'v43',dbExtraNotes5 = 'v44' WHERE dbCustomer_ID = 12;"));
         const std::string insert = BuildInsertStatement(Values("v"));
         QVERIFY(insert.rfind("INSERT INTO Customers(dbCustFirstName,dbCustLastName,dbCustCompany,", 0) == 0);
         QVERIFY(insert.find("dbExtraNotes5)VALUES('v0','v1',") != std::string::npos);
-        QVERIFY(insert.substr(insert.size() - 8) == "'v44');");
+        QVERIFY(QString::fromStdString(insert).endsWith(",'v43','v44');"));
         QCOMPARE(BuildDeleteStatement("7"), std::string("DELETE FROM Customers WHERE dbCustomer_ID = 7;"));
         QCOMPARE(BuildSelectByIdStatement("7"), std::string("SELECT * FROM Customers WHERE dbCustomer_ID = 7"));
         QCOMPARE(BuildSearchStatement(0, "ignored"), std::string("SELECT * FROM Customers"));
