@@ -86,8 +86,8 @@ private:
         } bytes;
     };
 
-    void DescribeColumns(sqlite3_stmt* stmt);
-    // False when the engine could not hand over a value (out of memory).
+    // Both return false when the engine could not hand over a name or value (out of memory).
+    bool DescribeColumns(sqlite3_stmt* stmt);
     bool CopyRow(sqlite3_stmt* stmt);
     void AppendCell(Cell cell, bool empty);
     // Index of the current row's cell for the column; raises at the end or out of range.

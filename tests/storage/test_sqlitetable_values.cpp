@@ -1,0 +1,382 @@
+// How a copied query result reads back: column kinds, conversions, empty cells, blobs, float text,
+// the cursor and column lookup.
+
+#include "SQLiteTable3.h"
+
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <sqlite3.h>
+
+#include <clocale>
+#include <limits>
+#include <string>
+
+namespace {
+
+template <class F> std::string failureOf(F&& f) {
+    try {
+        f();
+    } catch (const ESQLiteException& e) {
+        return e.what();
+    }
+    return "<nothing raised>";
+}
+
+const std::string kEof = "Table is at End of File";
+const std::string kNotNumeric = "Not an integer or numeric field";
+const std::string kNotBlob = "Not a Blob field";
+
+std::vector<int> kindCodes(const TSQLiteTable& t) {
+    std::vector<int> codes;
+    for (ColumnKind k : t.ColumnKinds())
+        codes.push_back(static_cast<int>(k));
+    return codes;
+}
+
+} // namespace
+
+class TestSQLiteTableValues : public QObject {
+    Q_OBJECT
+
+private:
+    QTemporaryDir dir_;
+    std::unique_ptr<TSQLiteDatabase> db_;
+
+private slots:
+    void initTestCase() { QVERIFY(dir_.isValid()); }
+    void init() { db_ = std::make_unique<TSQLiteDatabase>((dir_.path() + "/v.db").toStdString()); }
+    void cleanup() {
+        db_->RunStatement("DROP TABLE IF EXISTS t");
+        db_.reset();
+        QCOMPARE(sqlite3_memory_used(), sqlite3_int64(0));
+    }
+
+    void kindsFollowTheExactDeclaredType() {
+        db_->RunStatement("CREATE TABLE t(dbCustomer_ID INTEGER PRIMARY KEY, b BOOLEAN, n NUMERIC, "
+                          "f FLOAT, d DOUBLE, r REAL, bl BLOB, i INT, bi BIGINT, vc VARCHAR(18), "
+                          "dp DOUBLE PRECISION, r10 REAL(10), tx TEXT, u, lb boolean, ln Numeric, "
+                          "lf float, ld double, li integer)");
+        db_->RunStatement("INSERT INTO t VALUES(1, 1, 2, 3, 4, 5, x'01', 7, 8, 9, 10, 11, 'x', "
+                          "2.5, 1, 2, 3, 4, 6)");
+        auto t = db_->OpenResult("SELECT * FROM t");
+        QCOMPARE(t->ColumnCount(), 19u);
+        // The comparison is exact: lower- or mixed-case spellings are text. (The engine itself
+        // reports its standard type names such as "integer" in upper case, so li is an
+        // INTEGER column whatever case it was declared in.)
+        QCOMPARE(kindCodes(*t),
+                 (std::vector<int>{1, 1, 2, 2, 2, 2, 4, 3, 3, 3, 3, 3, 3, 2, 3, 3, 3, 3, 1}));
+        QCOMPARE(t->ColumnNames().front(), std::string("DBCUSTOMER_ID"));
+        QCOMPARE(t->ColumnNames()[14], std::string("LB"));
+        QCOMPARE(t->ColumnOf("dbcustomer_id"), std::size_t(0));
+        QCOMPARE(t->ColumnOf("Vc"), std::size_t(9));
+
+        // Numbers in columns of text kind come back as their decimal text.
+        QCOMPARE(t->TextAt(7), std::string("7"));
+        // DOUBLE PRECISION has real affinity: the engine stored 10.0 and renders it itself.
+        QCOMPARE(t->TextAt(10), std::string("10.0"));
+        QCOMPARE(t->TextAt(14), std::string("1"));
+        QCOMPARE(failureOf([&] { t->IntegerAt(7); }), kNotNumeric);
+        QCOMPARE(failureOf([&] { t->RealAt(14); }), kNotNumeric);
+        QCOMPARE(failureOf([&] { t->StreamAt(9); }), kNotBlob);
+        QCOMPARE(t->IntegerAt(18), std::int64_t(6));
+    }
+
+    void untypedColumnsTakeTheFirstRowsStorageClass() {
+        auto t = db_->OpenResult("SELECT 1, 2.5, 'x', x'00', NULL");
+        QCOMPARE(kindCodes(*t), (std::vector<int>{1, 2, 3, 4, 5}));
+        QCOMPARE(t->ColumnNames(), (std::vector<std::string>{"1", "2.5", "'X'", "X'00'", "NULL"}));
+    }
+
+    void nullFirstRowMakesAColumnThatReadsEmpty() {
+        db_->RunStatement("CREATE TABLE t(k INTEGER, u)");
+        db_->RunStatement("INSERT INTO t VALUES(1, NULL)");
+        db_->RunStatement("INSERT INTO t VALUES(2, 'text')");
+        db_->RunStatement("INSERT INTO t VALUES(3, 42)");
+        auto t = db_->OpenResult("SELECT k, u FROM t ORDER BY k");
+        QCOMPARE(t->ColumnKinds()[1], ColumnKind::Null);
+        int rows = 0;
+        for (; !t->AtEnd(); t->Advance(), ++rows) {
+            QCOMPARE(t->TextAt(1), std::string());
+            QCOMPARE(t->TextOrEmptyAt(1), std::string());
+        }
+        QCOMPARE(rows, 3);
+
+        // The values are held, so the numeric and blob accessors refuse them; the NULL row is
+        // an empty cell and gives the neutral values instead.
+        t = db_->OpenResult("SELECT k, u FROM t ORDER BY k");
+        QCOMPARE(t->IntegerAt(1), std::int64_t(0));
+        QVERIFY(t->StreamAt(1) == nullptr);
+        t->Advance();
+        QCOMPARE(failureOf([&] { t->IntegerAt(1); }), kNotNumeric);
+        QCOMPARE(failureOf([&] { t->StreamAt(1); }), kNotBlob);
+    }
+
+    void emptyCells() {
+        db_->RunStatement("CREATE TABLE t(i INTEGER, r REAL, s TEXT, b BLOB)");
+        db_->RunStatement("INSERT INTO t VALUES(NULL, NULL, NULL, NULL)");
+        auto t = db_->OpenResult("SELECT * FROM t");
+        // By kind for TextAt, always empty for TextOrEmptyAt.
+        QCOMPARE(t->TextAt(0), std::string("0"));
+        QCOMPARE(t->TextAt(1), std::string("0"));
+        QCOMPARE(t->TextAt(2), std::string());
+        QCOMPARE(t->TextAt(3), std::string());
+        for (std::size_t c = 0; c < 4; ++c) {
+            QCOMPARE(t->TextOrEmptyAt(c), std::string());
+            // Emptiness is tested before the kind: no kind error for any column.
+            QCOMPARE(t->IntegerAt(c), std::int64_t(0));
+            QCOMPARE(t->RealAt(c), 0.0);
+            QVERIFY(t->StreamAt(c) == nullptr);
+            QCOMPARE(t->StreamTextAt(c), std::string());
+        }
+    }
+
+    void numericConversions() {
+        db_->RunStatement("CREATE TABLE t(k INTEGER PRIMARY KEY, i INTEGER, n NUMERIC, r REAL, "
+                          "flag BOOLEAN)");
+        db_->RunStatement("INSERT INTO t VALUES(1, 9223372036854775807, 3, 2.75, 1)");
+        db_->RunStatement("INSERT INTO t VALUES(2, -9223372036854775807 - 1, -2.75, -0.5, 0)");
+        db_->RunStatement("INSERT INTO t VALUES(3, 'abc', '12.5', '7', 'yes')");
+        db_->RunStatement("INSERT INTO t VALUES(4, 3.9, 1e300, -9223372036854775808.0, 2)");
+        auto t = db_->OpenResult("SELECT i, n, r, flag FROM t ORDER BY k");
+        QCOMPARE(kindCodes(*t), (std::vector<int>{1, 2, 2, 1}));
+
+        QCOMPARE(t->TextAt(0), std::string("9223372036854775807"));
+        QCOMPARE(t->IntegerAt(0), std::numeric_limits<std::int64_t>::max());
+        QCOMPARE(t->RealAt(0), 9223372036854775807.0);
+        QCOMPARE(t->TextAt(1), std::string("3"));
+        QCOMPARE(t->IntegerAt(1), std::int64_t(3));
+        QCOMPARE(t->IntegerAt(2), std::int64_t(2)); // truncated
+        QCOMPARE(t->TextAt(2), std::string("2.75"));
+        QCOMPARE(t->TextAt(3), std::string("1"));
+
+        QVERIFY(t->Advance());
+        QCOMPARE(t->TextAt(0), std::string("-9223372036854775808"));
+        QCOMPARE(t->IntegerAt(1), std::int64_t(-2)); // toward zero
+        QCOMPARE(t->TextAt(2), std::string("-0.5"));
+        QCOMPARE(t->IntegerAt(2), std::int64_t(0));
+        QCOMPARE(t->TextOrEmptyAt(3), std::string("0"));
+
+        // Stored text read through the engine's own conversions.
+        QVERIFY(t->Advance());
+        QCOMPARE(t->IntegerAt(0), std::int64_t(0));
+        QCOMPARE(t->TextAt(0), std::string("0"));
+        QCOMPARE(t->RealAt(1), 12.5);
+        QCOMPARE(t->RealAt(2), 7.0);
+        QCOMPARE(t->TextAt(3), std::string("0"));
+
+        QVERIFY(t->Advance());
+        QCOMPARE(t->IntegerAt(0), std::int64_t(3)); // a real in an INTEGER column
+        QCOMPARE(t->TextAt(1), std::string("1e+300"));
+        QCOMPARE(failureOf([&] { t->IntegerAt(1); }),
+                 std::string("Real value 1e+300 is outside the 64-bit integer range"));
+        QCOMPARE(t->IntegerAt(2), std::numeric_limits<std::int64_t>::min());
+        QCOMPARE(t->TextAt(3), std::string("2"));
+    }
+
+    void floatText_data() {
+        QTest::addColumn<QString>("literal");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("tenth") << "0.1"
+                               << "0.1";
+        QTest::newRow("third") << "1.0/3"
+                               << "0.333333333333333";
+        QTest::newRow("whole") << "100.0"
+                               << "100";
+        QTest::newRow("negative") << "-2.5"
+                                  << "-2.5";
+        QTest::newRow("zero") << "0.0"
+                              << "0";
+        QTest::newRow("rounded") << "123456789.123456789"
+                                 << "123456789.123457";
+        QTest::newRow("fifteen digits") << "999999999999999.0"
+                                        << "999999999999999";
+        QTest::newRow("large") << "1e20"
+                               << "1e+20";
+        QTest::newRow("large digits") << "123456789012345678.0"
+                                      << "1.23456789012346e+17";
+        QTest::newRow("small") << "0.00001"
+                               << "1e-05";
+        QTest::newRow("small digits") << "-0.000123456"
+                                      << "-0.000123456";
+        QTest::newRow("infinite") << "9e999"
+                                  << "inf";
+    }
+
+    void floatText() {
+        QFETCH(QString, literal);
+        QFETCH(QString, expected);
+        auto t = db_->OpenResult("SELECT CAST(" + literal.toStdString() + " AS REAL)");
+        QCOMPARE(t->ColumnKinds()[0], ColumnKind::Real);
+        QCOMPARE(QString::fromStdString(t->TextAt(0)), expected);
+    }
+
+    void floatTextUsesTheLocaleSeparator() {
+        // Build a locale with a decimal comma privately, so the test needs no system locales.
+        QTemporaryDir locales;
+        QProcess localedef;
+        localedef.start("localedef",
+                        {"-i", "de_DE", "-f", "UTF-8", locales.path() + "/de_DE.UTF-8"});
+        if (!localedef.waitForFinished(120000) || localedef.exitStatus() != QProcess::NormalExit ||
+            !QFile::exists(locales.path() + "/de_DE.UTF-8"))
+            QSKIP("localedef could not build a de_DE locale here");
+        const QByteArray oldLocpath = qgetenv("LOCPATH");
+        qputenv("LOCPATH", locales.path().toLocal8Bit());
+        const std::string oldNumeric = std::setlocale(LC_NUMERIC, nullptr);
+        const bool switched = std::setlocale(LC_NUMERIC, "de_DE.UTF-8") != nullptr;
+        std::string text;
+        std::string large;
+        if (switched) {
+            auto t = db_->OpenResult("SELECT 2.5, 1.5e-7, 42.0");
+            text = t->TextAt(0);
+            large = t->TextAt(1) + " " + t->TextAt(2);
+        }
+        std::setlocale(LC_NUMERIC, oldNumeric.c_str());
+        qputenv("LOCPATH", oldLocpath);
+        if (!switched)
+            QSKIP("the de_DE locale could not be selected");
+        QCOMPARE(text, std::string("2,5"));
+        QCOMPARE(large, std::string("1,5e-07 42"));
+    }
+
+    void blobs() {
+        db_->RunStatement("CREATE TABLE t(k INTEGER, b BLOB, s TEXT)");
+        db_->RunStatement("INSERT INTO t VALUES(1, x'61006200', CAST(x'610062' AS TEXT))");
+        db_->RunStatement("INSERT INTO t VALUES(2, x'', '')");
+        db_->RunStatement("INSERT INTO t VALUES(3, 'plain', 'p')");
+        auto t = db_->OpenResult("SELECT b, s FROM t ORDER BY k");
+        QCOMPARE(t->ColumnKinds()[0], ColumnKind::Blob);
+
+        const std::string* stream = t->StreamAt(0);
+        QVERIFY(stream != nullptr);
+        QCOMPARE(*stream, std::string("a\0b\0", 4));
+        QCOMPARE(t->StreamAt(0), stream); // the table's own stream, not a copy
+        QCOMPARE(t->StreamTextAt(0), std::string("a\0b\0", 4));
+        QCOMPARE(t->TextAt(0), std::string("a\0b\0", 4));
+        QCOMPARE(failureOf([&] { t->IntegerAt(0); }), kNotNumeric);
+        QCOMPARE(failureOf([&] { t->RealAt(0); }), kNotNumeric);
+        // Text is copied up to its first zero byte.
+        QCOMPARE(t->TextAt(1), std::string("a"));
+        QCOMPARE(failureOf([&] { t->StreamTextAt(1); }), kNotBlob);
+
+        QVERIFY(t->Advance()); // a zero-byte blob is an empty cell
+        QVERIFY(t->StreamAt(0) == nullptr);
+        QCOMPARE(t->StreamTextAt(0), std::string());
+        QCOMPARE(t->TextOrEmptyAt(0), std::string());
+        QCOMPARE(t->TextAt(1), std::string()); // empty text is a value, not an empty cell
+        QCOMPARE(failureOf([&] { t->StreamAt(1); }), kNotBlob);
+
+        QVERIFY(t->Advance()); // text stored in a BLOB column comes back as its bytes
+        QCOMPARE(t->StreamTextAt(0), std::string("plain"));
+    }
+
+    void cursorWalksForwardOnly() {
+        db_->RunStatement("CREATE TABLE t(k INTEGER)");
+        for (int i = 1; i <= 3; ++i)
+            db_->RunStatement("INSERT INTO t VALUES(" + std::to_string(i * 10) + ")");
+        auto t = db_->OpenResult("SELECT k FROM t ORDER BY k");
+        QCOMPARE(t->RowCount(), 3u);
+        QCOMPARE(t->Cursor(), 0u);
+        QVERIFY(!t->AtEnd());
+        QCOMPARE(t->IntegerAt(0), std::int64_t(10));
+        QVERIFY(t->Advance());
+        QCOMPARE(t->IntegerAt(0), std::int64_t(20));
+        QVERIFY(t->Advance());
+        QCOMPARE(t->IntegerAt(0), std::int64_t(30));
+        QVERIFY(t->Advance()); // from the last row: true, and now at the end
+        QVERIFY(t->AtEnd());
+        QVERIFY(!t->Advance());
+        QCOMPARE(t->Cursor(), 3u);
+        QCOMPARE(failureOf([&] { t->TextAt(0); }), kEof);
+        QCOMPARE(failureOf([&] { t->StreamAt(0); }), kEof);
+        QCOMPARE(t->ColumnOf("K"), std::size_t(0)); // lookup still works at the end
+    }
+
+    void emptyResult() {
+        db_->RunStatement("CREATE TABLE t(k INTEGER, name TEXT)");
+        auto t = db_->OpenResult("SELECT k, name FROM t");
+        QVERIFY(t->AtEnd());
+        QVERIFY(!t->Advance());
+        QCOMPARE(t->Cursor(), 0u);
+        QCOMPARE(t->RowCount(), 0u);
+        QCOMPARE(t->ColumnCount(), 0u);
+        QCOMPARE(failureOf([&] { t->TextAt(0); }), kEof);
+        QCOMPARE(failureOf([&] { t->TextOrEmptyAt(0); }), kEof);
+        QCOMPARE(failureOf([&] { t->IntegerAt(0); }), kEof);
+        QCOMPARE(failureOf([&] { t->RealAt(0); }), kEof);
+        QCOMPARE(failureOf([&] { t->StreamAt(0); }), kEof);
+        QCOMPARE(failureOf([&] { t->StreamTextAt(0); }), kEof);
+        QCOMPARE(failureOf([&] { t->ColumnOf("name"); }),
+                 std::string("Field name Not found. Empty dataset"));
+    }
+
+    void columnLookup() {
+        db_->RunStatement("CREATE TABLE t(dbCustomer_ID INTEGER PRIMARY KEY, dbCustCompany TEXT)");
+        db_->RunStatement("INSERT INTO t VALUES(5, 'Acme')");
+        auto t = db_->OpenResult("SELECT *, dbCustCompany AS DBCUSTOMER_ID, 'x' AS \"caf\xe9\" "
+                                 "FROM t");
+        QCOMPARE(t->ColumnOf("dbcustomer_id"), std::size_t(0)); // the first of equal names wins
+        QCOMPARE(t->ColumnOf("DbCustCompany"), std::size_t(1));
+        // Only ASCII letters are folded; other bytes must match exactly.
+        QCOMPARE(t->ColumnNames()[3], std::string("CAF\xe9"));
+        QCOMPARE(t->ColumnOf("caf\xe9"), std::size_t(3));
+        QCOMPARE(failureOf([&] { t->ColumnOf("caf\xc9"); }),
+                 std::string("Field not found in dataset: caf\xc9"));
+        QCOMPARE(failureOf([&] { t->ColumnOf("dbCustNope"); }),
+                 std::string("Field not found in dataset: dbCustNope"));
+        // Failed lookups change nothing.
+        QCOMPARE(t->TextAt(t->ColumnOf("dbCustCompany")), std::string("Acme"));
+        QCOMPARE(t->Cursor(), 0u);
+    }
+
+    void columnIndexOutOfRange() {
+        std::string columns;
+        std::string values;
+        for (int c = 0; c < 46; ++c) {
+            columns += (c ? ", c" : "c") + std::to_string(c) + " TEXT";
+            values += (c ? ", 'v" : "'v") + std::to_string(c) + "'";
+        }
+        db_->RunStatement("CREATE TABLE t(" + columns + ")");
+        db_->RunStatement("INSERT INTO t VALUES(" + values + ")");
+        db_->RunStatement("INSERT INTO t VALUES(" + values + ")");
+        auto t = db_->OpenResult("SELECT * FROM t");
+        QCOMPARE(t->ColumnCount(), 46u);
+        const std::string message = "Column index 47 out of range (0 to 45)";
+        QCOMPARE(failureOf([&] { t->TextAt(47); }), message);
+        QCOMPARE(failureOf([&] { t->TextOrEmptyAt(47); }), message);
+        QCOMPARE(failureOf([&] { t->IntegerAt(47); }), message);
+        QCOMPARE(failureOf([&] { t->RealAt(47); }), message);
+        QCOMPARE(failureOf([&] { t->StreamAt(47); }), message);
+        QCOMPARE(failureOf([&] { t->StreamTextAt(47); }), message);
+        // 46 would be the next row's first cell if it were not checked.
+        QCOMPARE(failureOf([&] { t->TextAt(46); }),
+                 std::string("Column index 46 out of range (0 to 45)"));
+        QVERIFY(failureOf([&] {
+                    t->TextAt(std::numeric_limits<std::size_t>::max());
+                }).rfind("Column index ", 0) == 0);
+        QCOMPARE(t->TextAt(45), std::string("v45"));
+    }
+
+    void manyRowsKeepTheirOwnValues() {
+        db_->RunStatement("CREATE TABLE t(k INTEGER, s TEXT, r REAL, b BLOB)");
+        db_->RunStatement("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n "
+                          "WHERE i < 5000) INSERT INTO t SELECT i, 'name ' || i, i / 4.0, "
+                          "CASE WHEN i % 3 = 0 THEN NULL ELSE zeroblob(i % 7) END FROM n");
+        auto t = db_->OpenResult("SELECT * FROM t ORDER BY k");
+        QCOMPARE(t->RowCount(), 5000u);
+        for (int i = 1; !t->AtEnd(); ++i, t->Advance()) {
+            QCOMPARE(t->IntegerAt(0), std::int64_t(i));
+            QCOMPARE(t->TextAt(1), "name " + std::to_string(i));
+            QCOMPARE(t->RealAt(2), i / 4.0);
+            const std::string* blob = t->StreamAt(3);
+            const std::size_t size = i % 3 == 0 ? 0 : static_cast<std::size_t>(i % 7);
+            QCOMPARE(blob ? blob->size() : 0, size);
+            if (size == 0)
+                QVERIFY(blob == nullptr);
+        }
+    }
+};
+
+QTEST_GUILESS_MAIN(TestSQLiteTableValues)
+#include "test_sqlitetable_values.moc"
