@@ -12,6 +12,7 @@
 #include "frmSaving.h"
 #include "unitAppInformation.h"
 #include "unitFilePath.h"
+#include "WindowFont.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -43,14 +44,8 @@ TCustomersForm::TCustomersForm(QWidget* parent)
     setObjectName("CustomersForm");
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
-    QFont tahoma("Tahoma");
-    tahoma.setPointSize(8);
-    setFont(tahoma);
-    ui->Label6->setFont([&] {
-        QFont bold = tahoma;
-        bold.setBold(true);
-        return bold;
-    }());
+    setFont(WindowFont("Tahoma", 8));
+    ui->Label6->setFont(WindowFont("Tahoma", 8, true));
     setToolTipDuration(-1);
 
     // Menu objects carry their control names, also on the actions that stand for them.

@@ -1,5 +1,7 @@
 #include "frmSaving.h"
 
+#include "WindowFont.h"
+
 #include <QApplication>
 #include <QCloseEvent>
 #include <QKeyEvent>
@@ -22,9 +24,7 @@ TSavingForm::TSavingForm(QWidget* parent)
     setWindowTitle("SavingForm");
     setAttribute(Qt::WA_DeleteOnClose);
     setFixedSize(296, 56);
-    QFont f("Tahoma");
-    f.setPointSize(8);
-    setFont(f);
+    setFont(WindowFont("Tahoma", 8));
     setModal(false);
 
     prgbarSaving_ = new QProgressBar(this);
@@ -102,7 +102,6 @@ void ShowBusy(const QString& caption) {
     SavingForm->setWindowTitle(caption);
     SavingForm->show();
     SavingForm->repaint();
-    QApplication::flush();
 }
 
 void CloseBusy() {
