@@ -161,7 +161,7 @@ TSQLiteTable::TSQLiteTable(TSQLiteDatabase& db, const std::string& statement) {
         if (rc != SQLITE_ROW)
             db.FailWith("Could not retrieve data", statement);
         if (rowCount_ == std::numeric_limits<std::uint32_t>::max())
-            throw ESQLiteException("Query result has too many rows \"" + statement + "\"");
+            throw ESQLiteException(Compose("Could not retrieve data", statement, "too many rows"));
         ++rowCount_;
         if (rowCount_ == 1 && !DescribeColumns(stmt))
             db.FailWith("Could not retrieve data", statement);
@@ -240,17 +240,44 @@ bool TSQLiteTable::CopyRow(sqlite3_stmt* stmt) {
             const void* zero = bytes ? std::memchr(text, 0, bytes) : nullptr;
             const std::size_t length =
                 zero ? static_cast<std::size_t>(static_cast<const char*>(zero) - text) : bytes;
-            if (text_.size() + length > std::numeric_limits<std::uint32_t>::max())
-                throw ESQLiteException("Query result too large to hold in memory");
-            cell.bytes.offset = static_cast<std::uint32_t>(text_.size());
+            cell.bytes.offset = StoreText(text, length);
             cell.bytes.length = static_cast<std::uint32_t>(length);
-            text_.append(text, length);
             AppendCell(cell, false);
             break;
         }
         }
     }
     return true;
+}
+
+std::uint32_t TSQLiteTable::StoreText(const char* text, std::size_t length) {
+    if (length > textEnd_ - textUsed_) {
+        const std::uint64_t slots = length <= kTextSlot ? 1 : (length + kTextSlot - 1) / kTextSlot;
+        const std::uint64_t start = textSlots_.size() * kTextSlot;
+        if (start + slots * kTextSlot - 1 > std::numeric_limits<std::uint32_t>::max())
+            throw ESQLiteException("Query result too large to hold in memory");
+        // Left uninitialised on purpose: only the bytes written are ever read.
+        std::unique_ptr<char[]> block(new char[slots * kTextSlot]);
+        for (std::uint64_t k = 0; k < slots; ++k)
+            textSlots_.push_back(block.get() + k * kTextSlot);
+        textBlocks_.push_back(std::move(block));
+        textUsed_ = start;
+        textEnd_ = start + slots * kTextSlot;
+    }
+    const std::uint64_t position = textUsed_;
+    if (length > 0)
+        std::memcpy(textSlots_[position >> kTextSlotBits] + (position & (kTextSlot - 1)), text,
+                    length);
+    textUsed_ += length;
+    return static_cast<std::uint32_t>(position);
+}
+
+std::string TSQLiteTable::TextOfCell(const Cell& cell) const {
+    if (cell.bytes.length == 0)
+        return std::string();
+    const std::uint64_t position = cell.bytes.offset;
+    return std::string(textSlots_[position >> kTextSlotBits] + (position & (kTextSlot - 1)),
+                       cell.bytes.length);
 }
 
 bool TSQLiteTable::AtEnd() const {
@@ -296,7 +323,7 @@ std::string TSQLiteTable::TextAt(std::size_t column) const {
     case ColumnKind::Text:
         if (cellEmpty_[index])
             return std::string();
-        return text_.substr(values_[index].bytes.offset, values_[index].bytes.length);
+        return TextOfCell(values_[index]);
     default:
         return std::string();
     }

@@ -5,6 +5,7 @@
 // boundary byte for byte.
 
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -74,14 +75,14 @@ private:
     friend class TSQLiteDatabase;
     TSQLiteTable(TSQLiteDatabase& db, const std::string& statement);
 
-    // One value of the result in eight bytes. Texts live in one shared buffer and blobs in a
-    // list of their own, so a large result costs no heap block per cell; whether a cell is
-    // empty is kept apart in cellEmpty_.
+    // One value of the result in eight bytes. Texts are packed into large shared blocks and
+    // blobs kept in a list of their own, so a large result costs no heap block per cell;
+    // whether a cell is empty is kept apart in cellEmpty_.
     union Cell {
         std::int64_t integer;
         double real;
         struct {
-            std::uint32_t offset; // into text_ for a text, into blobs_ for a blob
+            std::uint32_t offset; // text position for a text, index into blobs_ for a blob
             std::uint32_t length;
         } bytes;
     };
@@ -90,10 +91,13 @@ private:
     bool DescribeColumns(sqlite3_stmt* stmt);
     bool CopyRow(sqlite3_stmt* stmt);
     void AppendCell(Cell cell, bool empty);
+    // Copies the bytes into the text blocks and returns their text position.
+    std::uint32_t StoreText(const char* text, std::size_t length);
+    std::string TextOfCell(const Cell& cell) const;
     // Index of the current row's cell for the column; raises at the end or out of range.
     std::size_t CellIndex(std::size_t column) const;
 
-    std::vector<Cell> values_;
+    std::deque<Cell> values_;
     std::uint32_t rowCount_ = 0;
     std::uint32_t columnCount_ = 0;
     std::vector<std::string> columnNames_;
@@ -101,6 +105,16 @@ private:
     std::uint32_t cursor_ = 0;
 
     std::vector<bool> cellEmpty_;
-    std::string text_;
     std::vector<std::string> blobs_;
+
+    // Text blocks are never moved once allocated, so growing a large result neither copies what
+    // it already holds nor needs room for it twice. Text position p lies at
+    // textSlots_[p / kTextSlot] + p % kTextSlot; a text longer than a slot gets a block of its
+    // own that takes up several consecutive slots.
+    static constexpr std::uint32_t kTextSlotBits = 20;
+    static constexpr std::uint64_t kTextSlot = std::uint64_t(1) << kTextSlotBits;
+    std::vector<std::unique_ptr<char[]>> textBlocks_;
+    std::vector<char*> textSlots_;
+    std::uint64_t textUsed_ = 0; // position of the next free byte
+    std::uint64_t textEnd_ = 0;  // end of the current block
 };
