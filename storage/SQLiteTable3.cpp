@@ -48,9 +48,9 @@ std::string DecimalText(std::int64_t value) {
     return std::string(buffer, result.ptr);
 }
 
-// General form with 15 significant digits. The digits are produced independently of the process
-// locale and the locale's decimal separator is put in afterwards, so the result never depends on
-// which locale category happens to be set.
+// General form with 15 significant digits. The digits are produced without the locale and only
+// its decimal separator is put in afterwards, so no other numeric rule of a locale (grouping,
+// say) can creep into the text.
 std::string FloatText(double value) {
     char buffer[64];
     auto result =
