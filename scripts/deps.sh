@@ -8,7 +8,7 @@ packages=(
   libsqlite3-dev sqlite3
   xvfb xauth x11-apps x11-utils imagemagick
   fonts-liberation fp-utils
-  cups cups-client cups-bsd poppler-utils file
+  cups cups-client cups-bsd poppler-utils file locales
   libbenchmark-dev
 )
 missing=()

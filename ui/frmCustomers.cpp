@@ -1,11 +1,13 @@
 #include "frmCustomers.h"
 #include "ui_frmCustomers.h"
 
+#include "ContactSheet.h"
 #include "CustomerListModel.h"
 #include "ErrorDisplay.h"
 #include "LinkLabel.h"
 #include "MaskEdit.h"
 #include "NoteMemo.h"
+#include "PrintJob.h"
 #include "Question.h"
 #include "SQLiteTable3.h"
 #include "ContactStore.h"
@@ -75,6 +77,11 @@ TCustomersForm::TCustomersForm(QWidget* parent)
     ui->txtContNotes->setFixedSize(499, 119);
 
     WireEvents();
+    // Nothing to send to or open before a field holds an address.
+    ui->lblSendCustEmail->setEnabled(false);
+    ui->lblCustWebSite->setEnabled(false);
+    for (int n = 1; n <= kExtraContacts; ++n)
+        Control(QString("lblSendExtraEmail%1").arg(n))->setEnabled(false);
 
     // The client area is fixed: 744 by 493 below the menu, tool bar included.
     ui->centralWidget->setFixedSize(744, 493 - 29);
@@ -94,7 +101,7 @@ QWidget* TCustomersForm::Control(const QString& name) const {
     return w;
 }
 
-QString TCustomersForm::Text(const char* control) const {
+QString TCustomersForm::Text(const QString& control) const {
     return static_cast<QLineEdit*>(Control(control))->text();
 }
 
@@ -242,9 +249,9 @@ void TCustomersForm::closeEvent(QCloseEvent* event) {
 }
 
 void TCustomersForm::FormClose() {
+    // The program ends when its last window has gone: at once, or when a busy indicator still
+    // on screen has finished.
     CloseBusy();
-    if (EventLoopRunning())
-        QApplication::quit();
 }
 
 bool TCustomersForm::FormCloseQuery() {
@@ -320,7 +327,7 @@ void TCustomersForm::tlbarAddNewCustClick() {
 
 void TCustomersForm::UpdateTabCaptions() {
     for (int n = 1; n <= kExtraContacts; ++n) {
-        const QString title = Text(QString("txtExtraTitle%1").arg(n).toLatin1().constData());
+        const QString title = Text(QString("txtExtraTitle%1").arg(n));
         ui->PageControl1->setTabText(n, title.isEmpty() ? QString("Extra Contact %1").arg(n)
                                                         : title);
     }
@@ -411,7 +418,7 @@ void TCustomersForm::pEnableSavebtn() {
     ui->lblSendCustEmail->setEnabled(!ui->txtCustEmail->text().isEmpty());
     for (int n = 1; n <= kExtraContacts; ++n)
         Control(QString("lblSendExtraEmail%1").arg(n))
-            ->setEnabled(!Text(QString("txtExtraEmail%1").arg(n).toLatin1().constData()).isEmpty());
+            ->setEnabled(!Text(QString("txtExtraEmail%1").arg(n)).isEmpty());
     ui->lblCustWebSite->setEnabled(!ui->txtCustWebAddress->text().isEmpty());
 }
 
@@ -498,7 +505,43 @@ void TCustomersForm::btnCancel1Click() {
 
 // ---- later: printing, shell launches, About ------------------------------------------------------
 
-void TCustomersForm::mnuPrintClick() {}
+ContactSheetData TCustomersForm::SheetData() const {
+    auto masked = [this](const QString& name) {
+        return static_cast<TMaskEdit*>(Control(name))->value();
+    };
+    auto lines = [this](const QString& name) {
+        return static_cast<TNoteMemo*>(Control(name))->displayedLines();
+    };
+    ContactSheetData d;
+    d.company = Text("txtCustCmpnyName");
+    d.firstName = Text("txtCustFrstName");
+    d.lastName = Text("txtCustLstName");
+    d.address = Text("txtCustAddress");
+    d.cityStateZip = Text("txtCtyStZip");
+    d.email = Text("txtCustEmail");
+    d.webAddress = Text("txtCustWebAddress");
+    d.phone = masked("txtCustPhone");
+    d.fax = masked("txtCustFax");
+    d.notes = lines("txtContNotes");
+    for (int n = 1; n <= kExtraContacts; ++n) {
+        ExtraContactSheetData& e = d.extras[n - 1];
+        e.title = Text(QString("txtExtraTitle%1").arg(n));
+        e.name = Text(QString("txtExtraName%1").arg(n));
+        e.phone = masked(QString("txtExtraPhone%1").arg(n));
+        e.extension = masked(QString("txtExtraPhoneExt%1").arg(n));
+        e.fax = masked(QString("txtExtraFax%1").arg(n));
+        e.notes = lines(QString("txtExtraNotes%1").arg(n));
+    }
+    return d;
+}
+
+void TCustomersForm::DrawContactSheet(ISheetCanvas& canvas) const {
+    ::DrawContactSheet(canvas, SheetData());
+}
+
+void TCustomersForm::mnuPrintClick() {
+    RunSheetPrintJob([this](ISheetCanvas& canvas) { DrawContactSheet(canvas); });
+}
 void TCustomersForm::mnuHelpClick() {}
 void TCustomersForm::mnuAboutClick() {}
 void TCustomersForm::lblSendCustEmail1Click() {}

@@ -14,6 +14,8 @@ class QLineEdit;
 class QToolButton;
 class TCustomerListModel;
 class TNoteMemo;
+class ISheetCanvas;
+struct ContactSheetData;
 
 // The contact maintenance window: the contact list with its search in list mode, the editor in
 // edit mode. The open contact lives in the editor's controls only; lblCustId holds its
@@ -53,6 +55,8 @@ public:
     void lblCustWebSiteClick();
 
     TCustomerListModel* listModel() const { return listModel_; }
+    // What the contact sheet prints: the editor as it stands, unsaved edits included.
+    ContactSheetData SheetData() const;
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -61,12 +65,13 @@ protected:
 
 private:
     void UpdateTabCaptions();
+    void DrawContactSheet(ISheetCanvas& canvas) const;
     void NoteChanged(TNoteMemo* memo, int lineLimit);
     void SetupToolBar();
     void SetupList();
     void WireEvents();
     QWidget* Control(const QString& name) const;
-    QString Text(const char* control) const;
+    QString Text(const QString& control) const;
     ContactValues ValuesInSaveOrder() const;
 
     std::unique_ptr<Ui::TCustomersForm> ui;

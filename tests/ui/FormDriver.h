@@ -1,0 +1,212 @@
+#pragma once
+
+// Drives the real contact window the way a user does: by control names, clicks and keys.
+// Header-only so that each form test executable can use it.
+
+#include "CustomerListModel.h"
+#include "LinkLabel.h"
+#include "MaskEdit.h"
+#include "NoteMemo.h"
+#include "ErrorDisplay.h"
+#include "TestHome.h"
+#include "frmCustomers.h"
+#include "frmSaving.h"
+#include "unitBuildData.h"
+
+#include <QAbstractButton>
+#include <QAction>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTimer>
+#include <QToolButton>
+#include <QTreeView>
+#include <QtTest>
+#include <functional>
+#include <memory>
+#include <sqlite3.h>
+
+// What a message box showed, and which button the test pressed.
+struct SeenBox {
+    bool seen = false;
+    QString text, caption;
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    QMessageBox::StandardButtons buttons;
+    QMessageBox::StandardButton defaultButton = QMessageBox::NoButton;
+};
+
+class FormDriver {
+public:
+    TestHome home;
+    std::unique_ptr<TCustomersForm> form;
+
+    explicit FormDriver(bool show = true) {
+        PrepareDataFiles();
+        if (show)
+            Open();
+    }
+    ~FormDriver() {
+        if (form)
+            form->setAttribute(Qt::WA_DeleteOnClose, false);
+        form.reset();
+        QTRY_VERIFY_WITH_TIMEOUT(SavingForm == nullptr, 30000);
+    }
+
+    void Open() {
+        form = std::make_unique<TCustomersForm>();
+        form->show();
+        QVERIFY(QTest::qWaitForWindowExposed(form.get()));
+        // From here on failures are shown in the error box, as inside the program's event loop.
+        SetEventLoopRunning(true);
+    }
+
+    template <typename T = QWidget> T* W(const QString& name) const {
+        T* w = form->findChild<T*>(name);
+        if (!w)
+            qFatal("no control %s", qPrintable(name));
+        return w;
+    }
+    QLineEdit* Edit(const QString& name) const { return W<QLineEdit>(name); }
+    TMaskEdit* Mask(const QString& name) const { return W<TMaskEdit>(name); }
+    TNoteMemo* Note(const QString& name) const { return W<TNoteMemo>(name); }
+    QAction* Action(const QString& name) const { return W<QAction>(name); }
+    QComboBox* Combo() const { return W<QComboBox>("cmboCustSearch"); }
+    QLineEdit* Search() const { return Edit("txtCustSearch"); }
+    QTreeView* List() const { return W<QTreeView>("lstvCustomers"); }
+    bool Enabled(const QString& name) const { return W(name)->isEnabled(); }
+    bool ListMode() const {
+        return W("pnlLstViewContacts")->isVisible() && !W("pnlContacts")->isVisible();
+    }
+    bool EditMode() const {
+        return !W("pnlLstViewContacts")->isVisible() && W("pnlContacts")->isVisible();
+    }
+    QString Id() const { return W<QLabel>("lblCustId")->text(); }
+
+    int Rows() const { return List()->model()->rowCount(); }
+    QString Cell(int row, int column) const {
+        return List()->model()->index(row, column).data().toString();
+    }
+    QStringList Companies() const {
+        QStringList out;
+        for (int r = 0; r < Rows(); ++r)
+            out << Cell(r, TCustomerListModel::Company);
+        return out;
+    }
+    int RowOfCompany(const QString& company) const {
+        for (int r = 0; r < Rows(); ++r)
+            if (Cell(r, TCustomerListModel::Company) == company)
+                return r;
+        return -1;
+    }
+
+    // A real mouse click on the row, as the user opens a contact.
+    void ClickRow(int row) {
+        QTreeView* list = List();
+        const QModelIndex index = list->model()->index(row, TCustomerListModel::Company);
+        list->scrollTo(index);
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(index).center());
+    }
+    void OpenCompany(const QString& company) {
+        const int row = RowOfCompany(company);
+        QVERIFY2(row >= 0, qPrintable(company));
+        ClickRow(row);
+    }
+
+    void ChooseSearch(int index) {
+        // As the user does: open nothing, just select with the keyboard and commit.
+        QComboBox* combo = Combo();
+        combo->setFocus();
+        combo->setCurrentIndex(index);
+        emit combo->activated(index);
+    }
+
+    void Click(const QString& name) {
+        QWidget* w = W(name);
+        if (auto* b = qobject_cast<QAbstractButton*>(w)) {
+            QTest::mouseClick(b, Qt::LeftButton);
+            return;
+        }
+        QTest::mouseClick(w, Qt::LeftButton, {}, w->rect().center());
+    }
+    void Type(const QString& name, const QString& text) {
+        QWidget* w = W(name);
+        w->setFocus();
+        QTest::keyClicks(w, text);
+    }
+    void Trigger(const QString& action) { Action(action)->trigger(); }
+
+    // Arms a one-shot answer for the next modal message box: records it and presses `answer`
+    // (NoButton: close the box with Escape).
+    static void AnswerNextBox(SeenBox* seen, QMessageBox::StandardButton answer) {
+        auto* timer = new QTimer;
+        QObject::connect(timer, &QTimer::timeout, [timer, seen, answer] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (!box)
+                return;
+            timer->stop();
+            timer->deleteLater();
+            seen->seen = true;
+            seen->text = box->text();
+            seen->caption = box->windowTitle();
+            seen->icon = box->icon();
+            seen->buttons = box->standardButtons();
+            seen->defaultButton = box->standardButton(box->defaultButton());
+            if (answer == QMessageBox::NoButton) {
+                box->close();
+                // A box that cannot be dismissed stays: answer it with its first button then.
+                QTimer::singleShot(50, box, [box] {
+                    if (box->isVisible())
+                        box->buttons().first()->click();
+                });
+            } else {
+                box->button(answer)->click();
+            }
+        });
+        timer->start(10);
+    }
+
+    // Runs SQL on the database file directly, as another program would.
+    void Sql(const QString& statement) const {
+        sqlite3* db = nullptr;
+        QCOMPARE(sqlite3_open(home.dbPath().toLocal8Bit().constData(), &db), SQLITE_OK);
+        char* error = nullptr;
+        const int rc = sqlite3_exec(db, statement.toLocal8Bit().constData(), nullptr, nullptr, &error);
+        const QString message = error ? QString(error) : QString();
+        sqlite3_free(error);
+        sqlite3_close(db);
+        QVERIFY2(rc == SQLITE_OK, qPrintable(message));
+    }
+    QString Value(int id, const QString& column) const {
+        sqlite3* db = nullptr;
+        sqlite3_open(home.dbPath().toLocal8Bit().constData(), &db);
+        sqlite3_stmt* st = nullptr;
+        const QByteArray sql =
+            QString("SELECT %1 FROM Customers WHERE dbCustomer_ID=%2").arg(column).arg(id).toLocal8Bit();
+        sqlite3_prepare_v2(db, sql.constData(), -1, &st, nullptr);
+        QString out = "<no row>";
+        if (sqlite3_step(st) == SQLITE_ROW)
+            out = sqlite3_column_type(st, 0) == SQLITE_NULL
+                      ? QString("<NULL>")
+                      : QString::fromLocal8Bit(reinterpret_cast<const char*>(sqlite3_column_text(st, 0)));
+        sqlite3_finalize(st);
+        sqlite3_close(db);
+        return out;
+    }
+    int Count(const QString& where = "1") const {
+        sqlite3* db = nullptr;
+        sqlite3_open(home.dbPath().toLocal8Bit().constData(), &db);
+        sqlite3_stmt* st = nullptr;
+        const QByteArray sql = ("SELECT COUNT(*) FROM Customers WHERE " + where).toLocal8Bit();
+        sqlite3_prepare_v2(db, sql.constData(), -1, &st, nullptr);
+        int n = -1;
+        if (sqlite3_step(st) == SQLITE_ROW)
+            n = sqlite3_column_int(st, 0);
+        sqlite3_finalize(st);
+        sqlite3_close(db);
+        return n;
+    }
+};
