@@ -3,12 +3,14 @@
 
 #include "ContactSheet.h"
 #include "CustomerListModel.h"
+#include "About.h"
 #include "ErrorDisplay.h"
 #include "LinkLabel.h"
 #include "MaskEdit.h"
 #include "NoteMemo.h"
 #include "PrintJob.h"
 #include "Question.h"
+#include "ShellOpen.h"
 #include "SQLiteTable3.h"
 #include "ContactStore.h"
 #include "frmSaving.h"
@@ -503,7 +505,7 @@ void TCustomersForm::btnCancel1Click() {
         pClearCustForm();
 }
 
-// ---- later: printing, shell launches, About ------------------------------------------------------
+// ---- printing, shell launches, About -------------------------------------------------------------
 
 ContactSheetData TCustomersForm::SheetData() const {
     auto masked = [this](const QString& name) {
@@ -542,8 +544,24 @@ void TCustomersForm::DrawContactSheet(ISheetCanvas& canvas) const {
 void TCustomersForm::mnuPrintClick() {
     RunSheetPrintJob([this](ISheetCanvas& canvas) { DrawContactSheet(canvas); });
 }
-void TCustomersForm::mnuHelpClick() {}
-void TCustomersForm::mnuAboutClick() {}
-void TCustomersForm::lblSendCustEmail1Click() {}
-void TCustomersForm::lblSendExtraEmailClick(int) {}
-void TCustomersForm::lblCustWebSiteClick() {}
+void TCustomersForm::mnuHelpClick() {
+    TShellOpen::Open(HelpFilePath(), TShellOpen::ShowNormal, "Unable to open the Help files!", this);
+}
+
+void TCustomersForm::mnuAboutClick() { ShowAboutBox(); }
+
+void TCustomersForm::lblSendCustEmail1Click() {
+    TShellOpen::Open("mailto:" + Text("txtCustEmail"), TShellOpen::ShowNormal,
+                     "Unable to open the Email Composer!", this);
+}
+
+void TCustomersForm::lblSendExtraEmailClick(int n) {
+    TShellOpen::Open("mailto:" + Text(QString("txtExtraEmail%1").arg(n)), TShellOpen::ShowNormal,
+                     "Unable to open the Email Composer!", this);
+}
+
+void TCustomersForm::lblCustWebSiteClick() {
+    // Handed over exactly as typed: the desktop decides what a text without scheme means.
+    TShellOpen::Open(Text("txtCustWebAddress"), TShellOpen::ShowMaximized,
+                     "Unable to open the Web Browser!", this);
+}

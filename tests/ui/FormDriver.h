@@ -20,6 +20,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPointer>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTimer>
@@ -27,11 +28,16 @@
 #include <QTreeView>
 #include <QtTest>
 #include <functional>
+#include <vector>
 #include <memory>
 #include <sqlite3.h>
 
 // What a message box showed, and which button the test pressed.
 struct SeenBox {
+    ~SeenBox() { Disarm(); }
+    // An answer that was never needed must not answer a later box.
+    void Disarm() { delete timer; }
+    QPointer<QTimer> timer;
     bool seen = false;
     QString text, caption;
     QMessageBox::Icon icon = QMessageBox::NoIcon;
@@ -53,7 +59,7 @@ public:
         if (form)
             form->setAttribute(Qt::WA_DeleteOnClose, false);
         form.reset();
-        QTRY_VERIFY_WITH_TIMEOUT(SavingForm == nullptr, 30000);
+        QTest::qWaitFor([] { return SavingForm == nullptr; }, 30000);
     }
 
     void Open() {
@@ -139,16 +145,25 @@ public:
     }
     void Trigger(const QString& action) { Action(action)->trigger(); }
 
-    // Arms a one-shot answer for the next modal message box: records it and presses `answer`
-    // (NoButton: close the box with Escape).
-    static void AnswerNextBox(SeenBox* seen, QMessageBox::StandardButton answer) {
+    // Arms answers for the next modal message boxes, in order: each is recorded and gets its
+    // button pressed (NoButton: Escape, then its first button if Escape cannot close it).
+    static void AnswerBoxes(std::vector<std::pair<SeenBox*, QMessageBox::StandardButton>> answers) {
         auto* timer = new QTimer;
-        QObject::connect(timer, &QTimer::timeout, [timer, seen, answer] {
+        auto queue = std::make_shared<std::vector<std::pair<SeenBox*, QMessageBox::StandardButton>>>(
+            std::move(answers));
+        for (auto& a : *queue)
+            a.first->timer = timer;
+        QObject::connect(timer, &QTimer::timeout, [timer, queue] {
             auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-            if (!box)
+            if (!box || !box->isVisible() || box->property("answered").toBool())
                 return;
-            timer->stop();
-            timer->deleteLater();
+            box->setProperty("answered", true);
+            auto [seen, answer] = queue->front();
+            queue->erase(queue->begin());
+            if (queue->empty()) {
+                timer->stop();
+                timer->deleteLater();
+            }
             seen->seen = true;
             seen->text = box->text();
             seen->caption = box->windowTitle();
@@ -156,17 +171,17 @@ public:
             seen->buttons = box->standardButtons();
             seen->defaultButton = box->standardButton(box->defaultButton());
             if (answer == QMessageBox::NoButton) {
-                box->close();
-                // A box that cannot be dismissed stays: answer it with its first button then.
-                QTimer::singleShot(50, box, [box] {
-                    if (box->isVisible())
-                        box->buttons().first()->click();
-                });
+                QTest::keyClick(box, Qt::Key_Escape);
+                if (box->isVisible())
+                    box->buttons().first()->click();
             } else {
                 box->button(answer)->click();
             }
         });
         timer->start(10);
+    }
+    static void AnswerNextBox(SeenBox* seen, QMessageBox::StandardButton answer) {
+        AnswerBoxes({{seen, answer}});
     }
 
     // Runs SQL on the database file directly, as another program would.
