@@ -147,6 +147,12 @@ void TCustomersForm::SetupToolBar() {
     txtCustSearch_->setToolTip("Enter contact information to search by");
     txtCustSearch_->setFixedWidth(121);
     bar->addWidget(txtCustSearch_);
+
+    // The style may give tool bar controls a font of their own; they belong to the window's.
+    for (QWidget* w : {static_cast<QWidget*>(tlbarAddNewCust_), static_cast<QWidget*>(lblCustSearch_),
+                       static_cast<QWidget*>(cmboCustSearch_), static_cast<QWidget*>(Label1_),
+                       static_cast<QWidget*>(txtCustSearch_)})
+        w->setFont(font());
 }
 
 void TCustomersForm::SetupList() {

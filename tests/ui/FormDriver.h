@@ -59,7 +59,7 @@ public:
         if (form)
             form->setAttribute(Qt::WA_DeleteOnClose, false);
         form.reset();
-        QTest::qWaitFor([] { return SavingForm == nullptr; }, 30000);
+        (void)QTest::qWaitFor([] { return SavingForm == nullptr; }, 30000);
     }
 
     void Open() {
