@@ -17,55 +17,10 @@
 
 #include <functional>
 
+#include "FakeOpener.h"
+
 namespace {
 
-// A stand-in for xdg-open, first on PATH while it lives: records each call's arguments,
-// NUL-separated after their count, and exits with the code in "exitcode".
-class FakeOpener {
-public:
-    FakeOpener() : oldPath_(qgetenv("PATH")) {
-        QFile script(dir_.filePath("xdg-open"));
-        script.open(QIODevice::WriteOnly);
-        script.write(R"(#!/bin/sh
-here=${0%/*}
-printf '%s\0' "$#" "$@" >> "$here/calls"
-code=0
-[ -e "$here/exitcode" ] && read code < "$here/exitcode"
-exit "$code"
-)");
-        script.close();
-        script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        qputenv("PATH", QFile::encodeName(dir_.path()) + ":" + oldPath_);
-    }
-    ~FakeOpener() { qputenv("PATH", oldPath_); }
-
-    void setExit(int code) {
-        QFile file(dir_.filePath("exitcode"));
-        file.open(QIODevice::WriteOnly);
-        file.write(QByteArray::number(code) + "\n");
-    }
-
-    QList<QStringList> calls() const {
-        QFile file(dir_.filePath("calls"));
-        QList<QStringList> result;
-        if (!file.open(QIODevice::ReadOnly))
-            return result;
-        QList<QByteArray> fields = file.readAll().split('\0');
-        fields.removeLast();
-        for (int i = 0; i < fields.size();) {
-            const int count = fields[i++].toInt();
-            QStringList args;
-            for (int k = 0; k < count && i < fields.size(); ++k)
-                args << QFile::decodeName(fields[i++]);
-            result << args;
-        }
-        return result;
-    }
-
-private:
-    QTemporaryDir dir_;
-    QByteArray oldPath_;
-};
 
 QString Local(const std::string& text) {
     return QString::fromLocal8Bit(text);
@@ -202,7 +157,7 @@ void TestAbout::linksHandTheMakersAddressesToTheShell() {
 
 void TestAbout::failedLinkKeepsTheBoxOpen() {
     FakeOpener opener;
-    opener.setExit(3);
+    opener.setExit("3");
     TAboutBox box;
     box.show();
     QCOMPARE(ClickLink(&box, "lblAuthorWebsite").value(1), QVariant(false));
