@@ -34,6 +34,8 @@
 #include <QToolButton>
 #include <QTreeView>
 
+#include <limits>
+
 namespace {
 const char* const kPhoneMask = "!\\(999\\)999-9999;1;_";
 const char* const kExtensionMask = "!99999;1;_";
@@ -76,6 +78,9 @@ TCustomersForm::TCustomersForm(QWidget* parent)
         notes->setFixedSize(185, 89);
     }
     ui->txtContNotes->setMaxLength(500);
+    // The web address has no limit of its own; left at Qt's default, a long paste would be cut
+    // at 32767 characters without a word.
+    ui->txtCustWebAddress->setMaxLength(std::numeric_limits<int>::max());
     ui->txtContNotes->setFixedSize(499, 119);
 
     WireEvents();

@@ -3,16 +3,17 @@
 //   savehammer lock <db> exclusive|immediate
 //     Takes the lock in a transaction, prints "locked" and holds it until its input ends.
 //
-//   savehammer hammer <db> <log> <first generation> <pause microseconds> <deletes 0|1>
+//   savehammer hammer <db> <log> <first generation> <pause microseconds> all|own
 //     Saves contacts through the program's own storage code, one fresh connection per save as
-//     the window does, until it is killed. Before each save it appends "B <generation> <I|U|X>
-//     <id>" to the log and after it "D <generation> <id>" (or "F <generation>" when the save
-//     raised), each line flushed to disk, so a checker knows which saves had completed and
-//     which one may have been cut short.
+//     the window does, until it is killed. "all" inserts, updates and deletes any contact;
+//     "own" only inserts contacts and updates those it inserted itself. Before each save it appends
+//     "B <generation> <I|U|X> <id>" to the log and after it "D <generation> <id>" (or "F
+//     <generation>" when the save raised), each line flushed to disk, so a checker knows which
+//     saves had completed and which one may have been cut short.
 
+#include "savehammer.h"
 #include "ContactStore.h"
 #include "SQLiteTable3.h"
-#include "savehammer.h"
 
 #include <sqlite3.h>
 
@@ -84,7 +85,7 @@ std::vector<std::string> StoredIds(const std::string& path) {
 }
 
 int Hammer(const std::string& path, const std::string& logPath, std::uint64_t generation,
-           long pauseMicroseconds, bool deletes) {
+           long pauseMicroseconds, bool all) {
     Log log(logPath);
     if (!log.ok()) {
         std::perror("log");
@@ -93,7 +94,8 @@ int Hammer(const std::string& path, const std::string& logPath, std::uint64_t ge
     const pid_t parent = ::getppid();
     std::vector<std::string> ids;
     try {
-        ids = StoredIds(path);
+        if (all)
+            ids = StoredIds(path);
     } catch (const ESQLiteException& e) {
         std::cerr << e.what() << std::endl;
         return 3;
@@ -108,7 +110,7 @@ int Hammer(const std::string& path, const std::string& logPath, std::uint64_t ge
             victim = random() % ids.size();
             // Deletes keep the file small enough that every compaction stays quick.
             const unsigned deleteShare = ids.size() > 40 ? 40 : 15;
-            if (deletes && roll < deleteShare)
+            if (all && roll < deleteShare)
                 op = 'X';
             else if (roll < 60)
                 op = 'U';
@@ -144,10 +146,10 @@ int main(int argc, char** argv) {
     const std::vector<std::string> args(argv + 1, argv + argc);
     if (args.size() == 3 && args[0] == "lock")
         return HoldLock(args[1], args[2]);
-    if (args.size() == 6 && args[0] == "hammer")
+    if (args.size() == 6 && args[0] == "hammer" && (args[5] == "all" || args[5] == "own"))
         return Hammer(args[1], args[2], std::strtoull(args[3].c_str(), nullptr, 10),
-                      std::strtol(args[4].c_str(), nullptr, 10), args[5] == "1");
+                      std::strtol(args[4].c_str(), nullptr, 10), args[5] == "all");
     std::cerr << "usage: savehammer lock <db> exclusive|immediate\n"
-                 "       savehammer hammer <db> <log> <first generation> <pause us> <deletes 0|1>\n";
+                 "       savehammer hammer <db> <log> <first generation> <pause us> all|own\n";
     return 1;
 }

@@ -12,8 +12,9 @@
 #include <string>
 
 inline ContactValues HammerValues(std::uint64_t generation) {
-    static const char* const pieces[] = {"'", "\"", "%s", "%n", "'); DROP TABLE Customers; --",
-                                         "dbCustLastName", "\\", "\xc3\xa9", " ", ",", "\r\n"};
+    static const char* const pieces[] = {
+        "'",        "\"", "%s", "%n",  "'); DROP TABLE Customers; --", "dbCustLastName", "\\",
+        "\xc3\xa9", " ",  ",",  "\r\n"};
     constexpr std::size_t kPieces = sizeof pieces / sizeof pieces[0];
     std::uint64_t state = generation * 0x9E3779B97F4A7C15ULL + 0x632BE59BD9B4E019ULL;
     auto next = [&state] {

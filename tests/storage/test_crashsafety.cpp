@@ -5,8 +5,8 @@
 
 #include "ContactStatements.h"
 #include "SQLiteTable3.h"
-#include "savehammer.h"
 #include "TestHome.h"
+#include "savehammer.h"
 #include "unitBuildData.h"
 
 #include <QCoreApplication>
@@ -110,7 +110,7 @@ private slots:
             QProcess child;
             child.setProgram(hammer);
             child.setArguments({"hammer", QString::fromStdString(db), logPath,
-                                QString::number(firstGeneration), "0", "1"});
+                                QString::number(firstGeneration), "0", "all"});
             child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
             child.start();
             QVERIFY(child.waitForStarted(60000));
