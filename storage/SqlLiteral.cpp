@@ -5,6 +5,8 @@ std::string SqlText(const std::string& value) {
     out.reserve(value.size() + 2);
     out += '\'';
     for (char c : value) {
+        if (c == '\0')
+            continue;
         out += c;
         if (c == '\'')
             out += '\'';
