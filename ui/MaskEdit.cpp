@@ -189,6 +189,8 @@ QString TMaskEdit::valueFor(const QString& text) const {
     QString value = template_;
     if (text.isEmpty())
         return value;
+    if (hasValueShape(text))
+        return text;
 
     bool hasLiteral = false;
     for (int p = 0; p < template_.size() && !hasLiteral; ++p)
@@ -230,6 +232,20 @@ QString TMaskEdit::valueFor(const QString& text) const {
         p = q;
     }
     return value;
+}
+
+// A text shaped like a value (full length, literals in place, a digit or a blank in every digit
+// position) is one: the "!" rule would give the same for the two masks in use, and for a mask with
+// a blank among its literals it could read a blank digit position as that literal.
+bool TMaskEdit::hasValueShape(const QString& text) const {
+    if (text.size() != template_.size())
+        return false;
+    for (int p = 0; p < text.size(); ++p) {
+        const QChar c = text.at(p);
+        if (digit_.at(p) ? !(c == QLatin1Char(' ') || isAsciiDigit(c)) : c != template_.at(p))
+            return false;
+    }
+    return true;
 }
 
 QString TMaskEdit::displayText(const QString& value) const {

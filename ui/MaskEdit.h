@@ -29,6 +29,7 @@
 //
 // Program-set texts (setValue/setText) follow the "!" rule:
 //   - an empty text gives the empty value;
+//   - a text that already has a value's shape is that value;
 //   - the text is split at those of its characters that match the mask's literals in order; each
 //     piece fills its run of digit positions: a piece no longer than the run is placed
 //     character by character at the run's END (blanks first, a non-digit becomes a blank); a
@@ -100,6 +101,7 @@ protected:
 
 private:
     bool parseMask(const QString& mask);
+    bool hasValueShape(const QString& text) const;
     QString displayText(const QString& value) const;
     void applyValue(const QString& value, int caret);
     void render();
