@@ -204,47 +204,47 @@ bool TSQLiteTable::CopyRow(sqlite3_stmt* stmt) {
         const int column = static_cast<int>(c);
         Cell cell;
         cell.integer = 0;
+        const ColumnKind kind = columnKinds_[c];
+        if (kind != ColumnKind::Integer && kind != ColumnKind::Real && kind != ColumnKind::Blob) {
+            // Text (kinds 3 and 5) takes one engine call per cell, which a large result feels:
+            // the engine converts whatever is stored to text and hands out none only for SQL
+            // NULL or when memory ran out. Running out also fails the statement's next step, so
+            // such a result is never handed out. The copy stops at the first zero byte, as a C
+            // string would, so the length is the C string's.
+            const char* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt, column));
+            if (text == nullptr) {
+                if (sqlite3_column_type(stmt, column) != SQLITE_NULL)
+                    return false;
+                AppendCell(cell, true);
+                continue;
+            }
+            const std::size_t length = std::strlen(text);
+            cell.bytes.offset = StoreText(text, length);
+            cell.bytes.length = static_cast<std::uint32_t>(length);
+            AppendCell(cell, false);
+            continue;
+        }
         if (sqlite3_column_type(stmt, column) == SQLITE_NULL) {
             AppendCell(cell, true);
             continue;
         }
-        switch (columnKinds_[c]) {
-        case ColumnKind::Integer:
+        if (kind == ColumnKind::Integer) {
             cell.integer = sqlite3_column_int64(stmt, column);
             AppendCell(cell, false);
-            break;
-        case ColumnKind::Real:
+        } else if (kind == ColumnKind::Real) {
             cell.real = sqlite3_column_double(stmt, column);
             AppendCell(cell, false);
-            break;
-        case ColumnKind::Blob: {
+        } else {
             const int size = sqlite3_column_bytes(stmt, column);
             const void* data = size > 0 ? sqlite3_column_blob(stmt, column) : nullptr;
             if (data == nullptr) {
                 AppendCell(cell, true);
-                break;
+                continue;
             }
             cell.bytes.offset = static_cast<std::uint32_t>(blobs_.size());
             cell.bytes.length = static_cast<std::uint32_t>(size);
             blobs_.emplace_back(static_cast<const char*>(data), static_cast<std::size_t>(size));
             AppendCell(cell, false);
-            break;
-        }
-        default: {
-            // The engine converts whatever is stored to text; the copy stops at the first zero
-            // byte, as a C string would.
-            const char* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt, column));
-            if (text == nullptr) // a value that is not NULL yields no text only when memory ran out
-                return false;
-            const std::size_t bytes = static_cast<std::size_t>(sqlite3_column_bytes(stmt, column));
-            const void* zero = bytes ? std::memchr(text, 0, bytes) : nullptr;
-            const std::size_t length =
-                zero ? static_cast<std::size_t>(static_cast<const char*>(zero) - text) : bytes;
-            cell.bytes.offset = StoreText(text, length);
-            cell.bytes.length = static_cast<std::uint32_t>(length);
-            AppendCell(cell, false);
-            break;
-        }
         }
     }
     return true;
@@ -333,6 +333,30 @@ std::string TSQLiteTable::TextOrEmptyAt(std::size_t column) const {
     if (cellEmpty_[CellIndex(column)])
         return std::string();
     return TextAt(column);
+}
+
+void TSQLiteTable::AppendTextOrEmptyAt(std::size_t column, std::string& out) const {
+    const std::size_t index = CellIndex(column);
+    if (cellEmpty_[index])
+        return;
+    switch (columnKinds_[column]) {
+    case ColumnKind::Text: {
+        const Cell& cell = values_[index];
+        const std::uint64_t position = cell.bytes.offset;
+        if (cell.bytes.length > 0)
+            out.append(textSlots_[position >> kTextSlotBits] + (position & (kTextSlot - 1)),
+                       cell.bytes.length);
+        return;
+    }
+    case ColumnKind::Integer: {
+        char buffer[24];
+        const auto result = std::to_chars(buffer, buffer + sizeof buffer, values_[index].integer);
+        out.append(buffer, result.ptr);
+        return;
+    }
+    default:
+        out += TextAt(column);
+    }
 }
 
 std::int64_t TSQLiteTable::IntegerAt(std::size_t column) const {

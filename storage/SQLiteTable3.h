@@ -59,6 +59,9 @@ public:
 
     std::string TextAt(std::size_t column) const;
     std::string TextOrEmptyAt(std::size_t column) const;
+    // Appends what TextOrEmptyAt returns to `out` without a string of its own in between: for
+    // readers of many cells, such as a list filled from a whole result.
+    void AppendTextOrEmptyAt(std::size_t column, std::string& out) const;
     std::int64_t IntegerAt(std::size_t column) const;
     double RealAt(std::size_t column) const;
     // The cell's byte stream, or null for an empty cell.

@@ -62,17 +62,18 @@ void TCustomerListModel::Fill(TSQLiteTable& result) {
         const std::size_t fax = result.ColumnOf("dbCustFax");
         offsets.reserve(static_cast<std::size_t>(result.RowCount()) * (ColumnCount + 1));
         text.reserve(static_cast<std::size_t>(result.RowCount()) * 96);
+        // Appended straight from the result: no string per cell.
         auto cell = [&](std::size_t column) {
             offsets.push_back(static_cast<std::uint32_t>(text.size()));
-            text += result.TextOrEmptyAt(column);
+            result.AppendTextOrEmptyAt(column, text);
         };
         while (!result.AtEnd()) {
             cell(id);
             cell(company);
             offsets.push_back(static_cast<std::uint32_t>(text.size()));
-            text += result.TextOrEmptyAt(last);
+            result.AppendTextOrEmptyAt(last, text);
             text += ", ";
-            text += result.TextOrEmptyAt(first);
+            result.AppendTextOrEmptyAt(first, text);
             cell(address);
             cell(ctyStZp);
             cell(phone);

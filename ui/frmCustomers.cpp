@@ -358,6 +358,10 @@ void TCustomersForm::pQueryCustomers() {
     listModel_->Fill(*result);
     ui->lstvCustomers->clearSelection();
     ui->lstvCustomers->setCurrentIndex(QModelIndex());
+    // Lay the new rows out now rather than on the view's own deferred pass: a paint already
+    // queued (the list panel just shown by the reset) would otherwise come first, lay out inside
+    // itself and ask for a second paint of the whole list.
+    ui->lstvCustomers->doItemsLayout();
 }
 
 void TCustomersForm::cmboCustSearchChange() {
