@@ -10,6 +10,7 @@ packages=(
   fonts-liberation fp-utils
   cups cups-client cups-bsd poppler-utils file locales
   libbenchmark-dev
+  clang libclang-rt-14-dev llvm
 )
 missing=()
 for p in "${packages[@]}"; do
