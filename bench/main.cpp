@@ -6,6 +6,7 @@
 
 #include "unitFilePath.h"
 
+#include <QtGlobal>
 #include <sqlite3.h>
 
 #include <algorithm>
@@ -49,6 +50,19 @@ std::string SelfPath() {
     if (n <= 0)
         return "vellicard_bench";
     return std::string(buffer, static_cast<std::size_t>(n));
+}
+
+std::string CpuModel() {
+    std::ifstream in("/proc/cpuinfo");
+    std::string line;
+    while (std::getline(in, line)) {
+        if (line.compare(0, 10, "model name") == 0) {
+            const std::size_t colon = line.find(':');
+            if (colon != std::string::npos)
+                return line.substr(line.find_first_not_of(' ', colon + 1));
+        }
+    }
+    return "unknown CPU";
 }
 
 std::string Quoted(const std::string& text) {
@@ -326,8 +340,8 @@ int RunDriver(int argc, char** argv) {
         }
     }
 
-    std::printf("Machine: %ld CPUs; SQLite %s\n", sysconf(_SC_NPROCESSORS_ONLN),
-                sqlite3_libversion());
+    std::printf("Machine: %ld CPUs, %s; SQLite %s; Qt %s\n", sysconf(_SC_NPROCESSORS_ONLN),
+                CpuModel().c_str(), sqlite3_libversion(), qVersion());
     std::fflush(stdout);
     for (int size : sizes)
         EnsureBook(booksDir, size);
