@@ -16,6 +16,7 @@
 #include "frmSaving.h"
 #include "unitAppInformation.h"
 #include "unitFilePath.h"
+#include "WholeCharValidator.h"
 #include "WindowFont.h"
 
 #include <QApplication>
@@ -82,6 +83,12 @@ TCustomersForm::TCustomersForm(QWidget* parent)
     // at 32767 characters without a word.
     ui->txtCustWebAddress->setMaxLength(std::numeric_limits<int>::max());
     ui->txtContNotes->setFixedSize(499, 119);
+
+    auto* wholeChars = new TWholeCharValidator(this);
+    txtCustSearch_->setValidator(wholeChars);
+    for (auto& [control, kind] : fields_)
+        if (kind == FieldKind::Edit)
+            static_cast<QLineEdit*>(control)->setValidator(wholeChars);
 
     WireEvents();
     // Nothing to send to or open before a field holds an address.

@@ -256,7 +256,6 @@ private slots:
         for (const char* control : {"txtCustCmpnyName", "txtCtyStZip"}) {
             const QString held = d.Edit(control)->text();
             QVERIFY(held.startsWith(QString(24, held.front())));
-            QEXPECT_FAIL("", "the line edit's limit splits a surrogate pair", Continue);
             QVERIFY2(!held.back().isSurrogate(), control);
         }
         d.Click("btnSave");
