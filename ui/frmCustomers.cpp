@@ -38,8 +38,6 @@
 #include <limits>
 
 namespace {
-const char* const kPhoneMask = "!\\(999\\)999-9999;1;_";
-const char* const kExtensionMask = "!99999;1;_";
 constexpr int kContactNoteLines = 7;
 constexpr int kExtraNoteLines = 5;
 } // namespace
@@ -68,12 +66,12 @@ TCustomersForm::TCustomersForm(QWidget* parent)
     }
     const QString phones[] = {"txtCustPhone", "txtCustFax"};
     for (const QString& name : phones)
-        static_cast<TMaskEdit*>(Control(name))->setEditMask(kPhoneMask);
+        static_cast<TMaskEdit*>(Control(name))->setEditMask(TMaskEdit::kPhoneMask);
     for (int n = 1; n <= kExtraContacts; ++n) {
-        static_cast<TMaskEdit*>(Control(QString("txtExtraPhone%1").arg(n)))->setEditMask(kPhoneMask);
-        static_cast<TMaskEdit*>(Control(QString("txtExtraFax%1").arg(n)))->setEditMask(kPhoneMask);
+        static_cast<TMaskEdit*>(Control(QString("txtExtraPhone%1").arg(n)))->setEditMask(TMaskEdit::kPhoneMask);
+        static_cast<TMaskEdit*>(Control(QString("txtExtraFax%1").arg(n)))->setEditMask(TMaskEdit::kPhoneMask);
         static_cast<TMaskEdit*>(Control(QString("txtExtraPhoneExt%1").arg(n)))
-            ->setEditMask(kExtensionMask);
+            ->setEditMask(TMaskEdit::kExtensionMask);
         auto* notes = static_cast<TNoteMemo*>(Control(QString("txtExtraNotes%1").arg(n)));
         notes->setMaxLength(200);
         notes->setFixedSize(185, 89);
