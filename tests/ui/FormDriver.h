@@ -19,6 +19,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMap>
 #include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
@@ -210,6 +211,13 @@ public:
         sqlite3_finalize(st);
         sqlite3_close(db);
         return out;
+    }
+    // The stored contact's 45 data columns by name.
+    QMap<QString, QString> StoredRow(int id) const {
+        QMap<QString, QString> row;
+        for (const ContactField& f : LoadOrderFields())
+            row[QString::fromStdString(f.column)] = Value(id, QString::fromStdString(f.column));
+        return row;
     }
     int Count(const QString& where = "1") const {
         sqlite3* db = nullptr;

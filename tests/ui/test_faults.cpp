@@ -307,12 +307,6 @@ int CountWaiting(const FormDriver& d, const QString& where) {
     return n;
 }
 
-QMap<QString, QString> Row(const FormDriver& d, int id) {
-    QMap<QString, QString> row;
-    for (const ContactField& f : LoadOrderFields())
-        row[QString::fromStdString(f.column)] = d.Value(id, QString::fromStdString(f.column));
-    return row;
-}
 
 } // namespace
 
@@ -362,7 +356,7 @@ private slots:
                     .arg(QString(900, QChar('a' + i % 26))));
         d.Open();
         QCOMPARE(d.Rows(), 43);
-        const QMap<QString, QString> joes = Row(d, 1);
+        const QMap<QString, QString> joes = d.StoredRow(1);
         Boxes boxes;
         FaultMaker maker(static_cast<Fault>(fault), d.home);
         QString why;
@@ -393,7 +387,7 @@ private slots:
         QCOMPARE(d.Value(3, "dbCustAddress"), QString("55555 Street Place !"));
         QCOMPARE(d.Value(3, "dbExtraPhone3"), QString("(555)000-1111"));
         QVERIFY(d.Value(3, "dbCustNotes").contains("typed before the fault"));
-        QCOMPARE(Row(d, 1), joes);
+        QCOMPARE(d.StoredRow(1), joes);
 
         // A refill on a search keystroke, then a load: a failing read leaves the list as it was.
         d.ChooseSearch(1);
@@ -462,7 +456,7 @@ private slots:
         QVERIFY(d.ListMode());
         QCOMPARE(d.Count("dbCustomer_ID = 3"), 0);
         QCOMPARE(d.Rows(), 42);
-        QCOMPARE(Row(d, 1), joes);
+        QCOMPARE(d.StoredRow(1), joes);
     }
 
     // Two copies of the window on one file, each saving its own contacts: both are kept.
@@ -493,7 +487,7 @@ private slots:
         QCOMPARE(a.Rows(), 5);
 
         // Each edits a different stored contact; neither save undoes the other.
-        const QMap<QString, QString> joes = Row(a, 1), janes = Row(a, 3);
+        const QMap<QString, QString> joes = a.StoredRow(1), janes = a.StoredRow(3);
         a.OpenCompany("Joes Bar and Grill");
         b.OpenCompany("Janes Place");
         a.Type("txtCustAddress", " (A)");
@@ -514,8 +508,8 @@ private slots:
                 if (f.kind == FieldKind::Masked)
                     value = a.Mask(f.control)->valueFor(value);
             }
-        QCOMPARE(Row(a, 1), joesAfter);
-        QCOMPARE(Row(a, 3), janesAfter);
+        QCOMPARE(a.StoredRow(1), joesAfter);
+        QCOMPARE(a.StoredRow(3), janesAfter);
 
         // One copy deletes the contact the other has open; the other's save keeps what was typed.
         a.OpenCompany("Janes Place");

@@ -24,12 +24,6 @@ private:
     bool ok_ = false;
 };
 
-QMap<QString, QString> Row(const FormDriver& d, int id) {
-    QMap<QString, QString> row;
-    for (const ContactField& f : LoadOrderFields())
-        row[QString::fromStdString(f.column)] = d.Value(id, QString::fromStdString(f.column));
-    return row;
-}
 } // namespace
 
 class SavingTest : public QObject {
@@ -63,7 +57,7 @@ private slots:
 
     void oneFieldOfEachKindChanged() {
         FormDriver d;
-        const QMap<QString, QString> before = Row(d, 1);
+        const QMap<QString, QString> before = d.StoredRow(1);
         d.OpenCompany("Joes Bar and Grill");
         d.Edit("txtCustAddress")->selectAll();
         QTest::keyClicks(d.Edit("txtCustAddress"), "9 New Road");
@@ -91,7 +85,7 @@ private slots:
         expected["dbCustFax"] = "(999)123-4568";
         expected["dbCustNotes"] = "Notes about Joes Bar and Grill Here!\r\nClosed Mondays";
         expected["dbExtraTitle2"] = "Head Chef";
-        const QMap<QString, QString> after = Row(d, 1);
+        const QMap<QString, QString> after = d.StoredRow(1);
         for (auto it = expected.cbegin(); it != expected.cend(); ++it)
             QCOMPARE(it.key() + "=" + after[it.key()], it.key() + "=" + it.value());
         QCOMPARE(d.Cell(d.RowOfCompany("Joes Bar and Grill"), TCustomerListModel::Address),
