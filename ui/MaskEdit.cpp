@@ -344,23 +344,11 @@ void TMaskEdit::pasteDigits(const QString& text) {
     applyValue(v, p);
 }
 
-void TMaskEdit::backspace() {
-    if (isReadOnly())
-        return;
-    int start = 0, end = 0;
-    if (selectionRange(start, end)) {
-        applyValue(blankedSelection(), nextCaret(start));
-        return;
-    }
-    const int p = previousDigit(cursorPosition());
-    if (p < 0)
-        return;
-    QString v = value_;
-    v[p] = QLatin1Char(' ');
-    applyValue(v, p);
-}
+void TMaskEdit::backspace() { blankSelectionOrDigit(previousDigit(cursorPosition())); }
 
-void TMaskEdit::del() {
+void TMaskEdit::del() { blankSelectionOrDigit(nextCaret(cursorPosition())); }
+
+void TMaskEdit::blankSelectionOrDigit(int digit) {
     if (isReadOnly())
         return;
     int start = 0, end = 0;
@@ -368,12 +356,11 @@ void TMaskEdit::del() {
         applyValue(blankedSelection(), nextCaret(start));
         return;
     }
-    const int p = nextCaret(cursorPosition());
-    if (p >= value_.size())
+    if (digit < 0 || digit >= value_.size())
         return;
     QString v = value_;
-    v[p] = QLatin1Char(' ');
-    applyValue(v, p);
+    v[digit] = QLatin1Char(' ');
+    applyValue(v, digit);
 }
 
 void TMaskEdit::copy() const {

@@ -114,6 +114,8 @@ private:
     bool selectionRange(int& start, int& end) const;
     QString blankedSelection() const;
     void pasteDigits(const QString& text);
+    // Blanks the selection, or else the given digit position (none when out of range).
+    void blankSelectionOrDigit(int digit);
     void onBaseTextChanged(const QString& display);
     void snapCaret();
 

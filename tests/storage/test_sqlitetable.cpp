@@ -1,5 +1,6 @@
 // Connections, statements and the failure texts of the SQLite access layer, against real files.
 
+#include "FailureOf.h"
 #include "SQLiteTable3.h"
 
 #include <QFile>
@@ -12,16 +13,6 @@
 #include <string>
 
 namespace {
-
-// Runs f and returns the ESQLiteException's message, or a marker when nothing was raised.
-template <class F> std::string failureOf(F&& f) {
-    try {
-        f();
-    } catch (const ESQLiteException& e) {
-        return e.what();
-    }
-    return "<nothing raised>";
-}
 
 // A second, independent connection made with the engine directly, as another process would hold.
 class RawConnection {

@@ -1,6 +1,7 @@
 // The access layer when the engine runs out of memory. The engine's allocator is replaced by one
 // that fails on request, which also reaches the open that returns no handle at all.
 
+#include "FailureOf.h"
 #include "SQLiteTable3.h"
 
 #include <QTemporaryDir>
@@ -30,15 +31,6 @@ void* failingMalloc(int size) {
 }
 void* failingRealloc(void* p, int size) {
     return shouldFail() ? nullptr : engineDefault.xRealloc(p, size);
-}
-
-template <class F> std::string failureOf(F&& f) {
-    try {
-        f();
-    } catch (const ESQLiteException& e) {
-        return e.what();
-    }
-    return "<nothing raised>";
 }
 
 } // namespace

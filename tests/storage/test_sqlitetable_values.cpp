@@ -1,6 +1,7 @@
 // How a copied query result reads back: column kinds, conversions, empty cells, blobs, float text,
 // the cursor and column lookup.
 
+#include "FailureOf.h"
 #include "SQLiteTable3.h"
 
 #include <QTemporaryDir>
@@ -14,15 +15,6 @@
 #include <string>
 
 namespace {
-
-template <class F> std::string failureOf(F&& f) {
-    try {
-        f();
-    } catch (const ESQLiteException& e) {
-        return e.what();
-    }
-    return "<nothing raised>";
-}
 
 const std::string kEof = "Table is at End of File";
 const std::string kNotNumeric = "Not an integer or numeric field";
