@@ -2,6 +2,7 @@
 #include "CupsQueue.h"
 #include "PdfText.h"
 #include "PrintJob.h"
+#include "SheetExpectations.h"
 #include "unitPrintArea.h"
 
 #include <QElapsedTimer>
@@ -75,26 +76,9 @@ QList<Placed> ExpectedTexts(const ContactSheetData& d) {
     return texts;
 }
 
-// Exact integer rounding of hundredths × dpi / 100, the exact half to even.
-int Scale(int hundredths, int dpi) {
-    const qint64 p = qint64(hundredths) * dpi;
-    qint64 q = p / 100;
-    const qint64 r = p % 100;
-    if (r > 50 || (r == 50 && q % 2))
-        ++q;
-    return int(q);
-}
-
 // pdftotext splits at blanks, so runs of blanks (an extension of three digits) count as one.
 QString Collapsed(const QString& text) {
     return text.simplified();
-}
-
-QFont SheetFont() {
-    QFont font(QStringLiteral("Arial"));
-    font.setBold(true);
-    font.setPointSize(8);
-    return font;
 }
 
 } // namespace
@@ -187,11 +171,11 @@ void TestPrintQueue::sheetLandsOnOnePageAtItsPositions() {
     const QList<PdfWord> words = PdfText::Words(pdf);
     QVERIFY2(!words.isEmpty(), "pdftotext found no words");
 
-    const int secondColumnX = Scale(395, dpiY);
+    const int secondColumnX = InchUnits(395, dpiY);
     double worstDx = 0, worstDy = 0;
     for (const Placed& expected : ExpectedTexts(data)) {
         const int x = expected.secondColumn ? secondColumnX : PrintLeftX();
-        const int y = Scale(expected.yHundredthsOfInch, dpiY) + expected.lineIndex * lineStep;
+        const int y = InchUnits(expected.yHundredthsOfInch, dpiY) + expected.lineIndex * lineStep;
         const double xPt = (x + printable.left()) * 72.0 / dpiX;
         const double yPt = (y + printable.top()) * 72.0 / dpiY;
 

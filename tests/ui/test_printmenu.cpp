@@ -6,6 +6,7 @@
 
 #include "../printing/CupsQueue.h"
 #include "../printing/PdfText.h"
+#include "../printing/SheetExpectations.h"
 #include "unitPrintArea.h"
 
 #include <QFontMetrics>
@@ -69,40 +70,23 @@ struct Line {
     int x, y;
 };
 
-QFont SheetFont() {
-    QFont font(QStringLiteral("Arial"));
-    font.setBold(true);
-    font.setPointSize(8);
-    return font;
-}
-
-// Hundredths of an inch in the printer's vertical units, an exact half to the even neighbour.
-int Inch(int hundredths, int dpi) {
-    const qint64 p = qint64(hundredths) * dpi;
-    qint64 q = p / 100;
-    const qint64 r = p % 100;
-    if (r > 50 || (r == 50 && q % 2))
-        ++q;
-    return int(q);
-}
-
 // The sheet for the window's sample contact "Joes Bar and Grill" as stored, worked out from the
 // queue printer's own metrics; `contactNotes` replaces its one stored notes line when given.
 QList<Line> JoesSheet(const QString& company, const QStringList& contactNotes, int lineStep) {
     const int dpi = PrinterDpiY();
     const int left = PrintLeftX();
-    const int second = Inch(395, dpi);
+    const int second = InchUnits(395, dpi);
     QList<Line> lines = {
-        {company, left, Inch(125, dpi)},
-        {" ", left, Inch(140, dpi)},
-        {"123 Joes Street", left, Inch(155, dpi)},
-        {"Joe City, State, 12345", left, Inch(170, dpi)},
-        {"info@joesbarandgrill.example.com", second, Inch(155, dpi)},
-        {"https://www.joesbarandgrill.example.com", second, Inch(170, dpi)},
-        {"Phone: (225)123-4567 Fax: (225)123-4568", second, Inch(140, dpi)},
+        {company, left, InchUnits(125, dpi)},
+        {" ", left, InchUnits(140, dpi)},
+        {"123 Joes Street", left, InchUnits(155, dpi)},
+        {"Joe City, State, 12345", left, InchUnits(170, dpi)},
+        {"info@joesbarandgrill.example.com", second, InchUnits(155, dpi)},
+        {"https://www.joesbarandgrill.example.com", second, InchUnits(170, dpi)},
+        {"Phone: (225)123-4567 Fax: (225)123-4568", second, InchUnits(140, dpi)},
     };
     for (int i = 0; i < contactNotes.size(); ++i)
-        lines.append({contactNotes[i], left, Inch(200, dpi) + i * lineStep});
+        lines.append({contactNotes[i], left, InchUnits(200, dpi) + i * lineStep});
     const QString headings[5] = {"Owner Joe Marino", "Manager Rita Alvarez", "A/R Tom Becker",
                                  "A/P Sara Lindqvist", "Shipping Dan Okafor"};
     const QString phones[5] = {
@@ -116,10 +100,10 @@ QList<Line> JoesSheet(const QString& company, const QStringList& contactNotes, i
                               "Head of Payments Dept.", ""};
     const int headingAt[5] = {335, 425, 515, 605, 695};
     for (int n = 0; n < 5; ++n) {
-        lines.append({headings[n], left, Inch(headingAt[n], dpi)});
-        lines.append({phones[n], left, Inch(headingAt[n] + 15, dpi)});
+        lines.append({headings[n], left, InchUnits(headingAt[n], dpi)});
+        lines.append({phones[n], left, InchUnits(headingAt[n] + 15, dpi)});
         if (!notes[n].isEmpty())
-            lines.append({notes[n], second, Inch(headingAt[n] - 15, dpi)});
+            lines.append({notes[n], second, InchUnits(headingAt[n] - 15, dpi)});
     }
     return lines;
 }
@@ -133,7 +117,7 @@ void CheckPage(const QString& pdf, const QList<Line>& expected) {
     const int dpiY = PrinterDpiY();
     const auto xPoints = [&](int x) { return (x + printable.left()) * 72.0 / dpiX; };
     const auto yPoints = [&](int y) { return (y + printable.top()) * 72.0 / dpiY; };
-    const double secondColumnPt = xPoints(Inch(395, dpiY));
+    const double secondColumnPt = xPoints(InchUnits(395, dpiY));
 
     const QList<PdfWord> words = PdfText::Words(pdf);
     QVERIFY2(!words.isEmpty(), "pdftotext found no words");
@@ -151,7 +135,7 @@ void CheckPage(const QString& pdf, const QList<Line>& expected) {
         if (simplified.isEmpty()) {
             // A blank line: nothing starts in its column on that row.
             for (const PdfWord& w : row)
-                QVERIFY2(line.x >= Inch(395, dpiY) || w.xMin >= secondColumnPt - 1.0,
+                QVERIFY2(line.x >= InchUnits(395, dpiY) || w.xMin >= secondColumnPt - 1.0,
                          qPrintable(QStringLiteral("\"%1\" on the blank line at y %2 pt")
                                         .arg(w.text)
                                         .arg(yPt)));
