@@ -10,6 +10,10 @@ SilentNotice silent;
 IBusyNotice* current = &silent;
 } // namespace
 
-void SetBusyNotice(IBusyNotice* notice) { current = notice ? notice : &silent; }
+void SetBusyNotice(IBusyNotice* notice) {
+    current = notice ? notice : &silent;
+}
 
-IBusyNotice& BusyNotice() { return *current; }
+IBusyNotice& BusyNotice() {
+    return *current;
+}

@@ -23,11 +23,10 @@ const char* const kIdColumn = "dbCustomer_ID";
 const std::array<std::string, kDataColumns>& SaveOrderColumns() {
     static const std::array<std::string, kDataColumns> columns = [] {
         std::array<std::string, kDataColumns> c{
-            "dbCustFirstName", "dbCustLastName", "dbCustCompany", "dbCustAddress",
-            "dbCustCtyStZp",   "dbCustEmail",    "dbCustWebSite", "dbCustPhone",
-            "dbCustFax",       "dbCustNotes"};
-        const char* stems[kColumnsPerExtra] = {"dbExtraName", "dbExtraTitle", "dbExtraPhone",
-                                               "dbExtraPhoneExt", "dbExtraFax", "dbExtraEmail",
+            "dbCustFirstName", "dbCustLastName", "dbCustCompany", "dbCustAddress", "dbCustCtyStZp",
+            "dbCustEmail",     "dbCustWebSite",  "dbCustPhone",   "dbCustFax",     "dbCustNotes"};
+        const char* stems[kColumnsPerExtra] = {"dbExtraName",     "dbExtraTitle", "dbExtraPhone",
+                                               "dbExtraPhoneExt", "dbExtraFax",   "dbExtraEmail",
                                                "dbExtraNotes"};
         int i = 10;
         for (int n = 1; n <= kExtraContacts; ++n)

@@ -167,8 +167,8 @@ void BuildContactDatabase() {
         std::error_code ec;
         fs::rename(fs::path(building), fs::path(target), ec);
         if (ec)
-            throw ESQLiteException("Failed to create database \"" + target + "\" : " +
-                                   ec.message());
+            throw ESQLiteException("Failed to create database \"" + target +
+                                   "\" : " + ec.message());
     } catch (...) {
         fs::remove(fs::path(building), ignored);
         fs::remove(fs::path(building + "-journal"), ignored);

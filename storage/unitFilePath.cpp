@@ -25,6 +25,10 @@ std::string BaseFolder() {
 #endif
 }
 
-std::string DataFolder() { return BaseFolder() + AppTitle() + AppMajorVersion(); }
+std::string DataFolder() {
+    return BaseFolder() + AppTitle() + AppMajorVersion();
+}
 
-std::string ContactDbPath() { return DataFolder() + PathSeparator() + AppTitle() + ".db"; }
+std::string ContactDbPath() {
+    return DataFolder() + PathSeparator() + AppTitle() + ".db";
+}

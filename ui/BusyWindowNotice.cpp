@@ -6,4 +6,6 @@ void TBusyWindowNotice::Begin(const std::string& caption) {
     ShowBusy(QString::fromLocal8Bit(caption.c_str()));
 }
 
-void TBusyWindowNotice::End() { CloseBusy(); }
+void TBusyWindowNotice::End() {
+    CloseBusy();
+}

@@ -35,8 +35,8 @@ const std::vector<ContactField>& LoadOrderFields() {
                                 {"txtExtraNotes", "dbExtraNotes", FieldKind::Note}};
         for (int n = 1; n <= kExtraContacts; ++n)
             for (const Extra& e : extras)
-                f.push_back({QString(e.control) + QString::number(n),
-                             e.column + std::to_string(n), e.kind});
+                f.push_back({QString(e.control) + QString::number(n), e.column + std::to_string(n),
+                             e.kind});
         return f;
     }();
     return fields;
@@ -90,7 +90,9 @@ void SetFieldText(QWidget* control, FieldKind kind, const QString& text) {
     }
 }
 
-std::string ToLocal(const QString& text) { return text.toLocal8Bit().toStdString(); }
+std::string ToLocal(const QString& text) {
+    return text.toLocal8Bit().toStdString();
+}
 
 QString FromLocal(const std::string& text) {
     return QString::fromLocal8Bit(text.data(), static_cast<qsizetype>(text.size()));

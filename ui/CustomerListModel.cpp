@@ -24,16 +24,15 @@ std::string TCustomerListModel::CellText(int row, int column) const {
 QVariant TCustomerListModel::data(const QModelIndex& index, int role) const {
     if (role != Qt::DisplayRole || !index.isValid() || index.row() >= rowCount())
         return QVariant();
-    const std::size_t at = static_cast<std::size_t>(index.row()) * (ColumnCount + 1) +
-                           index.column();
+    const std::size_t at =
+        static_cast<std::size_t>(index.row()) * (ColumnCount + 1) + index.column();
     return QString::fromLocal8Bit(text_.data() + offsets_[at],
                                   static_cast<qsizetype>(offsets_[at + 1] - offsets_[at]));
 }
 
-QVariant TCustomerListModel::headerData(int section, Qt::Orientation orientation,
-                                        int role) const {
+QVariant TCustomerListModel::headerData(int section, Qt::Orientation orientation, int role) const {
     static const char* const headers[ColumnCount] = {
-        "Cust ID", "Contact Company", "Contact Name", "Address", "City, State, Zip Code",
+        "Cust ID",      "Contact Company", "Contact Name", "Address", "City, State, Zip Code",
         "Phone Number", "Fax Number"};
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 ||
         section >= ColumnCount)

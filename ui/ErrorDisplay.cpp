@@ -18,15 +18,19 @@ QString ErrorText(const QString& message) {
 }
 
 void ShowError(const QString& message) {
-    QMessageBox box(QMessageBox::Critical, QString::fromLocal8Bit(AppTitle()),
-                    ErrorText(message), QMessageBox::Ok, QApplication::activeWindow());
+    QMessageBox box(QMessageBox::Critical, QString::fromLocal8Bit(AppTitle()), ErrorText(message),
+                    QMessageBox::Ok, QApplication::activeWindow());
     box.setObjectName("ErrorBox");
     box.exec();
 }
 
-void SetEventLoopRunning(bool running) { loopRunning = running; }
+void SetEventLoopRunning(bool running) {
+    loopRunning = running;
+}
 
-bool EventLoopRunning() { return loopRunning; }
+bool EventLoopRunning() {
+    return loopRunning;
+}
 
 void HandleCurrentException() {
     std::exception_ptr failure = std::current_exception();

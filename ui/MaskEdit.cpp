@@ -344,9 +344,13 @@ void TMaskEdit::pasteDigits(const QString& text) {
     applyValue(v, p);
 }
 
-void TMaskEdit::backspace() { blankSelectionOrDigit(previousDigit(cursorPosition())); }
+void TMaskEdit::backspace() {
+    blankSelectionOrDigit(previousDigit(cursorPosition()));
+}
 
-void TMaskEdit::del() { blankSelectionOrDigit(nextCaret(cursorPosition())); }
+void TMaskEdit::del() {
+    blankSelectionOrDigit(nextCaret(cursorPosition()));
+}
 
 void TMaskEdit::blankSelectionOrDigit(int digit) {
     if (isReadOnly())

@@ -25,7 +25,8 @@ void ReportStartupFailure(std::exception_ptr failure) {
     try {
         std::rethrow_exception(failure);
     } catch (const std::exception& e) {
-        std::fprintf(stderr, "%s\n", ErrorText(QString::fromLocal8Bit(e.what())).toLocal8Bit().constData());
+        std::fprintf(stderr, "%s\n",
+                     ErrorText(QString::fromLocal8Bit(e.what())).toLocal8Bit().constData());
     } catch (...) {
     }
     HandleCurrentExceptionOf(failure);

@@ -9,7 +9,8 @@ namespace {
 // means throwing the user's changes away.
 class QuestionBox : public QMessageBox {
 public:
-    QuestionBox(QWidget* parent, bool dismissable) : QMessageBox(parent), dismissable_(dismissable) {}
+    QuestionBox(QWidget* parent, bool dismissable)
+        : QMessageBox(parent), dismissable_(dismissable) {}
 
 protected:
     void keyPressEvent(QKeyEvent* event) override {

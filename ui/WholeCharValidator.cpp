@@ -2,8 +2,8 @@
 
 QValidator::State TWholeCharValidator::validate(QString& input, int& pos) const {
     for (qsizetype i = 0; i < input.size(); ++i) {
-        const bool pairedHigh = input[i].isHighSurrogate() && i + 1 < input.size() &&
-                                input[i + 1].isLowSurrogate();
+        const bool pairedHigh =
+            input[i].isHighSurrogate() && i + 1 < input.size() && input[i + 1].isLowSurrogate();
         if (pairedHigh) {
             ++i;
             continue;

@@ -1,23 +1,23 @@
 #include "frmCustomers.h"
 #include "ui_frmCustomers.h"
 
-#include "ContactSheet.h"
-#include "CustomerListModel.h"
 #include "About.h"
+#include "ContactSheet.h"
+#include "ContactStore.h"
+#include "CustomerListModel.h"
 #include "ErrorDisplay.h"
 #include "LinkLabel.h"
 #include "MaskEdit.h"
 #include "NoteMemo.h"
 #include "PrintJob.h"
 #include "Question.h"
-#include "ShellOpen.h"
 #include "SQLiteTable3.h"
-#include "ContactStore.h"
+#include "ShellOpen.h"
+#include "WholeCharValidator.h"
+#include "WindowFont.h"
 #include "frmSaving.h"
 #include "unitAppInformation.h"
 #include "unitFilePath.h"
-#include "WholeCharValidator.h"
-#include "WindowFont.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -68,8 +68,10 @@ TCustomersForm::TCustomersForm(QWidget* parent)
     for (const QString& name : phones)
         static_cast<TMaskEdit*>(Control(name))->setEditMask(TMaskEdit::kPhoneMask);
     for (int n = 1; n <= kExtraContacts; ++n) {
-        static_cast<TMaskEdit*>(Control(QString("txtExtraPhone%1").arg(n)))->setEditMask(TMaskEdit::kPhoneMask);
-        static_cast<TMaskEdit*>(Control(QString("txtExtraFax%1").arg(n)))->setEditMask(TMaskEdit::kPhoneMask);
+        static_cast<TMaskEdit*>(Control(QString("txtExtraPhone%1").arg(n)))
+            ->setEditMask(TMaskEdit::kPhoneMask);
+        static_cast<TMaskEdit*>(Control(QString("txtExtraFax%1").arg(n)))
+            ->setEditMask(TMaskEdit::kPhoneMask);
         static_cast<TMaskEdit*>(Control(QString("txtExtraPhoneExt%1").arg(n)))
             ->setEditMask(TMaskEdit::kExtensionMask);
         auto* notes = static_cast<TNoteMemo*>(Control(QString("txtExtraNotes%1").arg(n)));
@@ -159,9 +161,10 @@ void TCustomersForm::SetupToolBar() {
     bar->addWidget(txtCustSearch_);
 
     // The style may give tool bar controls a font of their own; they belong to the window's.
-    for (QWidget* w : {static_cast<QWidget*>(tlbarAddNewCust_), static_cast<QWidget*>(lblCustSearch_),
-                       static_cast<QWidget*>(cmboCustSearch_), static_cast<QWidget*>(Label1_),
-                       static_cast<QWidget*>(txtCustSearch_)})
+    for (QWidget* w :
+         {static_cast<QWidget*>(tlbarAddNewCust_), static_cast<QWidget*>(lblCustSearch_),
+          static_cast<QWidget*>(cmboCustSearch_), static_cast<QWidget*>(Label1_),
+          static_cast<QWidget*>(txtCustSearch_)})
         w->setFont(font());
 }
 
@@ -209,7 +212,8 @@ void TCustomersForm::WireEvents() {
             [this] { Guarded([&] { txtCustSearchChange(); }); });
     connect(ui->lstvCustomers, &QTreeView::clicked, this,
             [this] { Guarded([&] { lstvCustomers1Click(); }); });
-    connect(ui->btnSave, &QPushButton::clicked, this, [this] { Guarded([&] { btnSave1Click(); }); });
+    connect(ui->btnSave, &QPushButton::clicked, this,
+            [this] { Guarded([&] { btnSave1Click(); }); });
     connect(ui->btnCancel, &QPushButton::clicked, this,
             [this] { Guarded([&] { btnCancel1Click(); }); });
     connect(ui->btnDelete, &QPushButton::clicked, this,
@@ -287,7 +291,9 @@ bool TCustomersForm::FormCloseQuery() {
     return answer == QMessageBox::No;
 }
 
-void TCustomersForm::mnuCloseClick() { close(); }
+void TCustomersForm::mnuCloseClick() {
+    close();
+}
 
 // ---- modes -----------------------------------------------------------------------------------
 
@@ -346,8 +352,8 @@ void TCustomersForm::tlbarAddNewCustClick() {
 void TCustomersForm::UpdateTabCaptions() {
     for (int n = 1; n <= kExtraContacts; ++n) {
         const QString title = Text(QString("txtExtraTitle%1").arg(n));
-        ui->PageControl1->setTabText(n, title.isEmpty() ? QString("Extra Contact %1").arg(n)
-                                                        : title);
+        ui->PageControl1->setTabText(n,
+                                     title.isEmpty() ? QString("Extra Contact %1").arg(n) : title);
     }
     ui->PageControl1->setCurrentIndex(0);
 }
@@ -451,7 +457,9 @@ void TCustomersForm::NoteChanged(TNoteMemo* memo, int lineLimit) {
     pEnableSavebtn();
 }
 
-void TCustomersForm::txtContNotesChange() { NoteChanged(ui->txtContNotes, kContactNoteLines); }
+void TCustomersForm::txtContNotesChange() {
+    NoteChanged(ui->txtContNotes, kContactNoteLines);
+}
 
 void TCustomersForm::txtExtraNotesChange(int n) {
     NoteChanged(static_cast<TNoteMemo*>(Control(QString("txtExtraNotes%1").arg(n))),
@@ -470,7 +478,9 @@ ContactValues TCustomersForm::ValuesInSaveOrder() const {
     return values;
 }
 
-void TCustomersForm::btnSave1Click() { SaveChangesToCustomers(); }
+void TCustomersForm::btnSave1Click() {
+    SaveChangesToCustomers();
+}
 
 void TCustomersForm::SaveChangesToCustomers() {
     ShowBusy("Saving Contact Information...");
@@ -525,7 +535,8 @@ void TCustomersForm::btnCancel1Click() {
         pClearCustForm();
 }
 
-// ---- printing, shell launches, About -------------------------------------------------------------
+// ---- printing, shell launches, About
+// -------------------------------------------------------------
 
 ContactSheetData TCustomersForm::SheetData() const {
     auto masked = [this](const QString& name) {
@@ -565,10 +576,13 @@ void TCustomersForm::mnuPrintClick() {
     RunSheetPrintJob([this](ISheetCanvas& canvas) { DrawContactSheet(canvas); });
 }
 void TCustomersForm::mnuHelpClick() {
-    TShellOpen::Open(HelpFilePath(), TShellOpen::ShowNormal, "Unable to open the Help files!", this);
+    TShellOpen::Open(HelpFilePath(), TShellOpen::ShowNormal, "Unable to open the Help files!",
+                     this);
 }
 
-void TCustomersForm::mnuAboutClick() { ShowAboutBox(); }
+void TCustomersForm::mnuAboutClick() {
+    ShowAboutBox();
+}
 
 void TCustomersForm::lblSendCustEmail1Click() {
     TShellOpen::Open("mailto:" + Text("txtCustEmail"), TShellOpen::ShowNormal,

@@ -15,7 +15,9 @@ namespace {
 int counter = 0;
 }
 
-int TSavingForm::Counter() { return counter; }
+int TSavingForm::Counter() {
+    return counter;
+}
 
 TSavingForm::TSavingForm(QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
@@ -56,7 +58,9 @@ void TSavingForm::showEvent(QShowEvent* event) {
     FormShow();
 }
 
-void TSavingForm::FormShow() { counter = 0; }
+void TSavingForm::FormShow() {
+    counter = 0;
+}
 
 void TSavingForm::tmrFrmSavingTimer() {
     counter += 2;
@@ -68,7 +72,9 @@ void TSavingForm::tmrFrmSavingTimer() {
     prgbarSaving_->setValue(counter);
 }
 
-bool TSavingForm::FormCloseQuery() { return counter >= 50; }
+bool TSavingForm::FormCloseQuery() {
+    return counter >= 50;
+}
 
 void TSavingForm::FormClose() {
     // Destruction follows when the event loop next runs (WA_DeleteOnClose); the pointer is

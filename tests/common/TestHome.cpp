@@ -14,6 +14,10 @@ TestHome::~TestHome() {
         qunsetenv("HOME");
 }
 
-QString TestHome::dataFolder() const { return dir_.path() + "/QuorvaSoftWare/Vellicard2"; }
+QString TestHome::dataFolder() const {
+    return dir_.path() + "/QuorvaSoftWare/Vellicard2";
+}
 
-QString TestHome::dbPath() const { return dataFolder() + "/Vellicard.db"; }
+QString TestHome::dbPath() const {
+    return dataFolder() + "/Vellicard.db";
+}

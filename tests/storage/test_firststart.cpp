@@ -16,15 +16,19 @@
 #include <sqlite3.h>
 
 namespace {
-std::string Cell(TSQLiteTable& t, const char* column) { return t.TextOrEmptyAt(t.ColumnOf(column)); }
+std::string Cell(TSQLiteTable& t, const char* column) {
+    return t.TextOrEmptyAt(t.ColumnOf(column));
+}
 
 // Whether a column of a row is SQL NULL, asked of the engine directly.
 bool IsNull(const QString& db, int id, const QString& column) {
     sqlite3* h = nullptr;
     sqlite3_open(db.toLocal8Bit().constData(), &h);
     sqlite3_stmt* st = nullptr;
-    const QByteArray sql =
-        QString("SELECT %1 IS NULL FROM Customers WHERE dbCustomer_ID=%2").arg(column).arg(id).toLatin1();
+    const QByteArray sql = QString("SELECT %1 IS NULL FROM Customers WHERE dbCustomer_ID=%2")
+                               .arg(column)
+                               .arg(id)
+                               .toLatin1();
     sqlite3_prepare_v2(h, sql.constData(), -1, &st, nullptr);
     bool result = sqlite3_step(st) == SQLITE_ROW && sqlite3_column_int(st, 0) == 1;
     sqlite3_finalize(st);
@@ -35,7 +39,9 @@ bool IsNull(const QString& db, int id, const QString& column) {
 class RecordingNotice : public IBusyNotice {
 public:
     QStringList events;
-    void Begin(const std::string& caption) override { events << "begin " + QString::fromStdString(caption); }
+    void Begin(const std::string& caption) override {
+        events << "begin " + QString::fromStdString(caption);
+    }
     void End() override { events << "end"; }
 };
 } // namespace

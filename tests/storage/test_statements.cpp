@@ -63,16 +63,21 @@ private slots:
 
     void statementShapes() {
         const std::string update = BuildUpdateStatement(Values("v"), "12");
-        QVERIFY(update.rfind("UPDATE Customers SET dbCustFirstName = 'v0',dbCustLastName = 'v1',", 0) == 0);
+        QVERIFY(update.rfind("UPDATE Customers SET dbCustFirstName = 'v0',dbCustLastName = 'v1',",
+                             0) == 0);
         QVERIFY(update.find(",dbExtraEmail3 ='v29',") != std::string::npos);
         QVERIFY(update.find(",dbExtraNotes1 = 'v16',") != std::string::npos);
-        QVERIFY(QString::fromStdString(update).endsWith("'v43',dbExtraNotes5 = 'v44' WHERE dbCustomer_ID = 12;"));
+        QVERIFY(QString::fromStdString(update).endsWith(
+            "'v43',dbExtraNotes5 = 'v44' WHERE dbCustomer_ID = 12;"));
         const std::string insert = BuildInsertStatement(Values("v"));
-        QVERIFY(insert.rfind("INSERT INTO Customers(dbCustFirstName,dbCustLastName,dbCustCompany,", 0) == 0);
+        QVERIFY(insert.rfind("INSERT INTO Customers(dbCustFirstName,dbCustLastName,dbCustCompany,",
+                             0) == 0);
         QVERIFY(insert.find("dbExtraNotes5)VALUES('v0','v1',") != std::string::npos);
         QVERIFY(QString::fromStdString(insert).endsWith(",'v43','v44');"));
-        QCOMPARE(BuildDeleteStatement("7"), std::string("DELETE FROM Customers WHERE dbCustomer_ID = 7;"));
-        QCOMPARE(BuildSelectByIdStatement("7"), std::string("SELECT * FROM Customers WHERE dbCustomer_ID = 7"));
+        QCOMPARE(BuildDeleteStatement("7"),
+                 std::string("DELETE FROM Customers WHERE dbCustomer_ID = 7;"));
+        QCOMPARE(BuildSelectByIdStatement("7"),
+                 std::string("SELECT * FROM Customers WHERE dbCustomer_ID = 7"));
         QCOMPARE(BuildSearchStatement(0, "ignored"), std::string("SELECT * FROM Customers"));
         QCOMPARE(BuildSearchStatement(2, "ab"),
                  std::string("SELECT * FROM Customers WHERE UPPER(dbCustLastName) LIKE 'AB%'"));
@@ -83,7 +88,8 @@ private slots:
     void identifierMustBeAnInteger() {
         for (const char* bad : {"", "1 OR 1=1", "1;DROP TABLE Customers", "abc", "-", " 1"})
             QVERIFY_THROWS_EXCEPTION(ESQLiteException, BuildDeleteStatement(bad));
-        QCOMPARE(BuildDeleteStatement("-3"), std::string("DELETE FROM Customers WHERE dbCustomer_ID = -3;"));
+        QCOMPARE(BuildDeleteStatement("-3"),
+                 std::string("DELETE FROM Customers WHERE dbCustomer_ID = -3;"));
     }
 
     // Whatever is typed is stored exactly, including texts that read like SQL or like a column.
@@ -94,7 +100,8 @@ private slots:
         v[2] = "'); DROP TABLE Customers; --";
         v[3] = "back\\slash %s %n %d";
         v[4] = "100% _under_";
-        v[5] = "Gr\xc3\xbc\xc3\x9f" "e \xe2\x82\xac";
+        v[5] = "Gr\xc3\xbc\xc3\x9f"
+               "e \xe2\x82\xac";
         v[7] = "(   )   -    ";
         v[9] = "line 1\r\nline 2\r\n\r\n";
         v[13] = "     ";
@@ -151,13 +158,13 @@ private slots:
         for (int i = 0; i < 10; ++i)
             WriteContact(db, big, "");
         const qint64 before = QFileInfo(QString::fromStdString(ContactDbPath())).size();
-        for (const QString& id : Ids(db, "SELECT * FROM Customers WHERE dbCustFirstName LIKE 'aaaa%'"))
+        for (const QString& id :
+             Ids(db, "SELECT * FROM Customers WHERE dbCustFirstName LIKE 'aaaa%'"))
             DeleteContact(db, id.toStdString());
         const qint64 after = QFileInfo(QString::fromStdString(ContactDbPath())).size();
         QVERIFY2(after < before / 4, qPrintable(QString("%1 -> %2").arg(before).arg(after)));
         QCOMPARE(Ids(db, "SELECT * FROM Customers"), QStringList({"1", "2", "3"}));
     }
-
 };
 
 QTEST_GUILESS_MAIN(StatementsTest)

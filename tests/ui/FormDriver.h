@@ -4,10 +4,10 @@
 // Header-only so that each form test executable can use it.
 
 #include "CustomerListModel.h"
+#include "ErrorDisplay.h"
 #include "LinkLabel.h"
 #include "MaskEdit.h"
 #include "NoteMemo.h"
-#include "ErrorDisplay.h"
 #include "TestHome.h"
 #include "frmCustomers.h"
 #include "frmSaving.h"
@@ -29,9 +29,9 @@
 #include <QTreeView>
 #include <QtTest>
 #include <functional>
-#include <vector>
 #include <memory>
 #include <sqlite3.h>
+#include <vector>
 
 // What a message box showed, and which button the test pressed.
 struct SeenBox {
@@ -150,8 +150,9 @@ public:
     // button pressed (NoButton: Escape, then its first button if Escape cannot close it).
     static void AnswerBoxes(std::vector<std::pair<SeenBox*, QMessageBox::StandardButton>> answers) {
         auto* timer = new QTimer;
-        auto queue = std::make_shared<std::vector<std::pair<SeenBox*, QMessageBox::StandardButton>>>(
-            std::move(answers));
+        auto queue =
+            std::make_shared<std::vector<std::pair<SeenBox*, QMessageBox::StandardButton>>>(
+                std::move(answers));
         for (auto& a : *queue)
             a.first->timer = timer;
         QObject::connect(timer, &QTimer::timeout, [timer, queue] {
@@ -190,7 +191,8 @@ public:
         sqlite3* db = nullptr;
         QCOMPARE(sqlite3_open(home.dbPath().toLocal8Bit().constData(), &db), SQLITE_OK);
         char* error = nullptr;
-        const int rc = sqlite3_exec(db, statement.toLocal8Bit().constData(), nullptr, nullptr, &error);
+        const int rc =
+            sqlite3_exec(db, statement.toLocal8Bit().constData(), nullptr, nullptr, &error);
         const QString message = error ? QString(error) : QString();
         sqlite3_free(error);
         sqlite3_close(db);
@@ -200,14 +202,17 @@ public:
         sqlite3* db = nullptr;
         sqlite3_open(home.dbPath().toLocal8Bit().constData(), &db);
         sqlite3_stmt* st = nullptr;
-        const QByteArray sql =
-            QString("SELECT %1 FROM Customers WHERE dbCustomer_ID=%2").arg(column).arg(id).toLocal8Bit();
+        const QByteArray sql = QString("SELECT %1 FROM Customers WHERE dbCustomer_ID=%2")
+                                   .arg(column)
+                                   .arg(id)
+                                   .toLocal8Bit();
         sqlite3_prepare_v2(db, sql.constData(), -1, &st, nullptr);
         QString out = "<no row>";
         if (sqlite3_step(st) == SQLITE_ROW)
             out = sqlite3_column_type(st, 0) == SQLITE_NULL
                       ? QString("<NULL>")
-                      : QString::fromLocal8Bit(reinterpret_cast<const char*>(sqlite3_column_text(st, 0)));
+                      : QString::fromLocal8Bit(
+                            reinterpret_cast<const char*>(sqlite3_column_text(st, 0)));
         sqlite3_finalize(st);
         sqlite3_close(db);
         return out;

@@ -21,7 +21,6 @@
 
 namespace {
 
-
 QString Local(const std::string& text) {
     return QString::fromLocal8Bit(text);
 }

@@ -7,12 +7,16 @@
 
 namespace {
 const QStringList kAllControls = [] {
-    QStringList names = {"CustomersForm", "MainMenu1", "mnuFile", "mnuClose", "mnuMainHelp", "mnuHelp",
-                         "mnuAbout", "mnuPrint", "tlbarCustomers", "tlbarAddNewCust", "lblCustSearch",
-                         "cmboCustSearch", "Label1", "txtCustSearch", "pnlLstViewContacts", "pnlContacts",
-                         "lstvCustomers", "gbxCustomer", "PageControl1", "lblCustId", "lblCustPhoneNm",
-                         "lblCustFaxNm", "lblSendCustEmail", "lblCustWebSite", "btnSave", "btnCancel",
-                         "btnDelete", "Label6", "TabSheet1"};
+    QStringList names = {"CustomersForm",   "MainMenu1",        "mnuFile",
+                         "mnuClose",        "mnuMainHelp",      "mnuHelp",
+                         "mnuAbout",        "mnuPrint",         "tlbarCustomers",
+                         "tlbarAddNewCust", "lblCustSearch",    "cmboCustSearch",
+                         "Label1",          "txtCustSearch",    "pnlLstViewContacts",
+                         "pnlContacts",     "lstvCustomers",    "gbxCustomer",
+                         "PageControl1",    "lblCustId",        "lblCustPhoneNm",
+                         "lblCustFaxNm",    "lblSendCustEmail", "lblCustWebSite",
+                         "btnSave",         "btnCancel",        "btnDelete",
+                         "Label6",          "TabSheet1"};
     for (const ContactField& f : LoadOrderFields())
         names << f.control;
     for (int n = 1; n <= 5; ++n)
@@ -163,7 +167,9 @@ private slots:
             const QString column = QString::fromStdString(f.column);
             QString expected;
             if (f.kind == FieldKind::Masked)
-                expected = column.contains("PhoneExt") ? " 1234" : "(123)456-  78"; // short runs fill from their end
+                expected = column.contains("PhoneExt")
+                               ? " 1234"
+                               : "(123)456-  78"; // short runs fill from their end
             else if (f.kind == FieldKind::Note)
                 expected = column + "\r\nsecond line";
             else
@@ -172,7 +178,8 @@ private slots:
         }
         QVERIFY(!d.Enabled("btnSave"));
         QVERIFY(d.Enabled("btnCancel") && d.Enabled("btnDelete"));
-        QVERIFY(!d.Enabled("tlbarAddNewCust") && !d.Enabled("cmboCustSearch") && !d.Enabled("txtCustSearch"));
+        QVERIFY(!d.Enabled("tlbarAddNewCust") && !d.Enabled("cmboCustSearch") &&
+                !d.Enabled("txtCustSearch"));
         QVERIFY(d.Action("mnuPrint")->isVisible());
         QCOMPARE(d.W<QGroupBox>("gbxCustomer")->title(), QString("Edit Contact Information"));
         QCOMPARE(QApplication::focusWidget(), d.W("txtCustCmpnyName"));
@@ -187,7 +194,8 @@ private slots:
     // The sample row 2 leaves many columns NULL: they load as empty text and empty masks.
     void loadingNullHeavyRow() {
         FormDriver d;
-        d.Sql("UPDATE Customers SET dbCustPhone = NULL, dbExtraPhoneExt1 = NULL WHERE dbCustomer_ID = 2");
+        d.Sql("UPDATE Customers SET dbCustPhone = NULL, dbExtraPhoneExt1 = NULL WHERE "
+              "dbCustomer_ID = 2");
         d.ChooseSearch(0);
         d.ClickRow(1);
         QCOMPARE(d.Id(), QString("2"));
@@ -210,7 +218,8 @@ private slots:
 
     void tabCaptionsComeFromTitlesWhenLoaded() {
         FormDriver d;
-        d.Sql("UPDATE Customers SET dbExtraTitle1 = '', dbExtraTitle4 = '   ' WHERE dbCustomer_ID = 1");
+        d.Sql("UPDATE Customers SET dbExtraTitle1 = '', dbExtraTitle4 = '   ' WHERE dbCustomer_ID "
+              "= 1");
         d.OpenCompany("Joes Bar and Grill");
         auto* tabs = d.W<QTabWidget>("PageControl1");
         QCOMPARE(tabs->tabText(0), QString("Notes"));
@@ -262,15 +271,18 @@ private slots:
         QCOMPARE(QApplication::focusWidget(), d.Search());
         QCOMPARE(d.Rows(), 6); // no refill until the first character
         QTest::keyClicks(d.Search(), "j");
-        QCOMPARE(d.Companies(), QStringList({"Joes Bar and Grill", "Janes Place", "jolly \"Joe's\" 100%", "JOnes"}));
+        QCOMPARE(d.Companies(), QStringList({"Joes Bar and Grill", "Janes Place",
+                                             "jolly \"Joe's\" 100%", "JOnes"}));
         QTest::keyClicks(d.Search(), "O");
-        QCOMPARE(d.Companies(), QStringList({"Joes Bar and Grill", "jolly \"Joe's\" 100%", "JOnes"}));
+        QCOMPARE(d.Companies(),
+                 QStringList({"Joes Bar and Grill", "jolly \"Joe's\" 100%", "JOnes"}));
         QTest::keyClick(d.Search(), Qt::Key_Backspace);
         QCOMPARE(d.Rows(), 4);
         d.Search()->setText("jolly \"joe's\" 100");
         QCOMPARE(d.Companies(), QStringList({"jolly \"Joe's\" 100%"}));
         d.Search()->setText("%jo");
-        QCOMPARE(d.Companies(), QStringList({"Joes Bar and Grill", "jolly \"Joe's\" 100%", "Banjo", "JOnes"}));
+        QCOMPARE(d.Companies(),
+                 QStringList({"Joes Bar and Grill", "jolly \"Joe's\" 100%", "Banjo", "JOnes"}));
         d.Search()->setText("j_n");
         QCOMPARE(d.Companies(), QStringList({"Janes Place", "JOnes"}));
         QVERIFY(!d.List()->selectionModel()->hasSelection());
@@ -319,7 +331,8 @@ private slots:
 
     void clickOnEmptySpaceDoesNothing() {
         FormDriver d;
-        QTest::mouseClick(d.List()->viewport(), Qt::LeftButton, {}, QPoint(50, d.List()->viewport()->height() - 5));
+        QTest::mouseClick(d.List()->viewport(), Qt::LeftButton, {},
+                          QPoint(50, d.List()->viewport()->height() - 5));
         QVERIFY(d.ListMode());
         QVERIFY(d.Id().isEmpty());
     }
@@ -358,7 +371,8 @@ private slots:
         FormDriver::AnswerNextBox(&box, QMessageBox::Ok);
         QTest::keyClicks(d.Search(), "j");
         QTRY_VERIFY(box.seen);
-        QVERIFY2(box.text.startsWith("Error executing SQL \"SELECT * FROM Customers WHERE UPPER(dbCustCompany) LIKE 'J%'\""),
+        QVERIFY2(box.text.startsWith("Error executing SQL \"SELECT * FROM Customers WHERE "
+                                     "UPPER(dbCustCompany) LIKE 'J%'\""),
                  qPrintable(box.text));
         QCOMPARE(d.Rows(), 3);
         QVERIFY(d.form->isVisible());
@@ -367,7 +381,8 @@ private slots:
     // Notes: a stored note over the line limit loads whole; edits over it are undone.
     void noteLimits() {
         FormDriver d;
-        d.Sql("UPDATE Customers SET dbCustNotes = '1\r\n2\r\n3\r\n4\r\n5\r\n6\r\n7\r\n8\r\n9' WHERE dbCustomer_ID = 3");
+        d.Sql("UPDATE Customers SET dbCustNotes = '1\r\n2\r\n3\r\n4\r\n5\r\n6\r\n7\r\n8\r\n9' "
+              "WHERE dbCustomer_ID = 3");
         d.OpenCompany("Janes Place");
         TNoteMemo* notes = d.Note("txtContNotes");
         QCOMPARE(notes->text(), QString("1\r\n2\r\n3\r\n4\r\n5\r\n6\r\n7\r\n8\r\n9"));

@@ -307,7 +307,6 @@ int CountWaiting(const FormDriver& d, const QString& where) {
     return n;
 }
 
-
 } // namespace
 
 class FaultsTest : public QObject {

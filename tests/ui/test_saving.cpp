@@ -132,7 +132,8 @@ private slots:
 
     void deleteAskedAndAnsweredYes() {
         FormDriver d;
-        d.Sql("UPDATE Customers SET dbCustNotes = '" + QString(60000, 'n') + "' WHERE dbCustomer_ID = 3");
+        d.Sql("UPDATE Customers SET dbCustNotes = '" + QString(60000, 'n') +
+              "' WHERE dbCustomer_ID = 3");
         const qint64 before = QFileInfo(d.home.dbPath()).size();
         d.OpenCompany("Janes Place");
         SeenBox box;
@@ -224,7 +225,8 @@ private slots:
             FormDriver d;
             d.OpenCompany("Janes Place");
             d.Type("txtCustAddress", "C");
-            for (QMessageBox::StandardButton answer : {QMessageBox::Cancel, QMessageBox::NoButton}) {
+            for (QMessageBox::StandardButton answer :
+                 {QMessageBox::Cancel, QMessageBox::NoButton}) {
                 SeenBox box;
                 FormDriver::AnswerNextBox(&box, answer);
                 d.Trigger("mnuClose");
@@ -316,8 +318,10 @@ private slots:
         FormDriver::AnswerBoxes({{&yes, QMessageBox::Yes}, {&error, QMessageBox::Ok}});
         d.Click("btnDelete");
         QVERIFY(yes.seen && error.seen);
-        QVERIFY2(error.text.startsWith("Error executing SQL statement \"DELETE FROM Customers WHERE dbCustomer_ID = 3;\""),
-                 qPrintable(error.text));
+        QVERIFY2(
+            error.text.startsWith(
+                "Error executing SQL statement \"DELETE FROM Customers WHERE dbCustomer_ID = 3;\""),
+            qPrintable(error.text));
         QVERIFY(d.ListMode());
         QCOMPARE(d.Rows(), 3);
     }

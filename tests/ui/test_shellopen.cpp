@@ -14,7 +14,6 @@
 
 namespace {
 
-
 QList<QMessageBox*> VisibleMessageBoxes() {
     QList<QMessageBox*> boxes;
     for (QWidget* w : QApplication::topLevelWidgets())

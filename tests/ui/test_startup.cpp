@@ -35,7 +35,9 @@ QMainWindow* MainWindow() {
     return nullptr;
 }
 
-QMessageBox* ErrorBox() { return qobject_cast<QMessageBox*>(QApplication::activeModalWidget()); }
+QMessageBox* ErrorBox() {
+    return qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+}
 } // namespace
 
 class StartupTest : public QObject {
@@ -75,9 +77,12 @@ private slots:
     void failingStart_data() {
         QTest::addColumn<QString>("setup");
         QTest::addColumn<QString>("messageStart");
-        QTest::newRow("base folder cannot be made") << "blocker" << "Failed to open database";
-        QTest::newRow("file without the table") << "empty" << "Error executing SQL";
-        QTest::newRow("garbage file") << "garbage" << "Error executing SQL";
+        QTest::newRow("base folder cannot be made") << "blocker"
+                                                    << "Failed to open database";
+        QTest::newRow("file without the table") << "empty"
+                                                << "Error executing SQL";
+        QTest::newRow("garbage file") << "garbage"
+                                      << "Error executing SQL";
     }
 
     void failingStart() {

@@ -35,7 +35,8 @@ private slots:
         QCOMPARE(calls[0], QStringList({"mailto:info@joesbarandgrill.example.com"}));
         QCOMPARE(calls[1], QStringList({" www.example.com/a b "}));
         QCOMPARE(calls[2], QStringList({"mailto:payments@joesbarandgrill.example.com"}));
-        QCOMPARE(calls[3], QStringList({QString::fromUtf8("mailto:rita o'neil@bücher.example.com")}));
+        QCOMPARE(calls[3],
+                 QStringList({QString::fromUtf8("mailto:rita o'neil@bücher.example.com")}));
         // Nothing else changed.
         QVERIFY(d.EditMode());
         QCOMPARE(d.Edit("txtCustEmail")->text(), QString("info@joesbarandgrill.example.com"));
@@ -94,7 +95,8 @@ private slots:
         bool seenAbout = false;
         QTimer::singleShot(50, [&] {
             QWidget* about = QApplication::activeModalWidget();
-            seenAbout = about && about->objectName() == "AboutBox" && about->windowTitle() == "About";
+            seenAbout =
+                about && about->objectName() == "AboutBox" && about->windowTitle() == "About";
             if (about)
                 about->close();
         });
