@@ -64,6 +64,10 @@ TCustomersForm::TCustomersForm(QWidget* parent)
         QWidget* control = Control(f.control);
         fields_.emplace_back(control, f.kind);
     }
+    for (int n = 1; n <= kExtraContacts; ++n) {
+        extraEmails_[n - 1] = static_cast<QLineEdit*>(Control(QString("txtExtraEmail%1").arg(n)));
+        extraEmailLinks_[n - 1] = Control(QString("lblSendExtraEmail%1").arg(n));
+    }
     const QString phones[] = {"txtCustPhone", "txtCustFax"};
     for (const QString& name : phones)
         static_cast<TMaskEdit*>(Control(name))->setEditMask(TMaskEdit::kPhoneMask);
@@ -94,8 +98,8 @@ TCustomersForm::TCustomersForm(QWidget* parent)
     // Nothing to send to or open before a field holds an address.
     ui->lblSendCustEmail->setEnabled(false);
     ui->lblCustWebSite->setEnabled(false);
-    for (int n = 1; n <= kExtraContacts; ++n)
-        Control(QString("lblSendExtraEmail%1").arg(n))->setEnabled(false);
+    for (QWidget* link : extraEmailLinks_)
+        link->setEnabled(false);
 
     // The client area is fixed: 744 by 493 below the menu, tool bar included.
     ui->centralWidget->setFixedSize(744, 493 - 29);
@@ -444,9 +448,8 @@ void TCustomersForm::pEnableSavebtn() {
                             !ui->txtCustLstName->text().isEmpty() ||
                             !ui->txtCustCmpnyName->text().isEmpty());
     ui->lblSendCustEmail->setEnabled(!ui->txtCustEmail->text().isEmpty());
-    for (int n = 1; n <= kExtraContacts; ++n)
-        Control(QString("lblSendExtraEmail%1").arg(n))
-            ->setEnabled(!Text(QString("txtExtraEmail%1").arg(n)).isEmpty());
+    for (int i = 0; i < kExtraContacts; ++i)
+        extraEmailLinks_[i]->setEnabled(!extraEmails_[i]->text().isEmpty());
     ui->lblCustWebSite->setEnabled(!ui->txtCustWebAddress->text().isEmpty());
 }
 

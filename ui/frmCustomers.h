@@ -3,6 +3,7 @@
 #include "ContactFields.h"
 
 #include <QMainWindow>
+#include <array>
 #include <memory>
 
 namespace Ui {
@@ -82,5 +83,9 @@ private:
     QLabel* Label1_;
     QLineEdit* txtCustSearch_;
     std::vector<std::pair<QWidget*, FieldKind>> fields_; // in loading order
+    // The extra contacts' e-mail fields and their links, looked up once: the change tracking
+    // reads them after every field change.
+    std::array<QLineEdit*, kExtraContacts> extraEmails_{};
+    std::array<QWidget*, kExtraContacts> extraEmailLinks_{};
     bool shown_ = false;
 };
