@@ -6,13 +6,8 @@
 # Arguments are handed to the benchmark, e.g. --sizes 1000,10000 or --reps 5.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash scripts/deps.sh
+bash scripts/deps.sh bench
 build="${VC_BENCH_BUILD:-build-bench}"
-cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release >/dev/null
-if ! grep -q '^benchmark_DIR:.*-NOTFOUND' "$build/CMakeCache.txt" && [ -d "$build/bench" ]; then
-  cmake --build "$build" -j"$(nproc)" --target vellicard_bench
-else
-  echo "Google Benchmark (libbenchmark-dev) was not found; install it and rerun." >&2
-  exit 1
-fi
+cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DVC_BENCH=ON >/dev/null
+cmake --build "$build" -j"$(nproc)" --target vellicard_bench
 exec "$build/bin/vellicard_bench" "$@"

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what building, running and testing need, on Debian 12, as root. Does nothing when
 # everything is already there.
+#   scripts/deps.sh [bench] [fuzz]   also what the benchmark or the fuzz targets need
 set -euo pipefail
 packages=(
   build-essential cmake pkg-config
@@ -9,9 +10,14 @@ packages=(
   xvfb xauth x11-apps x11-utils imagemagick
   fonts-liberation fp-utils
   cups cups-client cups-bsd poppler-utils file locales
-  libbenchmark-dev
-  clang libclang-rt-14-dev llvm
 )
+for group in "$@"; do
+  case "$group" in
+    bench) packages+=(libbenchmark-dev) ;;
+    fuzz) packages+=(clang libclang-rt-14-dev llvm) ;;
+    *) echo "deps.sh: unknown group $group" >&2; exit 2 ;;
+  esac
+done
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -11,6 +11,8 @@
 #include <QFileInfo>
 #include <QtTest>
 
+using namespace std::string_literals;
+
 namespace {
 ContactValues Values(const std::string& fill) {
     ContactValues v;
@@ -164,6 +166,41 @@ private slots:
         const qint64 after = QFileInfo(QString::fromStdString(ContactDbPath())).size();
         QVERIFY2(after < before / 4, qPrintable(QString("%1 -> %2").arg(before).arg(after)));
         QCOMPARE(Ids(db, "SELECT * FROM Customers"), QStringList({"1", "2", "3"}));
+    }
+
+    // A zero character can reach a field by pasting, but no statement text can carry one: it is
+    // left out, and everything else of the contact is stored.
+    void literalLeavesZeroBytesOut() {
+        QCOMPARE(SqlText("a\0b"s), "'ab'"s);
+        QCOMPARE(SqlText("\0"s), "''"s);
+        QCOMPARE(SqlText("O'\0Brien"s), "'O''Brien'"s);
+        QVERIFY(BuildInsertStatement(ContactValues{"x\0y"s}).find('\0') == std::string::npos);
+    }
+
+    void contactWithZeroBytesIsSavedWithoutThem() {
+        ContactValues values;
+        values[0] = "Ann\0"s;
+        values[1] = "\0Smith"s;
+        values[2] = "Acme\0 Ltd"s;
+        values[44] = "last\0"s;
+        TSQLiteDatabase db(ContactDbPath());
+        WriteContact(db, values, "");
+        const std::string id =
+            std::to_string(db.OpenResult("SELECT last_insert_rowid()")->IntegerAt(0));
+        auto row = db.OpenResult(BuildSelectByIdStatement(id));
+        QCOMPARE(row->TextOrEmptyAt(row->ColumnOf("dbCustFirstName")), "Ann"s);
+        QCOMPARE(row->TextOrEmptyAt(row->ColumnOf("dbCustLastName")), "Smith"s);
+        QCOMPARE(row->TextOrEmptyAt(row->ColumnOf("dbCustCompany")), "Acme Ltd"s);
+        QCOMPARE(row->TextOrEmptyAt(row->ColumnOf("dbExtraNotes5")), "last"s);
+
+        values[2] = "Acme\0\0 Inc"s;
+        WriteContact(db, values, id);
+        row = db.OpenResult(BuildSelectByIdStatement(id));
+        QCOMPARE(row->TextOrEmptyAt(row->ColumnOf("dbCustCompany")), "Acme Inc"s);
+
+        auto found = db.OpenResult(BuildSearchStatement(1, "Ac\0me"s));
+        QCOMPARE(found->RowCount(), 1u);
+        QCOMPARE(found->TextOrEmptyAt(found->ColumnOf("dbCustomer_ID")), id);
     }
 };
 

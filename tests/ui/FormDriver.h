@@ -3,11 +3,13 @@
 // Drives the real contact window the way a user does: by control names, clicks and keys.
 // Header-only so that each form test executable can use it.
 
+#include "Boxes.h"
 #include "CustomerListModel.h"
 #include "ErrorDisplay.h"
 #include "LinkLabel.h"
 #include "MaskEdit.h"
 #include "NoteMemo.h"
+#include "RawDb.h"
 #include "TestHome.h"
 #include "frmCustomers.h"
 #include "frmSaving.h"
@@ -30,21 +32,7 @@
 #include <QtTest>
 #include <functional>
 #include <memory>
-#include <sqlite3.h>
 #include <vector>
-
-// What a message box showed, and which button the test pressed.
-struct SeenBox {
-    ~SeenBox() { Disarm(); }
-    // An answer that was never needed must not answer a later box.
-    void Disarm() { delete timer; }
-    QPointer<QTimer> timer;
-    bool seen = false;
-    QString text, caption;
-    QMessageBox::Icon icon = QMessageBox::NoIcon;
-    QMessageBox::StandardButtons buttons;
-    QMessageBox::StandardButton defaultButton = QMessageBox::NoButton;
-};
 
 class FormDriver {
 public:
@@ -65,6 +53,7 @@ public:
 
     void Open() {
         form = std::make_unique<TCustomersForm>();
+        FailOnUnexpectedBoxes();
         form->show();
         QVERIFY(QTest::qWaitForWindowExposed(form.get()));
         // From here on failures are shown in the error box, as inside the program's event loop.
@@ -146,76 +135,14 @@ public:
     }
     void Trigger(const QString& action) { Action(action)->trigger(); }
 
-    // Arms answers for the next modal message boxes, in order: each is recorded and gets its
-    // button pressed (NoButton: Escape, then its first button if Escape cannot close it).
-    static void AnswerBoxes(std::vector<std::pair<SeenBox*, QMessageBox::StandardButton>> answers) {
-        auto* timer = new QTimer;
-        auto queue =
-            std::make_shared<std::vector<std::pair<SeenBox*, QMessageBox::StandardButton>>>(
-                std::move(answers));
-        for (auto& a : *queue)
-            a.first->timer = timer;
-        QObject::connect(timer, &QTimer::timeout, [timer, queue] {
-            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-            if (!box || !box->isVisible() || box->property("answered").toBool())
-                return;
-            box->setProperty("answered", true);
-            auto [seen, answer] = queue->front();
-            queue->erase(queue->begin());
-            if (queue->empty()) {
-                timer->stop();
-                timer->deleteLater();
-            }
-            seen->seen = true;
-            seen->text = box->text();
-            seen->caption = box->windowTitle();
-            seen->icon = box->icon();
-            seen->buttons = box->standardButtons();
-            seen->defaultButton = box->standardButton(box->defaultButton());
-            if (answer == QMessageBox::NoButton) {
-                QTest::keyClick(box, Qt::Key_Escape);
-                if (box->isVisible())
-                    box->buttons().first()->click();
-            } else {
-                box->button(answer)->click();
-            }
-        });
-        timer->start(10);
-    }
-    static void AnswerNextBox(SeenBox* seen, QMessageBox::StandardButton answer) {
-        AnswerBoxes({{seen, answer}});
-    }
-
     // Runs SQL on the database file directly, as another program would.
     void Sql(const QString& statement) const {
-        sqlite3* db = nullptr;
-        QCOMPARE(sqlite3_open(home.dbPath().toLocal8Bit().constData(), &db), SQLITE_OK);
-        char* error = nullptr;
-        const int rc =
-            sqlite3_exec(db, statement.toLocal8Bit().constData(), nullptr, nullptr, &error);
-        const QString message = error ? QString(error) : QString();
-        sqlite3_free(error);
-        sqlite3_close(db);
-        QVERIFY2(rc == SQLITE_OK, qPrintable(message));
+        const QString error = RawDb(home.dbPath()).exec(statement);
+        QVERIFY2(error.isEmpty(), qPrintable(error));
     }
     QString Value(int id, const QString& column) const {
-        sqlite3* db = nullptr;
-        sqlite3_open(home.dbPath().toLocal8Bit().constData(), &db);
-        sqlite3_stmt* st = nullptr;
-        const QByteArray sql = QString("SELECT %1 FROM Customers WHERE dbCustomer_ID=%2")
-                                   .arg(column)
-                                   .arg(id)
-                                   .toLocal8Bit();
-        sqlite3_prepare_v2(db, sql.constData(), -1, &st, nullptr);
-        QString out = "<no row>";
-        if (sqlite3_step(st) == SQLITE_ROW)
-            out = sqlite3_column_type(st, 0) == SQLITE_NULL
-                      ? QString("<NULL>")
-                      : QString::fromLocal8Bit(
-                            reinterpret_cast<const char*>(sqlite3_column_text(st, 0)));
-        sqlite3_finalize(st);
-        sqlite3_close(db);
-        return out;
+        return RawDb(home.dbPath())
+            .value(QString("SELECT %1 FROM Customers WHERE dbCustomer_ID=%2").arg(column).arg(id));
     }
     // The stored contact's 45 data columns by name.
     QMap<QString, QString> StoredRow(int id) const {
@@ -225,16 +152,9 @@ public:
         return row;
     }
     int Count(const QString& where = "1") const {
-        sqlite3* db = nullptr;
-        sqlite3_open(home.dbPath().toLocal8Bit().constData(), &db);
-        sqlite3_stmt* st = nullptr;
-        const QByteArray sql = ("SELECT COUNT(*) FROM Customers WHERE " + where).toLocal8Bit();
-        sqlite3_prepare_v2(db, sql.constData(), -1, &st, nullptr);
-        int n = -1;
-        if (sqlite3_step(st) == SQLITE_ROW)
-            n = sqlite3_column_int(st, 0);
-        sqlite3_finalize(st);
-        sqlite3_close(db);
-        return n;
+        bool ok = false;
+        const int n =
+            RawDb(home.dbPath()).value("SELECT COUNT(*) FROM Customers WHERE " + where).toInt(&ok);
+        return ok ? n : -1;
     }
 };

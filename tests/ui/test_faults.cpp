@@ -32,55 +32,14 @@ QString HelperPath() {
     return QCoreApplication::applicationDirPath() + "/savehammer";
 }
 
-// Answers every message box while it lives: a question with the given answer, an error with OK.
-// It records what each box said, and no box can ever hold a test up.
-class Boxes {
-public:
-    struct Seen {
-        QString text, caption;
-        QMessageBox::Icon icon = QMessageBox::NoIcon;
-        bool error = false;
-    };
-
-    explicit Boxes(QMessageBox::StandardButton answer = QMessageBox::Yes) : answer_(answer) {
-        QObject::connect(&timer_, &QTimer::timeout, [this] { AnswerOpenBox(); });
-        timer_.start(5);
-    }
-    void SetAnswer(QMessageBox::StandardButton answer) { answer_ = answer; }
-    QList<Seen> Take() { return std::exchange(seen_, {}); }
-    QList<Seen> Errors() {
-        QList<Seen> errors;
-        for (const Seen& s : Take())
-            if (s.error)
-                errors << s;
-        return errors;
-    }
-
-private:
-    void AnswerOpenBox() {
-        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-        if (!box || !box->isVisible() || box->property("answered").toBool())
-            return;
-        box->setProperty("answered", true);
-        Seen s{box->text(), box->windowTitle(), box->icon(), box->objectName() == "ErrorBox"};
-        seen_ << s;
-        QAbstractButton* button = box->button(s.error ? QMessageBox::Ok : answer_);
-        (button ? button : box->buttons().first())->click();
-    }
-
-    QTimer timer_;
-    QMessageBox::StandardButton answer_;
-    QList<Seen> seen_;
-};
-
 // Empty when the boxes are exactly one error box that names the reason; otherwise what is wrong.
-QString OneErrorNaming(const QList<Boxes::Seen>& boxes, const QString& reason) {
+QString OneErrorNaming(const QList<SeenBox>& boxes, const QString& reason) {
     QStringList texts;
-    for (const Boxes::Seen& s : boxes)
+    for (const SeenBox& s : boxes)
         texts << (s.error ? "error: " : "question: ") + s.text;
     if (boxes.size() != 1 || !boxes[0].error)
         return "expected one error box, saw [" + texts.join(" | ") + "]";
-    const Boxes::Seen& e = boxes[0];
+    const SeenBox& e = boxes[0];
     if (e.icon != QMessageBox::Critical || e.caption != QString::fromLocal8Bit(AppTitle()))
         return "not an error box: " + e.caption;
     static const char* const layerTexts[] = {"Error executing SQL",
@@ -293,18 +252,11 @@ QStringList EditorTexts(const FormDriver& d) {
 
 // Counts rows as a patient reader would, waiting while another program holds the file.
 int CountWaiting(const FormDriver& d, const QString& where) {
-    sqlite3* db = nullptr;
-    sqlite3_open(d.home.dbPath().toLocal8Bit().constData(), &db);
-    sqlite3_busy_timeout(db, 60000);
-    sqlite3_stmt* st = nullptr;
-    const QByteArray sql = ("SELECT COUNT(*) FROM Customers WHERE " + where).toLocal8Bit();
-    int n = -1;
-    if (sqlite3_prepare_v2(db, sql.constData(), -1, &st, nullptr) == SQLITE_OK &&
-        sqlite3_step(st) == SQLITE_ROW)
-        n = sqlite3_column_int(st, 0);
-    sqlite3_finalize(st);
-    sqlite3_close(db);
-    return n;
+    bool ok = false;
+    const int n = RawDb(d.home.dbPath(), 60000)
+                      .value("SELECT COUNT(*) FROM Customers WHERE " + where)
+                      .toInt(&ok);
+    return ok ? n : -1;
 }
 
 } // namespace
@@ -356,7 +308,7 @@ private slots:
         d.Open();
         QCOMPARE(d.Rows(), 43);
         const QMap<QString, QString> joes = d.StoredRow(1);
-        Boxes boxes;
+        BoxAnswerer boxes;
         FaultMaker maker(static_cast<Fault>(fault), d.home);
         QString why;
         QString problem;
@@ -433,7 +385,7 @@ private slots:
         const QStringList loaded = EditorTexts(d);
         QVERIFY(maker.Make(&why));
         d.Click("btnDelete");
-        QList<Boxes::Seen> seen = boxes.Take();
+        QList<SeenBox> seen = boxes.Take();
         const bool asked = !seen.isEmpty() && !seen.first().error;
         if (asked)
             seen.removeFirst();
@@ -466,7 +418,7 @@ private slots:
         // driver's Sql, Value and Count still name a file of its own: every check reads through a.
         qputenv("HOME", a.home.path().toLocal8Bit());
         b.Open();
-        Boxes boxes;
+        BoxAnswerer boxes;
 
         // Both add a contact at the same time.
         a.Click("tlbarAddNewCust");
@@ -531,7 +483,7 @@ private slots:
     // the end every save of both programs is in the file.
     void anotherProgramSavingMeanwhile() {
         FormDriver d;
-        Boxes boxes;
+        BoxAnswerer boxes;
         const QString log = d.home.path() + "/hammer.log";
         QProcess other;
         other.setProgram(HelperPath());

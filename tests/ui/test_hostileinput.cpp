@@ -67,19 +67,10 @@ int Limit(const FormDriver& d, const QString& control) {
 
 // The stored bytes of a column, exactly as the engine holds them.
 QByteArray StoredBytes(const FormDriver& d, int id, const std::string& column) {
-    sqlite3* db = nullptr;
-    sqlite3_open(d.home.dbPath().toLocal8Bit().constData(), &db);
-    sqlite3_stmt* st = nullptr;
-    const std::string sql =
-        "SELECT " + column + " FROM Customers WHERE dbCustomer_ID = " + std::to_string(id);
-    sqlite3_prepare_v2(db, sql.c_str(), -1, &st, nullptr);
-    QByteArray out = "<no row>";
-    if (sqlite3_step(st) == SQLITE_ROW)
-        out = QByteArray(static_cast<const char*>(sqlite3_column_blob(st, 0)),
-                         sqlite3_column_bytes(st, 0));
-    sqlite3_finalize(st);
-    sqlite3_close(db);
-    return out;
+    return RawDb(d.home.dbPath())
+        .bytes(QString("SELECT %1 FROM Customers WHERE dbCustomer_ID = %2")
+                   .arg(QString::fromStdString(column))
+                   .arg(id));
 }
 
 QStringList EditorTexts(const FormDriver& d) {
@@ -120,15 +111,8 @@ void CheckStoredAndReloaded(FormDriver& d, int id, const QStringList& texts) {
 // The table is still there, alone, with the expected number of contacts.
 void CheckTableIntact(const FormDriver& d, int contacts) {
     QCOMPARE(d.Count(), contacts);
-    sqlite3* db = nullptr;
-    sqlite3_open(d.home.dbPath().toLocal8Bit().constData(), &db);
-    sqlite3_stmt* st = nullptr;
-    sqlite3_prepare_v2(db, "SELECT group_concat(name) FROM sqlite_master", -1, &st, nullptr);
-    QString names;
-    if (sqlite3_step(st) == SQLITE_ROW)
-        names = QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st, 0)));
-    sqlite3_finalize(st);
-    sqlite3_close(db);
+    const QString names =
+        RawDb(d.home.dbPath()).value("SELECT group_concat(name) FROM sqlite_master");
     QCOMPARE(names, QString("Customers"));
 }
 
@@ -273,7 +257,7 @@ private slots:
         Paste(d.W("txtContNotes"), withZero);
         QCOMPARE(d.Edit("txtCustCmpnyName")->text(), withZero); // the paste kept it
         SeenBox error;
-        FormDriver::AnswerNextBox(&error, QMessageBox::Ok);
+        AnswerNextBox(&error, QMessageBox::Ok);
         d.Click("btnSave");
         error.Disarm();
         QVERIFY2(!error.seen, qPrintable(error.text));
@@ -289,7 +273,7 @@ private slots:
         d.Sql("INSERT INTO Customers(dbCustCompany) VALUES('O''Brien \"Bob\"')");
         d.ChooseSearch(1);
         SeenBox error;
-        FormDriver::AnswerNextBox(&error, QMessageBox::Ok);
+        AnswerNextBox(&error, QMessageBox::Ok);
         const QList<std::pair<QString, int>> searches = {
             {"'", 0},
             {"\"", 0},
@@ -323,7 +307,7 @@ private slots:
         TypeText(d.W("txtCustAddress"), "%s%n%s%n \"%x\" '%1'");
         d.Sql("ALTER TABLE Customers RENAME TO Elsewhere");
         SeenBox error;
-        FormDriver::AnswerNextBox(&error, QMessageBox::Ok);
+        AnswerNextBox(&error, QMessageBox::Ok);
         d.Click("btnSave");
         QVERIFY(error.seen);
         QVERIFY2(error.text.contains("dbCustAddress = '%s%n%s%n \"%x\" ''%1'''"),

@@ -53,7 +53,7 @@ private slots:
         };
         for (const auto& [link, message] : cases) {
             SeenBox box;
-            FormDriver::AnswerNextBox(&box, QMessageBox::Ok);
+            AnswerNextBox(&box, QMessageBox::Ok);
             QVERIFY(ClickAndWait(d, link));
             QTRY_VERIFY(box.seen);
             QCOMPARE(box.text, message);
@@ -68,7 +68,7 @@ private slots:
         FormDriver d;
         QSignalSpy done(TShellOpen::monitor(), &TShellOpen::requestFinished);
         SeenBox box;
-        FormDriver::AnswerNextBox(&box, QMessageBox::Ok);
+        AnswerNextBox(&box, QMessageBox::Ok);
         d.Trigger("mnuHelp");
         QVERIFY(done.count() > 0 || done.wait(30000));
         const QString expected = QCoreApplication::applicationDirPath() + "/help.chm";
@@ -84,7 +84,7 @@ private slots:
         FormDriver d;
         d.OpenCompany("Janes Place");
         SeenBox box;
-        FormDriver::AnswerNextBox(&box, QMessageBox::Ok);
+        AnswerNextBox(&box, QMessageBox::Ok);
         QVERIFY(ClickAndWait(d, "lblSendCustEmail"));
         QTRY_VERIFY(box.seen);
         QCOMPARE(box.text, QString("Unable to open the Email Composer!"));
@@ -93,13 +93,17 @@ private slots:
     void aboutBoxOpensModallyAndGoes() {
         FormDriver d;
         bool seenAbout = false;
-        QTimer::singleShot(50, [&] {
-            QWidget* about = QApplication::activeModalWidget();
-            seenAbout =
-                about && about->objectName() == "AboutBox" && about->windowTitle() == "About";
-            if (about)
-                about->close();
+        ExpectingDialog about;
+        QTimer poll;
+        QObject::connect(&poll, &QTimer::timeout, [&] {
+            QWidget* modal = QApplication::activeModalWidget();
+            if (!modal)
+                return;
+            poll.stop();
+            seenAbout = modal->objectName() == "AboutBox" && modal->windowTitle() == "About";
+            modal->close();
         });
+        poll.start(10);
         d.Trigger("mnuAbout");
         QVERIFY(seenAbout);
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);

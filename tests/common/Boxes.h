@@ -1,0 +1,67 @@
+#pragma once
+
+// Answering the program's modal boxes from a test, and failing fast on one nobody expected.
+
+#include <QList>
+#include <QMessageBox>
+#include <QPointer>
+#include <QString>
+#include <QTimer>
+
+#include <utility>
+#include <vector>
+
+// What a message box showed, and whether it came at all.
+struct SeenBox {
+    ~SeenBox() { Disarm(); }
+    // An answer that was never needed must not answer a later box.
+    void Disarm() { delete timer; }
+    QPointer<QTimer> timer;
+    bool seen = false;
+    bool error = false; // the program's error box
+    QString text, caption;
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    QMessageBox::StandardButtons buttons;
+    QMessageBox::StandardButton defaultButton = QMessageBox::NoButton;
+};
+
+// Arms answers for the next modal message boxes, in order: each is recorded and gets its button
+// pressed (NoButton: Escape, then its first button if Escape cannot close it).
+void AnswerBoxes(std::vector<std::pair<SeenBox*, QMessageBox::StandardButton>> answers);
+inline void AnswerNextBox(SeenBox* seen, QMessageBox::StandardButton answer) {
+    AnswerBoxes({{seen, answer}});
+}
+
+// Answers every message box while it lives: a question with the given answer, an error with OK,
+// recording what each said.
+class BoxAnswerer {
+public:
+    explicit BoxAnswerer(QMessageBox::StandardButton answer = QMessageBox::Yes);
+    ~BoxAnswerer();
+    BoxAnswerer(const BoxAnswerer&) = delete;
+    BoxAnswerer& operator=(const BoxAnswerer&) = delete;
+
+    void SetAnswer(QMessageBox::StandardButton answer) { answer_ = answer; }
+    QList<SeenBox> Take() { return std::exchange(seen_, {}); }
+    QList<SeenBox> Errors();
+    const QList<SeenBox>& Seen() const { return seen_; }
+    QString Describe() const;
+
+private:
+    QTimer timer_;
+    QMessageBox::StandardButton answer_;
+    QList<SeenBox> seen_;
+};
+
+// From the first call on, a modal dialog that comes up while no answer is armed fails the
+// running test at once, naming its text, and is closed, so that a broken program cannot hold a
+// test up until the watchdog ends the whole executable.
+void FailOnUnexpectedBoxes();
+// For a test that looks at a modal dialog itself while it lives.
+class ExpectingDialog {
+public:
+    ExpectingDialog();
+    ~ExpectingDialog();
+    ExpectingDialog(const ExpectingDialog&) = delete;
+    ExpectingDialog& operator=(const ExpectingDialog&) = delete;
+};
