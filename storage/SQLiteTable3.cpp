@@ -83,8 +83,10 @@ private:
 // ---------------------------------------------------------------------------------------------
 // TSQLiteDatabase
 
-TSQLiteDatabase::TSQLiteDatabase(const std::string& fileName) {
-    int rc = sqlite3_open(fileName.c_str(), &handle_);
+TSQLiteDatabase::TSQLiteDatabase(const std::string& fileName, OpenMode mode, int busyTimeoutMs) {
+    const int flags =
+        SQLITE_OPEN_READWRITE | (mode == OpenMode::CreateIfMissing ? SQLITE_OPEN_CREATE : 0);
+    int rc = sqlite3_open_v2(fileName.c_str(), &handle_, flags, nullptr);
     if (rc != SQLITE_OK) {
         if (handle_ != nullptr) {
             const char* engineMessage = sqlite3_errmsg(handle_);
@@ -96,6 +98,7 @@ TSQLiteDatabase::TSQLiteDatabase(const std::string& fileName) {
         }
         throw ESQLiteException("Failed to open database \"" + fileName + "\" : unknown error");
     }
+    sqlite3_busy_timeout(handle_, busyTimeoutMs);
     try {
         RunStatement(kPragmaSynchronous);
         RunStatement(kPragmaTempStore);

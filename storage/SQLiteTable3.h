@@ -25,9 +25,20 @@ enum class ColumnKind : int { Integer = 1, Real = 2, Text = 3, Blob = 4, Null = 
 
 class TSQLiteTable;
 
+// Whether opening a connection may create a missing file. Only the first-start build creates
+// the address book: any other connection that made a file where the book had gone would leave
+// an empty file that every later start takes for the book.
+enum class OpenMode { CreateIfMissing, ExistingOnly };
+
 class TSQLiteDatabase {
 public:
-    explicit TSQLiteDatabase(const std::string& fileName);
+    // How long a statement waits for a lock another connection holds before it fails with
+    // "database is locked": another copy of the program holds one only for the moment a save
+    // takes.
+    static constexpr int kBusyTimeoutMs = 3000;
+
+    explicit TSQLiteDatabase(const std::string& fileName, OpenMode mode = OpenMode::CreateIfMissing,
+                             int busyTimeoutMs = kBusyTimeoutMs);
     virtual ~TSQLiteDatabase();
     TSQLiteDatabase(const TSQLiteDatabase&) = delete;
     TSQLiteDatabase& operator=(const TSQLiteDatabase&) = delete;

@@ -17,10 +17,27 @@ QString ErrorText(const QString& message) {
     return message;
 }
 
+QString ShortErrorText(const QString& message) {
+    // A failed statement is quoted whole in its message, and a contact with a long note makes
+    // that megabytes: a box laying out all of it would freeze the window for many seconds.
+    const qsizetype open = message.indexOf(QChar('"'));
+    const qsizetype close = message.lastIndexOf(QStringLiteral("\" : "));
+    const qsizetype length = close - open - 1;
+    if (open < 0 || close <= open || length <= kShownStatementLength)
+        return ErrorText(message);
+    qsizetype cut = kShownStatementLength;
+    if (message.at(open + cut).isLowSurrogate())
+        --cut; // never half a character
+    return ErrorText(message.left(open + 1 + cut) + QChar(0x2026) + message.mid(close));
+}
+
 void ShowError(const QString& message) {
-    QMessageBox box(QMessageBox::Critical, QString::fromLocal8Bit(AppTitle()), ErrorText(message),
+    const QString shown = ShortErrorText(message);
+    QMessageBox box(QMessageBox::Critical, QString::fromLocal8Bit(AppTitle()), shown,
                     QMessageBox::Ok, QApplication::activeWindow());
     box.setObjectName("ErrorBox");
+    if (shown != ErrorText(message))
+        box.setDetailedText(ErrorText(message));
     box.exec();
 }
 

@@ -12,6 +12,10 @@ class QWidget;
 
 // The message as shown: a full stop is added when the last character sorts after ".".
 QString ErrorText(const QString& message);
+// The text the error box shows: a quoted statement longer than kShownStatementLength characters
+// is cut there and ends in "…"; the box then offers the whole message as its details.
+constexpr int kShownStatementLength = 500;
+QString ShortErrorText(const QString& message);
 void ShowError(const QString& message);
 
 // Called by the main block just before it enters the event loop.

@@ -21,9 +21,9 @@ QString Cell(sqlite3_stmt* st, int column) {
 }
 } // namespace
 
-RawDb::RawDb(const QString& path, int busyMs) {
-    if (sqlite3_open_v2(path.toLocal8Bit().constData(), &db_, SQLITE_OPEN_READWRITE, nullptr) !=
-        SQLITE_OK) {
+RawDb::RawDb(const QString& path, int busyMs, bool create) {
+    const int flags = SQLITE_OPEN_READWRITE | (create ? SQLITE_OPEN_CREATE : 0);
+    if (sqlite3_open_v2(path.toLocal8Bit().constData(), &db_, flags, nullptr) != SQLITE_OK) {
         sqlite3_close(db_);
         db_ = nullptr;
         return;
@@ -43,6 +43,12 @@ QString RawDb::exec(const QString& sql) {
     const QString message = rc == SQLITE_OK ? QString() : QString::fromUtf8(error ? error : "?");
     sqlite3_free(error);
     return message;
+}
+
+void RawDb::mustExec(const QString& sql) {
+    const QString error = exec(sql);
+    if (!error.isEmpty())
+        qFatal("%s: %s", qPrintable(sql), qPrintable(error));
 }
 
 QString RawDb::value(const QString& sql) {

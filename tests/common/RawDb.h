@@ -11,7 +11,8 @@ struct sqlite3;
 class RawDb {
 public:
     // Waits up to busyMs for another program's lock before a statement gives up.
-    explicit RawDb(const QString& path, int busyMs = 0);
+    // An existing file only, unless create is set.
+    explicit RawDb(const QString& path, int busyMs = 0, bool create = false);
     ~RawDb();
     RawDb(const RawDb&) = delete;
     RawDb& operator=(const RawDb&) = delete;
@@ -19,6 +20,8 @@ public:
     bool isOpen() const { return db_ != nullptr; }
     // Runs statements; returns the engine's error message, empty on success.
     QString exec(const QString& sql);
+    // For set-up that cannot go on after a failure: ends the test executable with the message.
+    void mustExec(const QString& sql);
     // The first column of the first row: "<NULL>" for NULL, "<no row>" when there is none,
     // "<error: ...>" when the statement fails.
     QString value(const QString& sql);

@@ -1,6 +1,7 @@
 // Connections, statements and the failure texts of the SQLite access layer, against real files.
 
 #include "FailureOf.h"
+#include "RawDb.h"
 #include "SQLiteTable3.h"
 
 #include <QFile>
@@ -9,31 +10,13 @@
 
 #include <sqlite3.h>
 
+#include <chrono>
 #include <filesystem>
+#include <future>
 #include <string>
+#include <thread>
 
 namespace {
-
-// A second, independent connection made with the engine directly, as another process would hold.
-class RawConnection {
-public:
-    explicit RawConnection(const std::string& path) {
-        if (sqlite3_open(path.c_str(), &db_) != SQLITE_OK)
-            qFatal("raw open failed");
-    }
-    ~RawConnection() { sqlite3_close(db_); }
-    void exec(const char* sql) {
-        char* error = nullptr;
-        if (sqlite3_exec(db_, sql, nullptr, nullptr, &error) != SQLITE_OK) {
-            QString text = QString::fromUtf8(error ? error : "?");
-            sqlite3_free(error);
-            qFatal("raw exec failed: %s: %s", sql, qPrintable(text));
-        }
-    }
-
-private:
-    sqlite3* db_ = nullptr;
-};
 
 std::uint32_t countRows(TSQLiteDatabase& db, const std::string& table) {
     auto result = db.OpenResult("SELECT COUNT(*) FROM " + table);
@@ -52,10 +35,10 @@ private:
     // A database with table t(a INTEGER PRIMARY KEY, b TEXT) holding the given rows.
     std::string makeDb(const char* name, int rows) {
         const std::string file = path(name);
-        RawConnection raw(file);
-        raw.exec("CREATE TABLE t(a INTEGER PRIMARY KEY, b TEXT)");
+        RawDb raw(QString::fromStdString(file), 0, true);
+        raw.mustExec("CREATE TABLE t(a INTEGER PRIMARY KEY, b TEXT)");
         for (int i = 1; i <= rows; ++i)
-            raw.exec(QString("INSERT INTO t VALUES(%1, 'row %1')").arg(i).toUtf8().constData());
+            raw.mustExec(QString("INSERT INTO t VALUES(%1, 'row %1')").arg(i));
         return file;
     }
 
@@ -83,9 +66,18 @@ private slots:
                              "no such table: Customers"));
     }
 
-    void openInMissingFolderFails() {
-        const std::string file = path("no/such/folder/x.db");
-        QCOMPARE(failureOf([&] { TSQLiteDatabase db(file); }),
+    void openWhereNoFileMayBeMadeFails_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<bool>("existingOnly");
+        QTest::newRow("missing folder") << "no/such/folder/x.db" << false;
+        QTest::newRow("missing file, existing only") << "gone.db" << true;
+    }
+    void openWhereNoFileMayBeMadeFails() {
+        QFETCH(QString, name);
+        QFETCH(bool, existingOnly);
+        const std::string file = path(qPrintable(name));
+        const OpenMode mode = existingOnly ? OpenMode::ExistingOnly : OpenMode::CreateIfMissing;
+        QCOMPARE(failureOf([&] { TSQLiteDatabase db(file, mode); }),
                  "Failed to open database \"" + file + "\" : unable to open database file");
         QVERIFY(!QFile::exists(QString::fromStdString(file)));
     }
@@ -199,11 +191,12 @@ private slots:
 
     void writeLockHeldElsewhere() {
         const std::string file = makeDb("locked.db", 2);
-        TSQLiteDatabase db(file);
-        RawConnection other(file);
+        // Connections that give up at once, so that each failure text shows without a wait.
+        TSQLiteDatabase db(file, OpenMode::ExistingOnly, 0);
+        RawDb other(QString::fromStdString(file));
 
         // A reserved lock lets readers in but keeps writers out.
-        other.exec("BEGIN IMMEDIATE");
+        other.mustExec("BEGIN IMMEDIATE");
         QCOMPARE(db.OpenResult("SELECT * FROM t")->RowCount(), 2u);
         QCOMPARE(failureOf([&] { db.RunStatement("INSERT INTO t VALUES(9, 'x')"); }),
                  std::string("Error executing SQL statement \"INSERT INTO t VALUES(9, 'x')\" : "
@@ -211,10 +204,10 @@ private slots:
         QCOMPARE(failureOf([&] { db.OpenResult("INSERT INTO t VALUES(9, 'x')"); }),
                  std::string("Could not prepare SQL statement \"INSERT INTO t VALUES(9, 'x')\" : "
                              "SQLite is Busy"));
-        other.exec("ROLLBACK");
+        other.mustExec("ROLLBACK");
 
         // An exclusive lock keeps readers out too.
-        other.exec("BEGIN EXCLUSIVE");
+        other.mustExec("BEGIN EXCLUSIVE");
         QCOMPARE(failureOf([&] { db.OpenResult("SELECT * FROM t"); }),
                  std::string("Could not prepare SQL statement \"SELECT * FROM t\" : "
                              "SQLite is Busy"));
@@ -223,13 +216,42 @@ private slots:
                              "database is locked"));
         // A fresh connection cannot even read the schema for its first pragma, and leaves
         // nothing open behind it.
-        QCOMPARE(failureOf([&] { TSQLiteDatabase fresh(file); }),
+        QCOMPARE(failureOf([&] { TSQLiteDatabase fresh(file, OpenMode::ExistingOnly, 0); }),
                  std::string("Error executing SQL \"PRAGMA SYNCHRONOUS=NORMAL;\" : "
                              "database is locked"));
-        other.exec("ROLLBACK");
+        other.mustExec("ROLLBACK");
 
         // Once the lock is gone the same connection carries on.
         db.RunStatement("INSERT INTO t VALUES(9, 'x')");
+        QCOMPARE(countRows(db, "t"), 3u);
+    }
+
+    // A lock another program holds for as long as a save takes is waited for, by a fresh
+    // connection and by its statements alike.
+    void briefLockElsewhereIsWaitedFor() {
+        const std::string file = makeDb("brief.db", 1);
+        for (const bool fresh : {true, false}) {
+            std::unique_ptr<TSQLiteDatabase> db;
+            if (!fresh)
+                db = std::make_unique<TSQLiteDatabase>(file);
+            std::promise<void> locked;
+            std::thread holder([&] {
+                RawDb other(QString::fromStdString(file));
+                other.mustExec("BEGIN EXCLUSIVE");
+                locked.set_value();
+                std::this_thread::sleep_for(std::chrono::milliseconds(100));
+                other.mustExec("ROLLBACK");
+            });
+            locked.get_future().wait();
+            QCOMPARE(failureOf([&] {
+                         if (fresh)
+                             db = std::make_unique<TSQLiteDatabase>(file);
+                         db->RunStatement("INSERT INTO t(b) VALUES('waited')");
+                     }),
+                     std::string("<nothing raised>"));
+            holder.join();
+        }
+        TSQLiteDatabase db(file);
         QCOMPARE(countRows(db, "t"), 3u);
     }
 
