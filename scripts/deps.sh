@@ -11,6 +11,7 @@ packages=(
   cups cups-client cups-bsd poppler-utils file locales
   libbenchmark-dev
   clang libclang-rt-14-dev llvm
+  dpkg-dev desktop-file-utils appstream man-db xchm xdg-utils shared-mime-info
 )
 missing=()
 for p in "${packages[@]}"; do
