@@ -10,19 +10,11 @@ fail() {
   echo "FAIL: $*" >&2
   exit 1
 }
-need() {
-  command -v "$1" >/dev/null || fail "$1 is missing (Debian package $2): run scripts/deps.sh"
-}
-need cpack cmake
-need dpkg-deb dpkg
-need dpkg-shlibdeps dpkg-dev
-need desktop-file-validate desktop-file-utils
-need appstreamcli appstream
-need lexgrog man-db
-need xdg-mime xdg-utils
-need xchm xchm
-need sqlite3 sqlite3
-need file file
+# Each tool with the Debian package that brings it; scripts/deps.sh installs them all.
+for tool in cpack:cmake dpkg-deb:dpkg dpkg-shlibdeps:dpkg-dev desktop-file-validate:desktop-file-utils \
+  appstreamcli:appstream lexgrog:man-db xdg-mime:xdg-utils xchm:xchm sqlite3:sqlite3 file:file; do
+  command -v "${tool%%:*}" >/dev/null || fail "${tool%%:*} is missing (${tool#*:}): run scripts/deps.sh"
+done
 
 build=${VC_BUILD_DIR:?VC_BUILD_DIR must name the build folder}
 plugins=${VC_PLUGIN_DIR:?VC_PLUGIN_DIR must name the test plugins folder}
@@ -112,9 +104,7 @@ while IFS='|' read -r args want stream pattern; do
   [ ! -e "$cmdhome/QuorvaSoftWare" ] || fail "vellicard $args created the data folder"
 done <<EOF
 --version|0|out|^Vellicard $version\$
--v|0|out|^Vellicard $version\$
 --help|0|out|--version
--h|0|out|-h, --help
 --bogus|2|err|Unknown option 'bogus'
 stray|2|err|Unexpected argument 'stray'
 --version --bogus|2|err|Unknown option 'bogus'
