@@ -21,6 +21,12 @@ plugins=${VC_PLUGIN_DIR:?VC_PLUGIN_DIR must name the test plugins folder}
 id=${VC_APP_ID:?}
 version=${VC_VERSION:?}
 work=$(mktemp -d)
+# All the program's runs start from an empty environment, keeping only the search path and, in a
+# sanitizer build, where the sanitizers report.
+base=(PATH="$PATH")
+for v in ASAN_OPTIONS LSAN_OPTIONS UBSAN_OPTIONS; do
+  [ -z "${!v:-}" ] || base+=("$v=${!v}")
+done
 trap 'rm -rf "$work"' EXIT
 
 # The package, from the build as it stands.
@@ -96,7 +102,7 @@ cmdhome="$work/cmdhome"
 mkdir -p "$cmdhome"
 while IFS='|' read -r args want stream pattern; do
   # shellcheck disable=SC2086  # args split into words on purpose
-  env -i PATH="$PATH" HOME="$cmdhome" timeout 120 "$program" $args >"$work/out.txt" 2>"$work/err.txt"
+  env -i "${base[@]}" HOME="$cmdhome" timeout 120 "$program" $args >"$work/out.txt" 2>"$work/err.txt"
   status=$?
   [ "$status" = "$want" ] || fail "vellicard $args: status $status, not $want ($(cat "$work/err.txt"))"
   grep -qE -- "$pattern" "$work/$stream.txt" ||
@@ -119,7 +125,7 @@ cat >"$work/fakebin/xdg-open" <<'EOF'
 printf '%s\n' "$1" >"$VC_OPENED_FILE.part" && mv "$VC_OPENED_FILE.part" "$VC_OPENED_FILE"
 EOF
 chmod +x "$work/fakebin/xdg-open"
-env -i PATH="$work/fakebin:$PATH" HOME="$work/home" QT_QPA_PLATFORM=offscreen \
+env -i "${base[@]}" PATH="$work/fakebin:$PATH" HOME="$work/home" QT_QPA_PLATFORM=offscreen \
   QT_PLUGIN_PATH="$plugins" QT_QPA_GENERIC_PLUGINS=vc_helpdriver VC_OPENED_FILE="$work/opened" \
   timeout 300 "$program" >"$work/run.log" 2>&1
 status=$?
@@ -133,9 +139,9 @@ want="$(readlink -f "$root/usr/lib/vellicard")/help.chm"
 # With the viewer installed, the desktop has a program for the help file the window hands over.
 mimehome="$work/mimehome"
 mkdir -p "$mimehome"
-type=$(env -i PATH="$PATH" HOME="$mimehome" xdg-mime query filetype "$want")
+type=$(env -i "${base[@]}" HOME="$mimehome" xdg-mime query filetype "$want")
 [ "$type" = application/vnd.ms-htmlhelp ] || fail "help.chm is taken for '$type'"
-viewer=$(env -i PATH="$PATH" HOME="$mimehome" xdg-mime query default application/vnd.ms-htmlhelp)
+viewer=$(env -i "${base[@]}" HOME="$mimehome" xdg-mime query default application/vnd.ms-htmlhelp)
 [ -n "$viewer" ] || fail "no program is registered for application/vnd.ms-htmlhelp"
 [ -f "/usr/share/applications/$viewer" ] || fail "the registered viewer $viewer has no desktop entry"
 echo "package: $(basename "$deb"), Depends: $depends; Recommends: $recommends; help viewer: $viewer"
