@@ -84,8 +84,9 @@ desktop="$root/usr/share/applications/$id.desktop"
 desktop-file-validate "$desktop" || fail "desktop-file-validate rejects $id.desktop"
 grep -qx 'Exec=vellicard' "$desktop" || fail "the menu entry does not start vellicard"
 grep -qx "Icon=$id" "$desktop" || fail "the menu entry does not name the icon $id"
-grep -qE '^Categories=(.*;)?Office;' "$desktop" && grep -qE '^Categories=(.*;)?ContactManagement;' "$desktop" ||
-  fail "the menu entry is not in Office and ContactManagement"
+for category in Office ContactManagement; do
+  grep -qE "^Categories=(.*;)?$category;" "$desktop" || fail "the menu entry is not in $category"
+done
 metainfo="$root/usr/share/metainfo/$id.metainfo.xml"
 appstreamcli validate --no-net "$metainfo" || fail "appstreamcli rejects the metadata"
 # The metadata, menu entry and icons together: the launchable and the icon are found.
