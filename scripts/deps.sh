@@ -10,6 +10,7 @@ packages=(
   xvfb xauth x11-apps x11-utils imagemagick
   fonts-liberation fp-utils
   cups cups-client cups-bsd poppler-utils file locales
+  dpkg-dev desktop-file-utils appstream man-db xchm xdg-utils shared-mime-info
 )
 for group in "$@"; do
   case "$group" in
