@@ -17,6 +17,7 @@ void Record(SeenBox* seen, QMessageBox* box) {
     seen->error = box->objectName() == "ErrorBox";
     seen->text = box->text();
     seen->caption = box->windowTitle();
+    seen->details = box->detailedText();
     seen->icon = box->icon();
     seen->buttons = box->standardButtons();
     seen->defaultButton = box->standardButton(box->defaultButton());

@@ -19,7 +19,7 @@ struct SeenBox {
     QPointer<QTimer> timer;
     bool seen = false;
     bool error = false; // the program's error box
-    QString text, caption;
+    QString text, caption, details;
     QMessageBox::Icon icon = QMessageBox::NoIcon;
     QMessageBox::StandardButtons buttons;
     QMessageBox::StandardButton defaultButton = QMessageBox::NoButton;

@@ -4,10 +4,12 @@
 // numbered one its argument names and says so, and the test kills it there.
 //
 //   savechild update|insert|delete <stop at>
+//   savechild loop 0
 //
 // Lines on standard output: "B" when the operation begins (stop at 0 stops here), "W <n>" when
 // it stops before I/O step n, "D <steps>" when the operation has finished, then it waits to be
-// killed. "E <text>" reports a message box nobody expected, and the process ends.
+// killed. "E <text>" reports a message box nobody expected, and the process ends. In the loop
+// the window saves the first contact again and again, saying "S <n>" after each save.
 
 #include "CustomerListModel.h"
 #include "ErrorDisplay.h"
@@ -153,8 +155,8 @@ int main(int argc, char** argv) {
     InstallCountedFiles();
     QApplication app(argc, argv);
     const QStringList args = app.arguments();
-    if (args.size() != 3 || !QStringList{"update", "insert", "delete"}.contains(args[1])) {
-        Say("E usage: savechild update|insert|delete <stop at>");
+    if (args.size() != 3 || !QStringList{"update", "insert", "delete", "loop"}.contains(args[1])) {
+        Say("E usage: savechild update|insert|delete|loop <stop at>");
         return 2;
     }
     const QString op = args[1];
@@ -183,17 +185,27 @@ int main(int argc, char** argv) {
     });
     boxes.start(5);
 
-    if (op == "insert") {
-        Find<QToolButton>(&form, "tlbarAddNewCust")->click();
-    } else {
+    auto openFirst = [&] {
         QTreeView* list = Find<QTreeView>(&form, "lstvCustomers");
         const QModelIndex first = list->model()->index(0, TCustomerListModel::Company);
         QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(first).center());
         if (Find<QLabel>(&form, "lblCustId")->text().isEmpty()) {
             Say("E no contact opened");
-            return 3;
+            std::_Exit(3);
+        }
+    };
+    if (op == "loop") {
+        for (long n = 1;; ++n) {
+            openFirst();
+            Find<QLineEdit>(&form, "txtCustAddress")->setText(QString("Save %1").arg(n));
+            Find<QAbstractButton>(&form, "btnSave")->click();
+            Say("S " + QByteArray::number(n));
         }
     }
+    if (op == "insert")
+        Find<QToolButton>(&form, "tlbarAddNewCust")->click();
+    else
+        openFirst();
     if (op != "delete")
         Fill(&form);
 

@@ -410,6 +410,67 @@ private slots:
         QCOMPARE(d.StoredRow(1), joes);
     }
 
+    // A failed save of a contact with a long note shows the start of its statement, and the whole
+    // message only as the box's details: laying out megabytes of text would freeze the window.
+    void longStatementIsCutInTheBox() {
+        FormDriver d(false);
+        const QString note = QString("long note ").repeated(20000) + QChar(0x1F600);
+        d.Sql("UPDATE Customers SET dbCustNotes = '" + note + "' WHERE dbCustomer_ID = 3");
+        d.Open();
+        d.OpenCompany("Janes Place");
+        d.Type("txtCustAddress", "!");
+        FaultMaker maker(Fault::ReadOnly, d.home);
+        QString why;
+        if (!maker.Make(&why))
+            QSKIP(qPrintable(why));
+        SeenBox error;
+        AnswerNextBox(&error, QMessageBox::Ok);
+        d.Click("btnSave");
+        QVERIFY(error.seen);
+        const QString start = "Error executing SQL statement \"UPDATE Customers SET ";
+        const QString end = QString(QChar(0x2026)) + "\" : attempt to write a readonly database.";
+        QVERIFY2(error.text.startsWith(start) && error.text.endsWith(end), qPrintable(error.text));
+        QCOMPARE(error.text.size(), error.text.indexOf(QChar('"')) + 1 + 500 + end.size());
+        QVERIFY(error.details.startsWith(error.text.left(start.size() + 400)));
+        QVERIFY(error.details.contains(note));
+        QVERIFY(error.details.endsWith("\" : attempt to write a readonly database."));
+        QVERIFY(d.EditMode() && d.Enabled("btnSave"));
+    }
+
+    // A copy of the program started while another saves in a loop starts, opens and saves
+    // without a failure, and so does the other: each waits out the other's brief lock.
+    void secondProgramWhileTheFirstSaves() {
+        TestHome home;
+        PrepareDataFiles();
+        const QString child = QCoreApplication::applicationDirPath() + "/savechild";
+        QProcess first;
+        first.start(child, {"loop", "0"});
+        QVERIFY(first.waitForStarted(60000));
+        auto line = [](QProcess& p) {
+            while (!p.canReadLine())
+                if (!p.waitForReadyRead(60000))
+                    return QByteArray("<nothing said>");
+            return p.readLine().trimmed();
+        };
+        QCOMPARE(line(first), QByteArray("S 1"));
+        for (int start = 0; start < 10; ++start) {
+            QProcess second;
+            second.start(child, {"update", "-1"});
+            QVERIFY(second.waitForStarted(60000));
+            QCOMPARE(line(second), QByteArray("B"));
+            QVERIFY2(line(second).startsWith("D "), qPrintable(QString("start %1").arg(start)));
+            second.kill();
+            second.waitForFinished(60000);
+        }
+        QByteArray said;
+        while (first.canReadLine() || first.waitForReadyRead(0))
+            said += first.readAll();
+        first.kill();
+        first.waitForFinished(60000);
+        said += first.readAll();
+        QVERIFY2(!said.contains("E "), said.constData());
+    }
+
     // Two copies of the window on one file, each saving its own contacts: both are kept.
     void secondCopyOnTheSameFile() {
         FormDriver a;
