@@ -16,7 +16,8 @@ const std::string& CheckedId(const std::string& id) {
 
 } // namespace
 
-std::string BuildUpdateStatement(const ContactValues& values, const std::string& id) {
+std::string BuildUpdateStatement(const ContactValues& values, const std::string& id,
+                                 const KeptColumns& kept) {
     const auto& columns = SaveOrderColumns();
     std::string sql = "UPDATE Customers SET ";
     for (int i = 0; i < kDataColumns; ++i) {
@@ -26,7 +27,7 @@ std::string BuildUpdateStatement(const ContactValues& values, const std::string&
         // The extra contacts' e-mail assignments have always been written without the blank
         // after the equals sign; the engine does not care, but the statement text is kept as is.
         sql += columns[i].compare(0, 12, "dbExtraEmail") == 0 ? " =" : " = ";
-        sql += SqlText(values[i]);
+        sql += kept[i] ? columns[i] : SqlText(values[i]);
     }
     sql += " WHERE dbCustomer_ID = ";
     sql += CheckedId(id);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <bitset>
 #include <string>
 
 #include "ContactColumns.h"
@@ -10,7 +11,13 @@
 // be a plain integer before it is placed unquoted.
 using ContactValues = std::array<std::string, kDataColumns>; // in SaveOrderColumns() order
 
-std::string BuildUpdateStatement(const ContactValues& values, const std::string& id);
+// Columns an update leaves as they are stored (each is assigned to itself): for a value the editor
+// could not show exactly, such as a text holding a zero byte or a blob, that the user did not
+// change.
+using KeptColumns = std::bitset<kDataColumns>; // in SaveOrderColumns() order
+
+std::string BuildUpdateStatement(const ContactValues& values, const std::string& id,
+                                 const KeptColumns& kept = {});
 std::string BuildInsertStatement(const ContactValues& values);
 std::string BuildDeleteStatement(const std::string& id);
 std::string BuildSelectByIdStatement(const std::string& id);

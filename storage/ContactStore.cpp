@@ -6,12 +6,13 @@
 
 const char* const kCompactStatement = "VACUUM;";
 
-void WriteContact(TSQLiteDatabase& db, const ContactValues& values, const std::string& id) {
+void WriteContact(TSQLiteDatabase& db, const ContactValues& values, const std::string& id,
+                  const KeptColumns& kept) {
     if (id.empty()) {
         db.RunStatement(BuildInsertStatement(values));
         return;
     }
-    db.RunStatement(BuildUpdateStatement(values, id));
+    db.RunStatement(BuildUpdateStatement(values, id, kept));
     if (sqlite3_changes(db.Handle()) == 0)
         db.RunStatement(BuildInsertStatement(values));
 }

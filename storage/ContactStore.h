@@ -6,8 +6,10 @@ class TSQLiteDatabase;
 
 // Writes the editor's contact: an UPDATE for a stored contact, an INSERT for a new one (empty
 // id). A stored contact whose row has gone meanwhile (deleted by another copy of the program)
-// is written as a new row rather than silently dropping what the user typed.
-void WriteContact(TSQLiteDatabase& db, const ContactValues& values, const std::string& id);
+// is written as a new row rather than silently dropping what the user typed. An update leaves the
+// kept columns as they are stored.
+void WriteContact(TSQLiteDatabase& db, const ContactValues& values, const std::string& id,
+                  const KeptColumns& kept = {});
 
 // Deletes the contact's row, then compacts the file. A delete that succeeded stays done when
 // the compaction fails.
