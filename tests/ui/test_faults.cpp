@@ -15,6 +15,7 @@
 #include <QProcess>
 #include <QRandomGenerator>
 
+#include <cstring>
 #include <fcntl.h>
 #include <map>
 #include <sys/stat.h>
@@ -23,6 +24,7 @@
 #include <linux/capability.h>
 #include <linux/fs.h>
 #include <sys/ioctl.h>
+#include <sys/mount.h>
 #include <sys/syscall.h>
 #endif
 
@@ -261,6 +263,61 @@ int CountWaiting(const FormDriver& d, const QString& where) {
 
 } // namespace
 
+// A small file system of its own over the data folder, with the address book copied onto it,
+// that a filler file can fill to the last byte.
+class FullDisk {
+public:
+    explicit FullDisk(const QString& folder) : folder_(folder) {
+#ifdef __linux__
+        QFile db(folder + "/Vellicard.db");
+        if (!db.open(QIODevice::ReadOnly)) {
+            why_ = "no database to copy";
+            return;
+        }
+        const QByteArray bytes = db.readAll();
+        db.close();
+        if (::mount("tmpfs", qPrintable(folder), "tmpfs", 0, "size=256k") != 0) {
+            why_ = QString("cannot mount a small file system here: ") + std::strerror(errno);
+            return;
+        }
+        mounted_ = true;
+        QFile copy(folder + "/Vellicard.db");
+        if (!copy.open(QIODevice::WriteOnly) || copy.write(bytes) != bytes.size())
+            why_ = "cannot copy the database onto the small file system";
+#else
+        why_ = "needs Linux";
+#endif
+    }
+    ~FullDisk() {
+#ifdef __linux__
+        if (mounted_)
+            ::umount2(qPrintable(folder_), MNT_DETACH);
+#endif
+    }
+    bool ok(QString* why) const {
+        *why = why_;
+        return mounted_ && why_.isEmpty();
+    }
+    // Fills every free byte; false when the disk did not fill.
+    bool Fill() {
+        QFile filler(folder_ + "/filler");
+        if (!filler.open(QIODevice::WriteOnly))
+            return false;
+        const QByteArray block(4096, 'x');
+        while (filler.write(block) == block.size() && filler.flush()) {
+        }
+        filler.close();
+        return QFileInfo(filler).size() > 0;
+    }
+    void Free() {
+        QFile::remove(folder_ + "/filler");
+    }
+
+private:
+    QString folder_, why_;
+    bool mounted_ = false;
+};
+
 class FaultsTest : public QObject {
     Q_OBJECT
 private slots:
@@ -408,6 +465,49 @@ private slots:
         QCOMPARE(d.Count("dbCustomer_ID = 3"), 0);
         QCOMPARE(d.Rows(), 42);
         QCOMPARE(d.StoredRow(1), joes);
+    }
+
+    // A save and a delete that find the disk full: the message says so, the editor keeps what was
+    // typed, the file keeps what it held, and both go through once there is room again.
+    void diskFull() {
+        FormDriver d(false);
+        FullDisk disk(d.home.dataFolder());
+        QString why;
+        if (!disk.ok(&why))
+            QSKIP(qPrintable(why));
+        d.Open();
+        BoxAnswerer boxes;
+        const QMap<QString, QString> janes = d.StoredRow(3);
+        d.OpenCompany("Janes Place");
+        d.Type("txtCustAddress", " (moved)");
+        d.Type("txtContNotes", QString("much to say ").repeated(30));
+        const QStringList typed = EditorTexts(d);
+        QVERIFY(disk.Fill());
+        d.Click("btnSave");
+        QString problem = OneErrorNaming(boxes.Take(), "database or disk is full");
+        QVERIFY2(problem.isEmpty(), qPrintable(problem));
+        QVERIFY(d.EditMode() && d.Enabled("btnSave"));
+        QCOMPARE(EditorTexts(d), typed);
+        QCOMPARE(d.StoredRow(3), janes);
+
+        disk.Free();
+        d.Click("btnSave");
+        QVERIFY(boxes.Take().isEmpty());
+        QVERIFY(d.ListMode());
+        QCOMPARE(d.Value(3, "dbCustAddress"), janes["dbCustAddress"] + " (moved)");
+
+        d.OpenCompany("Janes Place");
+        QVERIFY(disk.Fill());
+        d.Click("btnDelete"); // answered Yes
+        problem = OneErrorNaming(boxes.Errors(), "database or disk is full");
+        QVERIFY2(problem.isEmpty(), qPrintable(problem));
+        QCOMPARE(d.Count(), 3);
+        QCOMPARE(RawDb(d.home.dbPath()).value("PRAGMA integrity_check"), QString("ok"));
+        disk.Free();
+        d.OpenCompany("Janes Place");
+        d.Click("btnDelete");
+        QVERIFY(boxes.Errors().isEmpty());
+        QCOMPARE(d.Count(), 2);
     }
 
     // A failed save of a contact with a long note shows the start of its statement, and the whole
