@@ -1,7 +1,9 @@
 #include "frmCustomers.h"
+#include "ui_ExtraContactPage.h"
 #include "ui_frmCustomers.h"
 
 #include "About.h"
+#include "ExtraContactPage.h"
 #include "ContactSheet.h"
 #include "ContactStore.h"
 #include "CustomerListModel.h"
@@ -60,46 +62,14 @@ TCustomersForm::TCustomersForm(QWidget* parent)
     SetupToolBar();
     SetupList();
 
-    for (const ContactField& f : LoadOrderFields()) {
-        QWidget* control = Control(f.control);
-        fields_.emplace_back(control, f.kind);
-    }
-    for (int n = 1; n <= kExtraContacts; ++n) {
-        extraEmails_[n - 1] = static_cast<QLineEdit*>(Control(QString("txtExtraEmail%1").arg(n)));
-        extraEmailLinks_[n - 1] = Control(QString("lblSendExtraEmail%1").arg(n));
-    }
-    const QString phones[] = {"txtCustPhone", "txtCustFax"};
-    for (const QString& name : phones)
-        static_cast<TMaskEdit*>(Control(name))->setEditMask(TMaskEdit::kPhoneMask);
-    for (int n = 1; n <= kExtraContacts; ++n) {
-        static_cast<TMaskEdit*>(Control(QString("txtExtraPhone%1").arg(n)))
-            ->setEditMask(TMaskEdit::kPhoneMask);
-        static_cast<TMaskEdit*>(Control(QString("txtExtraFax%1").arg(n)))
-            ->setEditMask(TMaskEdit::kPhoneMask);
-        static_cast<TMaskEdit*>(Control(QString("txtExtraPhoneExt%1").arg(n)))
-            ->setEditMask(TMaskEdit::kExtensionMask);
-        auto* notes = static_cast<TNoteMemo*>(Control(QString("txtExtraNotes%1").arg(n)));
-        notes->setMaxLength(200);
-        notes->setFixedSize(185, 89);
-    }
-    ui->txtContNotes->setMaxLength(500);
-    // The web address has no limit of its own; left at Qt's default, a long paste would be cut
-    // at 32767 characters without a word.
-    ui->txtCustWebAddress->setMaxLength(std::numeric_limits<int>::max());
-    ui->txtContNotes->setFixedSize(499, 119);
-
-    auto* wholeChars = new TWholeCharValidator(this);
-    txtCustSearch_->setValidator(wholeChars);
-    for (auto& [control, kind] : fields_)
-        if (kind == FieldKind::Edit)
-            static_cast<QLineEdit*>(control)->setValidator(wholeChars);
-
+    SetupFields();
+    SetKeyboardOrder();
     WireEvents();
     // Nothing to send to or open before a field holds an address.
     ui->lblSendCustEmail->setEnabled(false);
     ui->lblCustWebSite->setEnabled(false);
-    for (QWidget* link : extraEmailLinks_)
-        link->setEnabled(false);
+    for (TExtraContactPage* page : pages_)
+        page->Controls().lblSendExtraEmail->setEnabled(false);
 
     // The client area is fixed: 744 by 493 below the menu, tool bar included.
     ui->centralWidget->setFixedSize(744, 493 - 29);
@@ -112,15 +82,50 @@ TCustomersForm::TCustomersForm(QWidget* parent)
 
 TCustomersForm::~TCustomersForm() = default;
 
-QWidget* TCustomersForm::Control(const QString& name) const {
-    auto* w = findChild<QWidget*>(name);
-    if (!w)
-        throw std::logic_error("No control named " + name.toStdString());
-    return w;
+void TCustomersForm::SetupFields() {
+    pages_ = {ui->TabSheet2, ui->TabSheet3, ui->TabSheet4, ui->TabSheet5, ui->TabSheet6};
+    fields_ = {{ui->txtCustCmpnyName, FieldKind::Edit}, {ui->txtCustFrstName, FieldKind::Edit},
+               {ui->txtCustLstName, FieldKind::Edit},   {ui->txtCustEmail, FieldKind::Edit},
+               {ui->txtCustWebAddress, FieldKind::Edit}, {ui->txtCustAddress, FieldKind::Edit},
+               {ui->txtCtyStZip, FieldKind::Edit},      {ui->txtCustPhone, FieldKind::Masked},
+               {ui->txtCustFax, FieldKind::Masked},     {ui->txtContNotes, FieldKind::Note}};
+    for (int n = 1; n <= kExtraContacts; ++n) {
+        pages_[n - 1]->SetNumber(n);
+        for (const auto& field : pages_[n - 1]->Fields())
+            fields_.push_back(field);
+    }
+    // The control table names the same controls in the same order.
+    const std::vector<ContactField>& table = LoadOrderFields();
+    for (std::size_t i = 0; i < table.size(); ++i)
+        if (i >= fields_.size() || fields_[i].first->objectName() != table[i].control ||
+            fields_[i].second != table[i].kind)
+            throw std::logic_error("Control table and editor disagree at " +
+                                   table[i].control.toStdString());
+
+    // The web address has no limit of its own; left at Qt's default, a long paste would be cut
+    // at 32767 characters without a word.
+    ui->txtCustWebAddress->setMaxLength(std::numeric_limits<int>::max());
+    auto* wholeChars = new TWholeCharValidator(this);
+    txtCustSearch_->setValidator(wholeChars);
+    for (auto& [control, kind] : fields_)
+        if (kind == FieldKind::Edit)
+            static_cast<QLineEdit*>(control)->setValidator(wholeChars);
 }
 
-QString TCustomersForm::Text(const QString& control) const {
-    return static_cast<QLineEdit*>(Control(control))->text();
+void TCustomersForm::SetKeyboardOrder() {
+    // One ring through the editor: the group box's fields and buttons, the tab control with its
+    // tab row, then the fields of every page; Tab passes over those of the pages behind. The tab
+    // row follows its tab control directly, or Tab would reach the row a second time through the
+    // control, which hands its focus to the row.
+    QList<QWidget*> ring = {
+        ui->txtCustCmpnyName,  ui->txtCustFrstName, ui->txtCustLstName, ui->txtCustAddress,
+        ui->txtCtyStZip,       ui->txtCustEmail,    ui->txtCustWebAddress, ui->txtCustPhone,
+        ui->txtCustFax,        ui->btnSave,         ui->btnCancel,      ui->btnDelete,
+        ui->PageControl1,      ui->PageControl1->tabBar(), ui->txtContNotes};
+    for (TExtraContactPage* page : pages_)
+        ring += page->KeyboardOrder();
+    for (qsizetype i = 1; i < ring.size(); ++i)
+        setTabOrder(ring[i - 1], ring[i]);
 }
 
 void TCustomersForm::SetupToolBar() {
@@ -234,11 +239,10 @@ void TCustomersForm::WireEvents() {
     connect(ui->txtContNotes, &TNoteMemo::changed, this,
             [this] { Guarded([&] { txtContNotesChange(); }); });
     for (int n = 1; n <= kExtraContacts; ++n) {
-        auto* memo = static_cast<TNoteMemo*>(Control(QString("txtExtraNotes%1").arg(n)));
-        connect(memo, &TNoteMemo::changed, this,
+        const Ui::TExtraContactPage& page = pages_[n - 1]->Controls();
+        connect(page.txtExtraNotes, &TNoteMemo::changed, this,
                 [this, n] { Guarded([&] { txtExtraNotesChange(n); }); });
-        auto* link = static_cast<TLinkLabel*>(Control(QString("lblSendExtraEmail%1").arg(n)));
-        connect(link, &TLinkLabel::clicked, this,
+        connect(page.lblSendExtraEmail, &TLinkLabel::clicked, this,
                 [this, n] { Guarded([&] { lblSendExtraEmailClick(n); }); });
     }
     connect(ui->lblSendCustEmail, &TLinkLabel::clicked, this,
@@ -283,16 +287,9 @@ void TCustomersForm::FormClose() {
 bool TCustomersForm::FormCloseQuery() {
     if (!ui->btnSave->isEnabled())
         return true;
-    const QMessageBox::StandardButton answer =
-        AskQuestion(this, "Save changes to this contact?", "Save Changes?",
-                    QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::Yes,
-                    QMessageBox::Cancel);
-    if (answer == QMessageBox::Yes) {
-        // A failed save leaves the window open with everything the user typed.
-        SaveChangesToCustomers();
-        return true;
-    }
-    return answer == QMessageBox::No;
+    // A failed save throws: the window stays open with everything the user typed.
+    const QMessageBox::StandardButton answer = AskToSaveChanges(true);
+    return answer == QMessageBox::Yes || answer == QMessageBox::No;
 }
 
 void TCustomersForm::mnuCloseClick() {
@@ -301,61 +298,82 @@ void TCustomersForm::mnuCloseClick() {
 
 // ---- modes -----------------------------------------------------------------------------------
 
-void TCustomersForm::pClearCustForm() {
-    cmboCustSearch_->setCurrentIndex(0);
+namespace {
+enum Tri : char { Off, On, Keep };
+// The control states of each mode, in the order of TCustomersForm::Mode. btnSave always starts
+// disabled and txtCustSearch disabled; the change tracking and the search enable them later.
+struct ModeControls {
+    const char* caption; // of gbxCustomer
+    bool listing;        // list panel shown, tool bar enabled; else the editor shown
+    bool cancel, del;    // btnCancel, btnDelete enabled
+    Tri print;           // mnuPrint shown
+    Tri custEmailLink;   // lblSendCustEmail enabled
+};
+const ModeControls kModes[] = {
+    {"Contact Information Work Area", true, false, false, Off, Keep}, // List
+    {"New Contact Information", false, true, false, Keep, Off},       // NewContact
+    {"Edit Contact Information", false, true, true, On, Keep},        // StoredContact
+};
+} // namespace
+
+void TCustomersForm::EnterMode(Mode mode) {
+    const ModeControls& m = kModes[static_cast<int>(mode)];
+    ui->gbxCustomer->setTitle(m.caption);
+    ui->btnDelete->setEnabled(m.del);
+    ui->btnSave->setEnabled(false);
+    ui->btnCancel->setEnabled(m.cancel);
+    tlbarAddNewCust_->setEnabled(m.listing);
+    if (m.listing)
+        ui->lstvCustomers->setEnabled(true);
+    cmboCustSearch_->setEnabled(m.listing);
+    lblCustSearch_->setEnabled(m.listing);
     txtCustSearch_->setEnabled(false);
-    for (const char* name :
-         {"txtCustFrstName", "txtCustLstName", "txtCustCmpnyName", "txtCustAddress", "txtCtyStZip"})
-        SetFieldText(Control(name), FieldKind::Edit, QString());
+    if (m.print != Keep)
+        ui->mnuPrint->setVisible(m.print == On);
+    if (m.custEmailLink != Keep)
+        ui->lblSendCustEmail->setEnabled(m.custEmailLink == On);
+    ui->pnlContacts->setVisible(!m.listing);
+    ui->pnlLstViewContacts->setVisible(m.listing);
+    if (!m.listing)
+        ui->txtCustCmpnyName->setFocus();
+}
+
+void TCustomersForm::ClearFields(bool all) {
+    for (QLineEdit* edit : {ui->txtCustFrstName, ui->txtCustLstName, ui->txtCustCmpnyName,
+                            ui->txtCustAddress, ui->txtCtyStZip})
+        SetFieldText(edit, FieldKind::Edit, QString());
     SetFieldText(ui->txtCustPhone, FieldKind::Masked, QString());
     SetFieldText(ui->txtCustFax, FieldKind::Masked, QString());
+    if (!all)
+        return;
     SetFieldText(ui->txtCustEmail, FieldKind::Edit, QString());
     SetFieldText(ui->txtCustWebAddress, FieldKind::Edit, QString());
     SetFieldText(ui->txtContNotes, FieldKind::Note, QString());
-    txtCustSearch_->setText(QString());
-    ui->lblCustId->setText(QString());
-    ui->gbxCustomer->setTitle("Contact Information Work Area");
     // Each extra contact's seven controls, in loading order, follow the contact's own ten.
     for (std::size_t i = 10; i < fields_.size(); ++i)
         SetFieldText(fields_[i].first, fields_[i].second, QString());
+}
+
+void TCustomersForm::pClearCustForm() {
+    cmboCustSearch_->setCurrentIndex(0);
+    txtCustSearch_->setEnabled(false);
+    ClearFields(true);
+    txtCustSearch_->setText(QString());
+    ui->lblCustId->setText(QString());
     UpdateTabCaptions();
-    ui->btnDelete->setEnabled(false);
-    ui->btnSave->setEnabled(false);
-    ui->btnCancel->setEnabled(false);
-    tlbarAddNewCust_->setEnabled(true);
-    ui->lstvCustomers->setEnabled(true);
-    cmboCustSearch_->setEnabled(true);
-    lblCustSearch_->setEnabled(true);
-    ui->mnuPrint->setVisible(false);
-    ui->pnlContacts->hide();
-    ui->pnlLstViewContacts->show();
+    EnterMode(Mode::List);
     pQueryCustomers();
 }
 
 void TCustomersForm::tlbarAddNewCustClick() {
-    ui->pnlContacts->show();
-    ui->pnlLstViewContacts->hide();
-    for (const char* name :
-         {"txtCustFrstName", "txtCustLstName", "txtCustCmpnyName", "txtCustAddress", "txtCtyStZip"})
-        SetFieldText(Control(name), FieldKind::Edit, QString());
-    SetFieldText(ui->txtCustPhone, FieldKind::Masked, QString());
-    SetFieldText(ui->txtCustFax, FieldKind::Masked, QString());
+    ClearFields(false);
     ui->lblCustId->setText(QString());
-    ui->lblSendCustEmail->setEnabled(false);
-    ui->gbxCustomer->setTitle("New Contact Information");
-    ui->btnCancel->setEnabled(true);
-    ui->btnDelete->setEnabled(false);
-    ui->btnSave->setEnabled(false);
-    tlbarAddNewCust_->setEnabled(false);
-    cmboCustSearch_->setEnabled(false);
-    lblCustSearch_->setEnabled(false);
-    txtCustSearch_->setEnabled(false);
-    ui->txtCustCmpnyName->setFocus();
+    EnterMode(Mode::NewContact);
 }
 
 void TCustomersForm::UpdateTabCaptions() {
     for (int n = 1; n <= kExtraContacts; ++n) {
-        const QString title = Text(QString("txtExtraTitle%1").arg(n));
+        const QString title = pages_[n - 1]->Controls().txtExtraTitle->text();
         ui->PageControl1->setTabText(n,
                                      title.isEmpty() ? QString("Extra Contact %1").arg(n) : title);
     }
@@ -425,20 +443,8 @@ void TCustomersForm::lstvCustomers1Click() {
         SetFieldText(fields_[i].first, fields_[i].second,
                      FromLocal(result->TextOrEmptyAt(result->ColumnOf(table[i].column))));
 
-    ui->btnCancel->setEnabled(true);
-    ui->btnDelete->setEnabled(true);
-    ui->btnSave->setEnabled(false);
-    tlbarAddNewCust_->setEnabled(false);
-    ui->gbxCustomer->setTitle("Edit Contact Information");
-    cmboCustSearch_->setEnabled(false);
-    lblCustSearch_->setEnabled(false);
-    txtCustSearch_->setEnabled(false);
-    ui->mnuPrint->setVisible(true);
-
-    ui->pnlContacts->show();
-    ui->pnlLstViewContacts->hide();
     UpdateTabCaptions();
-    ui->txtCustCmpnyName->setFocus();
+    EnterMode(Mode::StoredContact);
 }
 
 // ---- change tracking ---------------------------------------------------------------------------
@@ -448,8 +454,9 @@ void TCustomersForm::pEnableSavebtn() {
                             !ui->txtCustLstName->text().isEmpty() ||
                             !ui->txtCustCmpnyName->text().isEmpty());
     ui->lblSendCustEmail->setEnabled(!ui->txtCustEmail->text().isEmpty());
-    for (int i = 0; i < kExtraContacts; ++i)
-        extraEmailLinks_[i]->setEnabled(!extraEmails_[i]->text().isEmpty());
+    for (TExtraContactPage* page : pages_)
+        page->Controls().lblSendExtraEmail->setEnabled(
+            !page->Controls().txtExtraEmail->text().isEmpty());
     ui->lblCustWebSite->setEnabled(!ui->txtCustWebAddress->text().isEmpty());
 }
 
@@ -465,18 +472,17 @@ void TCustomersForm::txtContNotesChange() {
 }
 
 void TCustomersForm::txtExtraNotesChange(int n) {
-    NoteChanged(static_cast<TNoteMemo*>(Control(QString("txtExtraNotes%1").arg(n))),
-                kExtraNoteLines);
+    NoteChanged(pages_[n - 1]->Controls().txtExtraNotes, kExtraNoteLines);
 }
 
 // ---- saving, deleting, cancelling --------------------------------------------------------------
 
 ContactValues TCustomersForm::ValuesInSaveOrder() const {
     ContactValues values;
-    const auto& columns = SaveOrderColumns();
+    const ContactField* table = LoadOrderFields().data();
     for (int i = 0; i < kDataColumns; ++i) {
-        const ContactField& field = FieldOfColumn(columns[i]);
-        values[i] = ToLocal(FieldText(Control(field.control), field.kind));
+        const auto& [control, kind] = fields_[&FieldOfColumn(SaveOrderColumns()[i]) - table];
+        values[i] = ToLocal(FieldText(control, kind));
     }
     return values;
 }
@@ -525,48 +531,45 @@ void TCustomersForm::btnDelete1Click() {
 }
 
 void TCustomersForm::btnCancel1Click() {
-    if (!ui->btnSave->isEnabled()) {
+    if (!ui->btnSave->isEnabled() || AskToSaveChanges(false) == QMessageBox::No)
         pClearCustForm();
-        return;
-    }
+}
+
+QMessageBox::StandardButton TCustomersForm::AskToSaveChanges(bool offerCancel) {
+    const QMessageBox::StandardButton escape =
+        offerCancel ? QMessageBox::Cancel : QMessageBox::NoButton;
     const QMessageBox::StandardButton answer =
         AskQuestion(this, "Save changes to this contact?", "Save Changes?",
-                    QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes, QMessageBox::NoButton);
+                    QMessageBox::Yes | QMessageBox::No | escape, QMessageBox::Yes, escape);
     if (answer == QMessageBox::Yes)
         SaveChangesToCustomers();
-    else if (answer == QMessageBox::No)
-        pClearCustForm();
+    return answer;
 }
 
 // ---- printing, shell launches, About
 // -------------------------------------------------------------
 
 ContactSheetData TCustomersForm::SheetData() const {
-    auto masked = [this](const QString& name) {
-        return static_cast<TMaskEdit*>(Control(name))->value();
-    };
-    auto lines = [this](const QString& name) {
-        return static_cast<TNoteMemo*>(Control(name))->displayedLines();
-    };
     ContactSheetData d;
-    d.company = Text("txtCustCmpnyName");
-    d.firstName = Text("txtCustFrstName");
-    d.lastName = Text("txtCustLstName");
-    d.address = Text("txtCustAddress");
-    d.cityStateZip = Text("txtCtyStZip");
-    d.email = Text("txtCustEmail");
-    d.webAddress = Text("txtCustWebAddress");
-    d.phone = masked("txtCustPhone");
-    d.fax = masked("txtCustFax");
-    d.notes = lines("txtContNotes");
+    d.company = ui->txtCustCmpnyName->text();
+    d.firstName = ui->txtCustFrstName->text();
+    d.lastName = ui->txtCustLstName->text();
+    d.address = ui->txtCustAddress->text();
+    d.cityStateZip = ui->txtCtyStZip->text();
+    d.email = ui->txtCustEmail->text();
+    d.webAddress = ui->txtCustWebAddress->text();
+    d.phone = ui->txtCustPhone->value();
+    d.fax = ui->txtCustFax->value();
+    d.notes = ui->txtContNotes->displayedLines();
     for (int n = 1; n <= kExtraContacts; ++n) {
+        const Ui::TExtraContactPage& page = pages_[n - 1]->Controls();
         ExtraContactSheetData& e = d.extras[n - 1];
-        e.title = Text(QString("txtExtraTitle%1").arg(n));
-        e.name = Text(QString("txtExtraName%1").arg(n));
-        e.phone = masked(QString("txtExtraPhone%1").arg(n));
-        e.extension = masked(QString("txtExtraPhoneExt%1").arg(n));
-        e.fax = masked(QString("txtExtraFax%1").arg(n));
-        e.notes = lines(QString("txtExtraNotes%1").arg(n));
+        e.title = page.txtExtraTitle->text();
+        e.name = page.txtExtraName->text();
+        e.phone = page.txtExtraPhone->value();
+        e.extension = page.txtExtraPhoneExt->value();
+        e.fax = page.txtExtraFax->value();
+        e.notes = page.txtExtraNotes->displayedLines();
     }
     return d;
 }
@@ -588,17 +591,17 @@ void TCustomersForm::mnuAboutClick() {
 }
 
 void TCustomersForm::lblSendCustEmail1Click() {
-    TShellOpen::Open("mailto:" + Text("txtCustEmail"), TShellOpen::ShowNormal,
+    TShellOpen::Open("mailto:" + ui->txtCustEmail->text(), TShellOpen::ShowNormal,
                      "Unable to open the Email Composer!", this);
 }
 
 void TCustomersForm::lblSendExtraEmailClick(int n) {
-    TShellOpen::Open("mailto:" + Text(QString("txtExtraEmail%1").arg(n)), TShellOpen::ShowNormal,
-                     "Unable to open the Email Composer!", this);
+    TShellOpen::Open("mailto:" + pages_[n - 1]->Controls().txtExtraEmail->text(),
+                     TShellOpen::ShowNormal, "Unable to open the Email Composer!", this);
 }
 
 void TCustomersForm::lblCustWebSiteClick() {
     // Handed over exactly as typed: the desktop decides what a text without scheme means.
-    TShellOpen::Open(Text("txtCustWebAddress"), TShellOpen::ShowMaximized,
+    TShellOpen::Open(ui->txtCustWebAddress->text(), TShellOpen::ShowMaximized,
                      "Unable to open the Web Browser!", this);
 }

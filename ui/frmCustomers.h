@@ -3,6 +3,7 @@
 #include "ContactFields.h"
 
 #include <QMainWindow>
+#include <QMessageBox>
 #include <array>
 #include <memory>
 
@@ -14,6 +15,7 @@ class QLabel;
 class QLineEdit;
 class QToolButton;
 class TCustomerListModel;
+class TExtraContactPage;
 class TNoteMemo;
 class ISheetCanvas;
 struct ContactSheetData;
@@ -65,14 +67,21 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // The window's modes; each mode's control states are one row of a table in the source.
+    enum class Mode { List, NewContact, StoredContact };
+    void EnterMode(Mode mode);
+    // Empties the contact's name, address, phone and fax fields; with all, every data field.
+    void ClearFields(bool all);
+    // "Save changes to this contact?"; saves on Yes and returns the answer.
+    QMessageBox::StandardButton AskToSaveChanges(bool offerCancel);
     void UpdateTabCaptions();
     void DrawContactSheet(ISheetCanvas& canvas) const;
     void NoteChanged(TNoteMemo* memo, int lineLimit);
     void SetupToolBar();
     void SetupList();
+    void SetupFields();
+    void SetKeyboardOrder();
     void WireEvents();
-    QWidget* Control(const QString& name) const;
-    QString Text(const QString& control) const;
     ContactValues ValuesInSaveOrder() const;
 
     std::unique_ptr<Ui::TCustomersForm> ui;
@@ -82,10 +91,7 @@ private:
     QComboBox* cmboCustSearch_;
     QLabel* Label1_;
     QLineEdit* txtCustSearch_;
-    std::vector<std::pair<QWidget*, FieldKind>> fields_; // in loading order
-    // The extra contacts' e-mail fields and their links, looked up once: the change tracking
-    // reads them after every field change.
-    std::array<QLineEdit*, kExtraContacts> extraEmails_{};
-    std::array<QWidget*, kExtraContacts> extraEmailLinks_{};
+    std::array<TExtraContactPage*, kExtraContacts> pages_{}; // TabSheet2 ... TabSheet6
+    std::vector<std::pair<QWidget*, FieldKind>> fields_;     // in loading order
     bool shown_ = false;
 };
