@@ -1,6 +1,8 @@
 #include "ExtraContactPage.h"
 #include "ui_ExtraContactPage.h"
 
+#include "ContactSheet.h"
+
 TExtraContactPage::TExtraContactPage(QWidget* parent)
     : QWidget(parent), ui(std::make_unique<Ui::TExtraContactPage>()) {
     ui->setupUi(this);
@@ -31,4 +33,15 @@ std::array<std::pair<QWidget*, FieldKind>, kColumnsPerExtra> TExtraContactPage::
 QList<QWidget*> TExtraContactPage::KeyboardOrder() const {
     return {ui->txtExtraName, ui->txtExtraTitle, ui->txtExtraPhone, ui->txtExtraPhoneExt,
             ui->txtExtraFax,  ui->txtExtraNotes, ui->txtExtraEmail};
+}
+
+ExtraContactSheetData TExtraContactPage::SheetData() const {
+    ExtraContactSheetData e;
+    e.title = ui->txtExtraTitle->text();
+    e.name = ui->txtExtraName->text();
+    e.phone = ui->txtExtraPhone->value();
+    e.extension = ui->txtExtraPhoneExt->value();
+    e.fax = ui->txtExtraFax->value();
+    e.notes = ui->txtExtraNotes->displayedLines();
+    return e;
 }

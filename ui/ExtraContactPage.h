@@ -8,6 +8,8 @@
 #include <memory>
 #include <utility>
 
+struct ExtraContactSheetData;
+
 namespace Ui {
 class TExtraContactPage;
 }
@@ -33,6 +35,8 @@ public:
     std::array<std::pair<QWidget*, FieldKind>, kColumnsPerExtra> Fields() const;
     // The keyboard order: name, title, phone, extension, fax, notes, then e-mail.
     QList<QWidget*> KeyboardOrder() const;
+    // What the contact sheet prints of this extra contact.
+    ExtraContactSheetData SheetData() const;
 
 private:
     std::unique_ptr<Ui::TExtraContactPage> ui;

@@ -3,11 +3,12 @@
 #include "ui_frmCustomers.h"
 
 #include "About.h"
-#include "ExtraContactPage.h"
 #include "ContactSheet.h"
 #include "ContactStore.h"
 #include "CustomerListModel.h"
+#include "CustomerToolBar.h"
 #include "ErrorDisplay.h"
+#include "ExtraContactPage.h"
 #include "LinkLabel.h"
 #include "MaskEdit.h"
 #include "NoteMemo.h"
@@ -24,11 +25,8 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
-#include <QHeaderView>
 #include <QKeyEvent>
-#include <QLabel>
 #include <QLineEdit>
-#include <QMenuBar>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
@@ -59,17 +57,13 @@ TCustomersForm::TCustomersForm(QWidget* parent)
     ui->mnuFile->menuAction()->setObjectName("mnuFileAction");
     ui->mnuMainHelp->menuAction()->setObjectName("mnuMainHelpAction");
 
-    SetupToolBar();
-    SetupList();
+    tools_ = std::make_unique<TCustomerToolBar>(ui->tlbarCustomers);
+    listModel_->ShowIn(ui->lstvCustomers);
+    ui->lstvCustomers->installEventFilter(this);
 
     SetupFields();
     SetKeyboardOrder();
     WireEvents();
-    // Nothing to send to or open before a field holds an address.
-    ui->lblSendCustEmail->setEnabled(false);
-    ui->lblCustWebSite->setEnabled(false);
-    for (TExtraContactPage* page : pages_)
-        page->Controls().lblSendExtraEmail->setEnabled(false);
 
     // The client area is fixed: 744 by 493 below the menu, tool bar included.
     ui->centralWidget->setFixedSize(744, 493 - 29);
@@ -84,11 +78,11 @@ TCustomersForm::~TCustomersForm() = default;
 
 void TCustomersForm::SetupFields() {
     pages_ = {ui->TabSheet2, ui->TabSheet3, ui->TabSheet4, ui->TabSheet5, ui->TabSheet6};
-    fields_ = {{ui->txtCustCmpnyName, FieldKind::Edit}, {ui->txtCustFrstName, FieldKind::Edit},
-               {ui->txtCustLstName, FieldKind::Edit},   {ui->txtCustEmail, FieldKind::Edit},
+    fields_ = {{ui->txtCustCmpnyName, FieldKind::Edit},  {ui->txtCustFrstName, FieldKind::Edit},
+               {ui->txtCustLstName, FieldKind::Edit},    {ui->txtCustEmail, FieldKind::Edit},
                {ui->txtCustWebAddress, FieldKind::Edit}, {ui->txtCustAddress, FieldKind::Edit},
-               {ui->txtCtyStZip, FieldKind::Edit},      {ui->txtCustPhone, FieldKind::Masked},
-               {ui->txtCustFax, FieldKind::Masked},     {ui->txtContNotes, FieldKind::Note}};
+               {ui->txtCtyStZip, FieldKind::Edit},       {ui->txtCustPhone, FieldKind::Masked},
+               {ui->txtCustFax, FieldKind::Masked},      {ui->txtContNotes, FieldKind::Note}};
     for (int n = 1; n <= kExtraContacts; ++n) {
         pages_[n - 1]->SetNumber(n);
         for (const auto& field : pages_[n - 1]->Fields())
@@ -106,7 +100,7 @@ void TCustomersForm::SetupFields() {
     // at 32767 characters without a word.
     ui->txtCustWebAddress->setMaxLength(std::numeric_limits<int>::max());
     auto* wholeChars = new TWholeCharValidator(this);
-    txtCustSearch_->setValidator(wholeChars);
+    tools_->txtCustSearch->setValidator(wholeChars);
     for (auto& [control, kind] : fields_)
         if (kind == FieldKind::Edit)
             static_cast<QLineEdit*>(control)->setValidator(wholeChars);
@@ -117,127 +111,48 @@ void TCustomersForm::SetKeyboardOrder() {
     // tab row, then the fields of every page; Tab passes over those of the pages behind. The tab
     // row follows its tab control directly, or Tab would reach the row a second time through the
     // control, which hands its focus to the row.
-    QList<QWidget*> ring = {
-        ui->txtCustCmpnyName,  ui->txtCustFrstName, ui->txtCustLstName, ui->txtCustAddress,
-        ui->txtCtyStZip,       ui->txtCustEmail,    ui->txtCustWebAddress, ui->txtCustPhone,
-        ui->txtCustFax,        ui->btnSave,         ui->btnCancel,      ui->btnDelete,
-        ui->PageControl1,      ui->PageControl1->tabBar(), ui->txtContNotes};
+    QList<QWidget*> ring = {ui->txtCustCmpnyName,  ui->txtCustFrstName,
+                            ui->txtCustLstName,    ui->txtCustAddress,
+                            ui->txtCtyStZip,       ui->txtCustEmail,
+                            ui->txtCustWebAddress, ui->txtCustPhone,
+                            ui->txtCustFax,        ui->btnSave,
+                            ui->btnCancel,         ui->btnDelete,
+                            ui->PageControl1,      ui->PageControl1->tabBar(),
+                            ui->txtContNotes};
     for (TExtraContactPage* page : pages_)
         ring += page->KeyboardOrder();
     for (qsizetype i = 1; i < ring.size(); ++i)
         setTabOrder(ring[i - 1], ring[i]);
 }
 
-void TCustomersForm::SetupToolBar() {
-    QToolBar* bar = ui->tlbarCustomers;
-    bar->setMovable(false);
-    bar->setFloatable(false);
-    bar->setContextMenuPolicy(Qt::PreventContextMenu);
-    bar->setToolButtonStyle(Qt::ToolButtonTextOnly);
-    bar->setStyleSheet("QToolBar#tlbarCustomers { border: none; background: qlineargradient(x1:0, "
-                       "y1:0, x2:0, y2:1, stop:0 palette(light), stop:1 palette(button)); }");
-
-    tlbarAddNewCust_ = new QToolButton(bar);
-    tlbarAddNewCust_->setObjectName("tlbarAddNewCust");
-    tlbarAddNewCust_->setText("Add New Contact");
-    tlbarAddNewCust_->setToolTip("Add a new contact to your list");
-    tlbarAddNewCust_->setToolButtonStyle(Qt::ToolButtonTextOnly);
-    tlbarAddNewCust_->setFixedWidth(96);
-    bar->addWidget(tlbarAddNewCust_);
-
-    lblCustSearch_ = new QLabel("    Search Contacts By:  ", bar);
-    lblCustSearch_->setObjectName("lblCustSearch");
-    lblCustSearch_->setAlignment(Qt::AlignVCenter | Qt::AlignLeft);
-    bar->addWidget(lblCustSearch_);
-
-    cmboCustSearch_ = new QComboBox(bar);
-    cmboCustSearch_->setObjectName("cmboCustSearch");
-    cmboCustSearch_->addItems({"All Contacts", "Company Name", "Last Name", "First Name"});
-    cmboCustSearch_->setEditable(false);
-    cmboCustSearch_->setToolTip("Search contact list by");
-    cmboCustSearch_->setFixedWidth(145);
-    bar->addWidget(cmboCustSearch_);
-
-    Label1_ = new QLabel("    ", bar);
-    Label1_->setObjectName("Label1");
-    bar->addWidget(Label1_);
-
-    txtCustSearch_ = new QLineEdit(bar);
-    txtCustSearch_->setObjectName("txtCustSearch");
-    txtCustSearch_->setMaxLength(25);
-    txtCustSearch_->setToolTip("Enter contact information to search by");
-    txtCustSearch_->setFixedWidth(121);
-    bar->addWidget(txtCustSearch_);
-
-    // The style may give tool bar controls a font of their own; they belong to the window's.
-    for (QWidget* w :
-         {static_cast<QWidget*>(tlbarAddNewCust_), static_cast<QWidget*>(lblCustSearch_),
-          static_cast<QWidget*>(cmboCustSearch_), static_cast<QWidget*>(Label1_),
-          static_cast<QWidget*>(txtCustSearch_)})
-        w->setFont(font());
-}
-
-void TCustomersForm::SetupList() {
-    QTreeView* list = ui->lstvCustomers;
-    list->setModel(listModel_);
-    list->setRootIsDecorated(false);
-    list->setItemsExpandable(false);
-    list->setUniformRowHeights(true);
-    list->setSortingEnabled(false);
-    list->setAllColumnsShowFocus(true);
-    list->setSelectionBehavior(QAbstractItemView::SelectRows);
-    list->setSelectionMode(QAbstractItemView::SingleSelection);
-    list->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    QHeaderView* header = list->header();
-    header->setSectionsClickable(false);
-    header->setSectionsMovable(false);
-    header->setStretchLastSection(false);
-    header->setMinimumSectionSize(0);
-    // The identifier column is there for loading, never seen.
-    header->setSectionResizeMode(QHeaderView::Interactive);
-    header->resizeSection(TCustomerListModel::CustId, 0);
-    list->setColumnHidden(TCustomerListModel::CustId, true);
-    header->resizeSection(TCustomerListModel::Company, 140);
-    header->resizeSection(TCustomerListModel::Name, 140);
-    header->resizeSection(TCustomerListModel::Address, 130);
-    header->resizeSection(TCustomerListModel::Phone, 90);
-    header->resizeSection(TCustomerListModel::Fax, 90);
-    // "City, State, Zip Code" takes whatever the list's width leaves.
-    header->setSectionResizeMode(TCustomerListModel::CtyStZp, QHeaderView::Stretch);
-    list->installEventFilter(this);
-}
-
 void TCustomersForm::WireEvents() {
-    connect(ui->mnuClose, &QAction::triggered, this, [this] { Guarded([&] { mnuCloseClick(); }); });
-    connect(ui->mnuHelp, &QAction::triggered, this, [this] { Guarded([&] { mnuHelpClick(); }); });
-    connect(ui->mnuAbout, &QAction::triggered, this, [this] { Guarded([&] { mnuAboutClick(); }); });
-    connect(ui->mnuPrint, &QAction::triggered, this, [this] { Guarded([&] { mnuPrintClick(); }); });
-    connect(tlbarAddNewCust_, &QToolButton::clicked, this,
-            [this] { Guarded([&] { tlbarAddNewCustClick(); }); });
+    // Every handler runs guarded: no exception may cross the event loop.
+    auto on = [this](auto* sender, auto signal, auto handler) {
+        connect(sender, signal, this, [this, handler] { Guarded([&] { (this->*handler)(); }); });
+    };
+    on(ui->mnuClose, &QAction::triggered, &TCustomersForm::mnuCloseClick);
+    on(ui->mnuHelp, &QAction::triggered, &TCustomersForm::mnuHelpClick);
+    on(ui->mnuAbout, &QAction::triggered, &TCustomersForm::mnuAboutClick);
+    on(ui->mnuPrint, &QAction::triggered, &TCustomersForm::mnuPrintClick);
+    on(tools_->tlbarAddNewCust, &QToolButton::clicked, &TCustomersForm::tlbarAddNewCustClick);
     // activated: only a selection the user makes runs the handler.
-    connect(cmboCustSearch_, &QComboBox::activated, this,
-            [this] { Guarded([&] { cmboCustSearchChange(); }); });
-    connect(txtCustSearch_, &QLineEdit::textChanged, this,
-            [this] { Guarded([&] { txtCustSearchChange(); }); });
-    connect(ui->lstvCustomers, &QTreeView::clicked, this,
-            [this] { Guarded([&] { lstvCustomers1Click(); }); });
-    connect(ui->btnSave, &QPushButton::clicked, this,
-            [this] { Guarded([&] { btnSave1Click(); }); });
-    connect(ui->btnCancel, &QPushButton::clicked, this,
-            [this] { Guarded([&] { btnCancel1Click(); }); });
-    connect(ui->btnDelete, &QPushButton::clicked, this,
-            [this] { Guarded([&] { btnDelete1Click(); }); });
-
+    on(tools_->cmboCustSearch, &QComboBox::activated, &TCustomersForm::cmboCustSearchChange);
+    on(tools_->txtCustSearch, &QLineEdit::textChanged, &TCustomersForm::txtCustSearchChange);
+    on(ui->lstvCustomers, &QTreeView::clicked, &TCustomersForm::lstvCustomers1Click);
+    on(ui->btnSave, &QPushButton::clicked, &TCustomersForm::btnSave1Click);
+    on(ui->btnCancel, &QPushButton::clicked, &TCustomersForm::btnCancel1Click);
+    on(ui->btnDelete, &QPushButton::clicked, &TCustomersForm::btnDelete1Click);
+    on(ui->txtContNotes, &TNoteMemo::changed, &TCustomersForm::txtContNotesChange);
+    on(ui->lblSendCustEmail, &TLinkLabel::clicked, &TCustomersForm::lblSendCustEmail1Click);
+    on(ui->lblCustWebSite, &TLinkLabel::clicked, &TCustomersForm::lblCustWebSiteClick);
     for (auto& [control, kind] : fields_) {
         if (kind == FieldKind::Edit)
-            connect(static_cast<QLineEdit*>(control), &QLineEdit::textChanged, this,
-                    [this] { Guarded([&] { pEnableSavebtn(); }); });
+            on(static_cast<QLineEdit*>(control), &QLineEdit::textChanged,
+               &TCustomersForm::pEnableSavebtn);
         else if (kind == FieldKind::Masked)
-            connect(static_cast<TMaskEdit*>(control), &TMaskEdit::valueChanged, this,
-                    [this] { Guarded([&] { pEnableSavebtn(); }); });
+            on(static_cast<TMaskEdit*>(control), &TMaskEdit::valueChanged,
+               &TCustomersForm::pEnableSavebtn);
     }
-    connect(ui->txtContNotes, &TNoteMemo::changed, this,
-            [this] { Guarded([&] { txtContNotesChange(); }); });
     for (int n = 1; n <= kExtraContacts; ++n) {
         const Ui::TExtraContactPage& page = pages_[n - 1]->Controls();
         connect(page.txtExtraNotes, &TNoteMemo::changed, this,
@@ -245,10 +160,6 @@ void TCustomersForm::WireEvents() {
         connect(page.lblSendExtraEmail, &TLinkLabel::clicked, this,
                 [this, n] { Guarded([&] { lblSendExtraEmailClick(n); }); });
     }
-    connect(ui->lblSendCustEmail, &TLinkLabel::clicked, this,
-            [this] { Guarded([&] { lblSendCustEmail1Click(); }); });
-    connect(ui->lblCustWebSite, &TLinkLabel::clicked, this,
-            [this] { Guarded([&] { lblCustWebSiteClick(); }); });
 }
 
 // ---- showing and closing -------------------------------------------------------------------
@@ -322,12 +233,12 @@ void TCustomersForm::EnterMode(Mode mode) {
     ui->btnDelete->setEnabled(m.del);
     ui->btnSave->setEnabled(false);
     ui->btnCancel->setEnabled(m.cancel);
-    tlbarAddNewCust_->setEnabled(m.listing);
+    tools_->tlbarAddNewCust->setEnabled(m.listing);
     if (m.listing)
         ui->lstvCustomers->setEnabled(true);
-    cmboCustSearch_->setEnabled(m.listing);
-    lblCustSearch_->setEnabled(m.listing);
-    txtCustSearch_->setEnabled(false);
+    tools_->cmboCustSearch->setEnabled(m.listing);
+    tools_->lblCustSearch->setEnabled(m.listing);
+    tools_->txtCustSearch->setEnabled(false);
     if (m.print != Keep)
         ui->mnuPrint->setVisible(m.print == On);
     if (m.custEmailLink != Keep)
@@ -355,10 +266,10 @@ void TCustomersForm::ClearFields(bool all) {
 }
 
 void TCustomersForm::pClearCustForm() {
-    cmboCustSearch_->setCurrentIndex(0);
-    txtCustSearch_->setEnabled(false);
+    tools_->cmboCustSearch->setCurrentIndex(0);
+    tools_->txtCustSearch->setEnabled(false);
     ClearFields(true);
-    txtCustSearch_->setText(QString());
+    tools_->txtCustSearch->setText(QString());
     ui->lblCustId->setText(QString());
     UpdateTabCaptions();
     EnterMode(Mode::List);
@@ -384,9 +295,9 @@ void TCustomersForm::UpdateTabCaptions() {
 
 void TCustomersForm::pQueryCustomers() {
     TSQLiteDatabase db(ContactDbPath());
-    const int kind = cmboCustSearch_->currentIndex();
-    const std::string statement =
-        BuildSearchStatement(kind, kind > 0 ? ToLocal(txtCustSearch_->text()) : std::string());
+    const int kind = tools_->cmboCustSearch->currentIndex();
+    const std::string statement = BuildSearchStatement(
+        kind, kind > 0 ? ToLocal(tools_->txtCustSearch->text()) : std::string());
     std::unique_ptr<TSQLiteTable> result = db.OpenResult(statement);
     listModel_->Fill(*result);
     ui->lstvCustomers->clearSelection();
@@ -398,20 +309,20 @@ void TCustomersForm::pQueryCustomers() {
 }
 
 void TCustomersForm::cmboCustSearchChange() {
-    if (cmboCustSearch_->currentIndex() == 0) {
-        txtCustSearch_->setText(QString());
-        txtCustSearch_->setEnabled(false);
+    if (tools_->cmboCustSearch->currentIndex() == 0) {
+        tools_->txtCustSearch->setText(QString());
+        tools_->txtCustSearch->setEnabled(false);
         ui->lstvCustomers->setFocus();
         pQueryCustomers();
     } else {
-        txtCustSearch_->setText(QString());
-        txtCustSearch_->setEnabled(true);
-        txtCustSearch_->setFocus();
+        tools_->txtCustSearch->setText(QString());
+        tools_->txtCustSearch->setEnabled(true);
+        tools_->txtCustSearch->setFocus();
     }
 }
 
 void TCustomersForm::txtCustSearchChange() {
-    if (cmboCustSearch_->currentIndex() > 0)
+    if (tools_->cmboCustSearch->currentIndex() > 0)
         pQueryCustomers();
 }
 
@@ -546,8 +457,7 @@ QMessageBox::StandardButton TCustomersForm::AskToSaveChanges(bool offerCancel) {
     return answer;
 }
 
-// ---- printing, shell launches, About
-// -------------------------------------------------------------
+// ---- printing, shell launches, About ------------------------------------------------------
 
 ContactSheetData TCustomersForm::SheetData() const {
     ContactSheetData d;
@@ -561,25 +471,13 @@ ContactSheetData TCustomersForm::SheetData() const {
     d.phone = ui->txtCustPhone->value();
     d.fax = ui->txtCustFax->value();
     d.notes = ui->txtContNotes->displayedLines();
-    for (int n = 1; n <= kExtraContacts; ++n) {
-        const Ui::TExtraContactPage& page = pages_[n - 1]->Controls();
-        ExtraContactSheetData& e = d.extras[n - 1];
-        e.title = page.txtExtraTitle->text();
-        e.name = page.txtExtraName->text();
-        e.phone = page.txtExtraPhone->value();
-        e.extension = page.txtExtraPhoneExt->value();
-        e.fax = page.txtExtraFax->value();
-        e.notes = page.txtExtraNotes->displayedLines();
-    }
+    for (int i = 0; i < kExtraContacts; ++i)
+        d.extras[i] = pages_[i]->SheetData();
     return d;
 }
 
-void TCustomersForm::DrawContactSheet(ISheetCanvas& canvas) const {
-    ::DrawContactSheet(canvas, SheetData());
-}
-
 void TCustomersForm::mnuPrintClick() {
-    RunSheetPrintJob([this](ISheetCanvas& canvas) { DrawContactSheet(canvas); });
+    RunSheetPrintJob([this](ISheetCanvas& canvas) { DrawContactSheet(canvas, SheetData()); });
 }
 void TCustomersForm::mnuHelpClick() {
     TShellOpen::Open(HelpFilePath(), TShellOpen::ShowNormal, "Unable to open the Help files!",

@@ -10,14 +10,10 @@
 namespace Ui {
 class TCustomersForm;
 }
-class QComboBox;
-class QLabel;
-class QLineEdit;
-class QToolButton;
 class TCustomerListModel;
+struct TCustomerToolBar;
 class TExtraContactPage;
 class TNoteMemo;
-class ISheetCanvas;
 struct ContactSheetData;
 
 // The contact maintenance window: the contact list with its search in list mode, the editor in
@@ -75,10 +71,7 @@ private:
     // "Save changes to this contact?"; saves on Yes and returns the answer.
     QMessageBox::StandardButton AskToSaveChanges(bool offerCancel);
     void UpdateTabCaptions();
-    void DrawContactSheet(ISheetCanvas& canvas) const;
     void NoteChanged(TNoteMemo* memo, int lineLimit);
-    void SetupToolBar();
-    void SetupList();
     void SetupFields();
     void SetKeyboardOrder();
     void WireEvents();
@@ -86,11 +79,7 @@ private:
 
     std::unique_ptr<Ui::TCustomersForm> ui;
     TCustomerListModel* listModel_;
-    QToolButton* tlbarAddNewCust_;
-    QLabel* lblCustSearch_;
-    QComboBox* cmboCustSearch_;
-    QLabel* Label1_;
-    QLineEdit* txtCustSearch_;
+    std::unique_ptr<TCustomerToolBar> tools_;
     std::array<TExtraContactPage*, kExtraContacts> pages_{}; // TabSheet2 ... TabSheet6
     std::vector<std::pair<QWidget*, FieldKind>> fields_;     // in loading order
     bool shown_ = false;

@@ -6,11 +6,10 @@
 #include <QTabBar>
 
 namespace {
-const QStringList kGroupBox = {"txtCustCmpnyName", "txtCustFrstName", "txtCustLstName",
-                               "txtCustAddress",   "txtCtyStZip",     "txtCustEmail",
-                               "txtCustWebAddress", "txtCustPhone",   "txtCustFax",
-                               "btnSave",          "btnCancel",       "btnDelete",
-                               "PageControl1"};
+const QStringList kGroupBox = {
+    "txtCustCmpnyName", "txtCustFrstName",   "txtCustLstName", "txtCustAddress", "txtCtyStZip",
+    "txtCustEmail",     "txtCustWebAddress", "txtCustPhone",   "txtCustFax",     "btnSave",
+    "btnCancel",        "btnDelete",         "PageControl1"};
 
 // The focused control's name; the tab row stands for its tab control.
 QString FocusName() {
@@ -49,9 +48,9 @@ private slots:
         QTest::newRow("Notes") << 0 << QStringList{"txtContNotes"};
         for (int n = 1; n <= 5; ++n) {
             QStringList order;
-            for (const char* base : {"txtExtraName", "txtExtraTitle", "txtExtraPhone",
-                                     "txtExtraPhoneExt", "txtExtraFax", "txtExtraNotes",
-                                     "txtExtraEmail"})
+            for (const char* base :
+                 {"txtExtraName", "txtExtraTitle", "txtExtraPhone", "txtExtraPhoneExt",
+                  "txtExtraFax", "txtExtraNotes", "txtExtraEmail"})
                 order << QString("%1%2").arg(base).arg(n);
             QTest::newRow(qPrintable(QString("Extra Contact %1").arg(n))) << n << order;
         }
