@@ -7,6 +7,7 @@
 #include "ContactStore.h"
 #include "CustomerListModel.h"
 #include "CustomerToolBar.h"
+#include "EditorFields.h"
 #include "ErrorDisplay.h"
 #include "ExtraContactPage.h"
 #include "LinkLabel.h"
@@ -78,30 +79,25 @@ TCustomersForm::~TCustomersForm() = default;
 
 void TCustomersForm::SetupFields() {
     pages_ = {ui->TabSheet2, ui->TabSheet3, ui->TabSheet4, ui->TabSheet5, ui->TabSheet6};
-    fields_ = {{ui->txtCustCmpnyName, FieldKind::Edit},  {ui->txtCustFrstName, FieldKind::Edit},
-               {ui->txtCustLstName, FieldKind::Edit},    {ui->txtCustEmail, FieldKind::Edit},
-               {ui->txtCustWebAddress, FieldKind::Edit}, {ui->txtCustAddress, FieldKind::Edit},
-               {ui->txtCtyStZip, FieldKind::Edit},       {ui->txtCustPhone, FieldKind::Masked},
-               {ui->txtCustFax, FieldKind::Masked},      {ui->txtContNotes, FieldKind::Note}};
+    std::vector<TEditorFields::Control> controls = {
+        {ui->txtCustCmpnyName, FieldKind::Edit},  {ui->txtCustFrstName, FieldKind::Edit},
+        {ui->txtCustLstName, FieldKind::Edit},    {ui->txtCustEmail, FieldKind::Edit},
+        {ui->txtCustWebAddress, FieldKind::Edit}, {ui->txtCustAddress, FieldKind::Edit},
+        {ui->txtCtyStZip, FieldKind::Edit},       {ui->txtCustPhone, FieldKind::Masked},
+        {ui->txtCustFax, FieldKind::Masked},      {ui->txtContNotes, FieldKind::Note}};
     for (int n = 1; n <= kExtraContacts; ++n) {
         pages_[n - 1]->SetNumber(n);
-        for (const auto& field : pages_[n - 1]->Fields())
-            fields_.push_back(field);
+        for (const auto& control : pages_[n - 1]->Fields())
+            controls.push_back(control);
     }
-    // The control table names the same controls in the same order.
-    const std::vector<ContactField>& table = LoadOrderFields();
-    for (std::size_t i = 0; i < table.size(); ++i)
-        if (i >= fields_.size() || fields_[i].first->objectName() != table[i].control ||
-            fields_[i].second != table[i].kind)
-            throw std::logic_error("Control table and editor disagree at " +
-                                   table[i].control.toStdString());
+    fields_ = std::make_unique<TEditorFields>(std::move(controls));
 
     // The web address has no limit of its own; left at Qt's default, a long paste would be cut
     // at 32767 characters without a word.
     ui->txtCustWebAddress->setMaxLength(std::numeric_limits<int>::max());
     auto* wholeChars = new TWholeCharValidator(this);
     tools_->txtCustSearch->setValidator(wholeChars);
-    for (auto& [control, kind] : fields_)
+    for (auto& [control, kind] : fields_->Controls())
         if (kind == FieldKind::Edit)
             static_cast<QLineEdit*>(control)->setValidator(wholeChars);
 }
@@ -145,7 +141,7 @@ void TCustomersForm::WireEvents() {
     on(ui->txtContNotes, &TNoteMemo::changed, &TCustomersForm::txtContNotesChange);
     on(ui->lblSendCustEmail, &TLinkLabel::clicked, &TCustomersForm::lblSendCustEmail1Click);
     on(ui->lblCustWebSite, &TLinkLabel::clicked, &TCustomersForm::lblCustWebSiteClick);
-    for (auto& [control, kind] : fields_) {
+    for (auto& [control, kind] : fields_->Controls()) {
         if (kind == FieldKind::Edit)
             on(static_cast<QLineEdit*>(control), &QLineEdit::textChanged,
                &TCustomersForm::pEnableSavebtn);
@@ -260,9 +256,9 @@ void TCustomersForm::ClearFields(bool all) {
     SetFieldText(ui->txtCustEmail, FieldKind::Edit, QString());
     SetFieldText(ui->txtCustWebAddress, FieldKind::Edit, QString());
     SetFieldText(ui->txtContNotes, FieldKind::Note, QString());
-    // Each extra contact's seven controls, in loading order, follow the contact's own ten.
-    for (std::size_t i = 10; i < fields_.size(); ++i)
-        SetFieldText(fields_[i].first, fields_[i].second, QString());
+    for (TExtraContactPage* page : pages_)
+        for (const auto& [control, kind] : page->Fields())
+            SetFieldText(control, kind, QString());
 }
 
 void TCustomersForm::pClearCustForm() {
@@ -349,10 +345,7 @@ void TCustomersForm::lstvCustomers1Click() {
     TSQLiteDatabase db(ContactDbPath());
     std::unique_ptr<TSQLiteTable> result = db.OpenResult(BuildSelectByIdStatement(id));
     ui->lblCustId->setText(FromLocal(id));
-    const std::vector<ContactField>& table = LoadOrderFields();
-    for (std::size_t i = 0; i < table.size(); ++i)
-        SetFieldText(fields_[i].first, fields_[i].second,
-                     FromLocal(result->TextOrEmptyAt(result->ColumnOf(table[i].column))));
+    fields_->Load(*result);
 
     UpdateTabCaptions();
     EnterMode(Mode::StoredContact);
@@ -388,16 +381,6 @@ void TCustomersForm::txtExtraNotesChange(int n) {
 
 // ---- saving, deleting, cancelling --------------------------------------------------------------
 
-ContactValues TCustomersForm::ValuesInSaveOrder() const {
-    ContactValues values;
-    const ContactField* table = LoadOrderFields().data();
-    for (int i = 0; i < kDataColumns; ++i) {
-        const auto& [control, kind] = fields_[&FieldOfColumn(SaveOrderColumns()[i]) - table];
-        values[i] = ToLocal(FieldText(control, kind));
-    }
-    return values;
-}
-
 void TCustomersForm::btnSave1Click() {
     SaveChangesToCustomers();
 }
@@ -406,7 +389,7 @@ void TCustomersForm::SaveChangesToCustomers() {
     ShowBusy("Saving Contact Information...");
     {
         TSQLiteDatabase db(ContactDbPath());
-        WriteContact(db, ValuesInSaveOrder(), ToLocal(ui->lblCustId->text()));
+        WriteContact(db, fields_->ValuesInSaveOrder(), ToLocal(ui->lblCustId->text()));
         CloseBusy();
     }
     pClearCustForm();

@@ -12,6 +12,7 @@ class TCustomersForm;
 }
 class TCustomerListModel;
 struct TCustomerToolBar;
+class TEditorFields;
 class TExtraContactPage;
 class TNoteMemo;
 struct ContactSheetData;
@@ -75,12 +76,11 @@ private:
     void SetupFields();
     void SetKeyboardOrder();
     void WireEvents();
-    ContactValues ValuesInSaveOrder() const;
 
     std::unique_ptr<Ui::TCustomersForm> ui;
     TCustomerListModel* listModel_;
     std::unique_ptr<TCustomerToolBar> tools_;
     std::array<TExtraContactPage*, kExtraContacts> pages_{}; // TabSheet2 ... TabSheet6
-    std::vector<std::pair<QWidget*, FieldKind>> fields_;     // in loading order
+    std::unique_ptr<TEditorFields> fields_;
     bool shown_ = false;
 };
