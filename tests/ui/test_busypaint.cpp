@@ -7,64 +7,39 @@
 
 #include <QStandardPaths>
 #include <csignal>
-#include <fcntl.h>
-#include <poll.h>
-#include <sys/wait.h>
-#include <unistd.h>
+#include <cstdio>
+#include <cstdlib>
 
 namespace {
-// An Xvfb of the test's own, on a display number it picks itself (-displayfd).
+// An Xvfb of the test's own, on a display number it picks itself (-displayfd). Its output pipe
+// stays open while it runs: it gives up when it cannot write.
 struct PrivateXServer {
-    pid_t pid = -1;
+    FILE* out = nullptr;
+    pid_t pid = 0;
     QByteArray display;
-    QString failure;
 
     PrivateXServer() {
-        const QByteArray program = QFile::encodeName(QStandardPaths::findExecutable("Xvfb"));
-        if (program.isEmpty()) {
-            failure = "Xvfb is not installed (Debian package xvfb)";
+        if (QStandardPaths::findExecutable("Xvfb").isEmpty())
             return;
-        }
-        int fds[2];
-        if (pipe(fds) != 0) {
-            failure = "no pipe for Xvfb";
-            return;
-        }
-        pid = fork();
-        if (pid == 0) {
-            const int null = open("/dev/null", O_RDWR);
-            dup2(null, 0), dup2(null, 1), dup2(null, 2);
-            close(fds[0]);
-            const QByteArray fd = QByteArray::number(fds[1]);
-            execl(program.constData(), "Xvfb", "-displayfd", fd.constData(), "-screen", "0",
-                  "1024x768x24", "-nolisten", "tcp", static_cast<char*>(nullptr));
-            _exit(127);
-        }
-        close(fds[1]);
-        // Xvfb writes the number, then a line break, once it takes connections; the pipe stays
-        // open, since it fails when it cannot write.
-        pipe_ = fds[0];
-        QByteArray number;
-        char c = 0;
-        pollfd ready = {pipe_, POLLIN, 0};
-        while (pid > 0 && poll(&ready, 1, 60000) == 1 && read(pipe_, &c, 1) == 1 && c != '\n')
-            number += c;
-        if (c == '\n' && !number.isEmpty())
-            display = ":" + number;
-        else
-            failure = "Xvfb did not start";
+        out = popen(
+            "echo $$; exec Xvfb -displayfd 1 -screen 0 1024x768x24 -nolisten tcp 2>/dev/null", "r");
+        char line[32];
+        if (out && fgets(line, sizeof line, out))
+            pid = static_cast<pid_t>(std::atol(line));
+        if (pid > 0 && fgets(line, sizeof line, out))
+            display = ":" + QByteArray(line).trimmed();
     }
     ~PrivateXServer() {
-        if (pid > 0) {
+        if (pid > 0)
             kill(pid, SIGTERM);
-            waitpid(pid, nullptr, 0);
-        }
-        if (pipe_ >= 0)
-            close(pipe_);
+        if (out)
+            pclose(out);
     }
-
-private:
-    int pipe_ = -1;
+    QString failure() const {
+        return display.size() > 1 ? QString()
+               : pid > 0          ? "Xvfb did not start"
+                                  : "Xvfb is not installed (Debian package xvfb)";
+    }
 };
 
 // What happened, in order: "paint <caption>" for an indicator's first paint, "write" for each
@@ -161,14 +136,14 @@ private:
 
 int main(int argc, char** argv) {
     PrivateXServer x;
-    if (x.failure.isEmpty()) {
+    if (x.failure().isEmpty()) {
         qputenv("QT_QPA_PLATFORM", "xcb");
         qputenv("DISPLAY", x.display);
     } else {
         qputenv("QT_QPA_PLATFORM", "offscreen"); // only to report the skip
     }
     QApplication app(argc, argv);
-    BusyPaintTest test(x.failure);
+    BusyPaintTest test(x.failure());
     return QTest::qExec(&test, argc, argv);
 }
 
