@@ -2,8 +2,6 @@
 
 #include "SQLiteTable3.h"
 
-#include <sqlite3.h>
-
 const char* const kCompactStatement = "VACUUM;";
 
 void WriteContact(TSQLiteDatabase& db, const ContactValues& values, const std::string& id,
@@ -13,7 +11,7 @@ void WriteContact(TSQLiteDatabase& db, const ContactValues& values, const std::s
         return;
     }
     db.RunStatement(BuildUpdateStatement(values, id, kept));
-    if (sqlite3_changes(db.Handle()) == 0)
+    if (db.Changes() == 0)
         db.RunStatement(BuildInsertStatement(values));
 }
 

@@ -146,6 +146,14 @@ std::unique_ptr<TSQLiteTable> TSQLiteDatabase::OpenResult(const std::string& sta
     return std::unique_ptr<TSQLiteTable>(new TSQLiteTable(*this, statement));
 }
 
+int TSQLiteDatabase::Changes() const {
+    return sqlite3_changes(handle_);
+}
+
+std::int64_t TSQLiteDatabase::LastInsertRowId() const {
+    return sqlite3_last_insert_rowid(handle_);
+}
+
 // ---------------------------------------------------------------------------------------------
 // TSQLiteTable
 

@@ -48,6 +48,12 @@ public:
     // Runs a query and copies its whole result into memory.
     std::unique_ptr<TSQLiteTable> OpenResult(const std::string& statement);
 
+    // Rows the last INSERT, UPDATE or DELETE changed.
+    int Changes() const;
+    // The key of the row the last successful INSERT added.
+    std::int64_t LastInsertRowId() const;
+
+    // For the fuzzers and tests that reach past the layer; the program itself does not.
     sqlite3* Handle() const { return handle_; }
 
 private:

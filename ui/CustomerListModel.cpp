@@ -2,7 +2,9 @@
 
 #include "SQLiteTable3.h"
 
+#include <QHeaderView>
 #include <QString>
+#include <QTreeView>
 
 TCustomerListModel::TCustomerListModel(QObject* parent) : QAbstractTableModel(parent) {}
 
@@ -85,4 +87,32 @@ void TCustomerListModel::Fill(TSQLiteTable& result) {
     text_.swap(text);
     offsets_.swap(offsets);
     endResetModel();
+}
+
+void TCustomerListModel::ShowIn(QTreeView* list) {
+    list->setModel(this);
+    list->setRootIsDecorated(false);
+    list->setItemsExpandable(false);
+    list->setUniformRowHeights(true);
+    list->setSortingEnabled(false);
+    list->setAllColumnsShowFocus(true);
+    list->setSelectionBehavior(QAbstractItemView::SelectRows);
+    list->setSelectionMode(QAbstractItemView::SingleSelection);
+    list->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    QHeaderView* header = list->header();
+    header->setSectionsClickable(false);
+    header->setSectionsMovable(false);
+    header->setStretchLastSection(false);
+    header->setMinimumSectionSize(0);
+    // The identifier column is there for loading, never seen.
+    header->setSectionResizeMode(QHeaderView::Interactive);
+    header->resizeSection(CustId, 0);
+    list->setColumnHidden(CustId, true);
+    header->resizeSection(Company, 140);
+    header->resizeSection(Name, 140);
+    header->resizeSection(Address, 130);
+    header->resizeSection(Phone, 90);
+    header->resizeSection(Fax, 90);
+    // "City, State, Zip Code" takes whatever the list's width leaves.
+    header->setSectionResizeMode(CtyStZp, QHeaderView::Stretch);
 }

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+class QTreeView;
 class TSQLiteTable;
 
 // The rows of the contact list. All cell texts of a refill sit in one buffer and become
@@ -23,6 +24,9 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
     Qt::ItemFlags flags(const QModelIndex& index) const override;
 
+    // Shows the rows in the list view: whole rows selected, read-only, the identifier column
+    // hidden and the others at their fixed widths.
+    void ShowIn(QTreeView* list);
     // Replaces every row with the rows of the result, in the engine's order.
     void Fill(TSQLiteTable& result);
     // The cell text as stored (8-bit).

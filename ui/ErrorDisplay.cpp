@@ -45,10 +45,6 @@ void SetEventLoopRunning(bool running) {
     loopRunning = running;
 }
 
-bool EventLoopRunning() {
-    return loopRunning;
-}
-
 void HandleCurrentException() {
     std::exception_ptr failure = std::current_exception();
     if (!loopRunning) {

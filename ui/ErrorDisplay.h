@@ -20,7 +20,6 @@ void ShowError(const QString& message);
 
 // Called by the main block just before it enters the event loop.
 void SetEventLoopRunning(bool running);
-bool EventLoopRunning();
 
 // Reports the exception in flight (call from a catch block).
 void HandleCurrentException();

@@ -6,10 +6,6 @@ TLinkLabel::TLinkLabel(QWidget* parent) : QLabel(parent) {
     applyLook();
 }
 
-TLinkLabel::TLinkLabel(const QString& text, QWidget* parent) : QLabel(text, parent) {
-    applyLook();
-}
-
 void TLinkLabel::applyLook() {
     applying_ = true;
     // Only the active and inactive groups are coloured: the disabled group keeps the style's

@@ -10,7 +10,6 @@ class TLinkLabel : public QLabel {
 
 public:
     explicit TLinkLabel(QWidget* parent = nullptr);
-    explicit TLinkLabel(const QString& text, QWidget* parent = nullptr);
 
 signals:
     void clicked();

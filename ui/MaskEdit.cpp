@@ -7,6 +7,7 @@
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QScopedValueRollback>
 
 const char* const TMaskEdit::kPhoneMask = "!\\(999\\)999-9999;1;_";
 const char* const TMaskEdit::kExtensionMask = "!99999;1;_";
@@ -108,16 +109,16 @@ void TMaskEdit::setEditMask(const QString& mask) {
     const QString old = value_;
     if (!parseMask(mask))
         parseMask(QString::fromLatin1(kPhoneMask));
-    updating_ = true; // a shorter limit trims the old display text; that is no edit
-    setMaxLength(template_.size());
-    updating_ = false;
+    {
+        // A shorter limit trims the old display text; that is no edit.
+        const QScopedValueRollback<bool> quiet(updating_, true);
+        setMaxLength(template_.size());
+    }
     // The old value is carried over as if the program had placed it under the new mask.
     const QString next = valueFor(old);
     value_ = next;
     render();
-    updating_ = true;
-    QLineEdit::setCursorPosition(nextCaret(0));
-    updating_ = false;
+    placeCaret(nextCaret(0));
     if (next != old)
         emit valueChanged(value_);
 }
@@ -260,18 +261,20 @@ void TMaskEdit::render() {
     const QString shown = displayText(value_);
     if (QLineEdit::text() == shown)
         return;
-    updating_ = true;
+    const QScopedValueRollback<bool> quiet(updating_, true);
     QLineEdit::setText(shown);
-    updating_ = false;
+}
+
+void TMaskEdit::placeCaret(int pos) {
+    const QScopedValueRollback<bool> quiet(updating_, true);
+    QLineEdit::setCursorPosition(pos);
 }
 
 void TMaskEdit::applyValue(const QString& value, int caret) {
     const bool changed = value != value_;
     value_ = value;
     render();
-    updating_ = true;
-    QLineEdit::setCursorPosition(qBound(0, caret, value_.size()));
-    updating_ = false;
+    placeCaret(qBound(0, caret, value_.size()));
     if (changed)
         emit valueChanged(value_);
 }
@@ -522,9 +525,7 @@ void TMaskEdit::onBaseTextChanged(const QString& display) {
     const bool changed = next != value_;
     value_ = next;
     render();
-    updating_ = true;
-    QLineEdit::setCursorPosition(nextCaret(caret));
-    updating_ = false;
+    placeCaret(nextCaret(caret));
     if (changed)
         emit valueChanged(value_);
 }
@@ -535,8 +536,6 @@ void TMaskEdit::snapCaret() {
     const int pos = cursorPosition();
     const int target = nextCaret(pos);
     if (target != pos) {
-        updating_ = true;
-        QLineEdit::setCursorPosition(target);
-        updating_ = false;
+        placeCaret(target);
     }
 }

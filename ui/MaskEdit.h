@@ -105,6 +105,8 @@ private:
     QString displayText(const QString& value) const;
     void applyValue(const QString& value, int caret);
     void render();
+    // Moves the caret without taking it for the user's move.
+    void placeCaret(int pos);
     void placeRun(QString& value, const QString& piece, int from, int count) const;
     void placeSpread(QString& value, const QString& rest, int from) const;
     int digitCountFrom(int from) const;

@@ -25,8 +25,6 @@ public:
     static TShellOpen* Open(const QString& target, int showCommand, const QString& failureMessage,
                             QWidget* messageParent = nullptr);
 
-    QString target() const { return target_; }
-
     // Every request reports here as well, once its outcome is known (after a failure message has
     // been put up). Lets code that only triggers a launch indirectly follow its outcome.
     static TShellOpen* monitor();

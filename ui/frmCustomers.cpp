@@ -1,11 +1,15 @@
 #include "frmCustomers.h"
+#include "ui_ExtraContactPage.h"
 #include "ui_frmCustomers.h"
 
 #include "About.h"
 #include "ContactSheet.h"
 #include "ContactStore.h"
 #include "CustomerListModel.h"
+#include "CustomerToolBar.h"
+#include "EditorFields.h"
 #include "ErrorDisplay.h"
+#include "ExtraContactPage.h"
 #include "LinkLabel.h"
 #include "MaskEdit.h"
 #include "NoteMemo.h"
@@ -22,11 +26,8 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
-#include <QHeaderView>
 #include <QKeyEvent>
-#include <QLabel>
 #include <QLineEdit>
-#include <QMenuBar>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
@@ -57,49 +58,13 @@ TCustomersForm::TCustomersForm(QWidget* parent)
     ui->mnuFile->menuAction()->setObjectName("mnuFileAction");
     ui->mnuMainHelp->menuAction()->setObjectName("mnuMainHelpAction");
 
-    SetupToolBar();
-    SetupList();
+    tools_ = std::make_unique<TCustomerToolBar>(ui->tlbarCustomers);
+    listModel_->ShowIn(ui->lstvCustomers);
+    ui->lstvCustomers->installEventFilter(this);
 
-    for (const ContactField& f : LoadOrderFields()) {
-        QWidget* control = Control(f.control);
-        fields_.emplace_back(control, f.kind);
-    }
-    for (int n = 1; n <= kExtraContacts; ++n) {
-        extraEmails_[n - 1] = static_cast<QLineEdit*>(Control(QString("txtExtraEmail%1").arg(n)));
-        extraEmailLinks_[n - 1] = Control(QString("lblSendExtraEmail%1").arg(n));
-    }
-    const QString phones[] = {"txtCustPhone", "txtCustFax"};
-    for (const QString& name : phones)
-        static_cast<TMaskEdit*>(Control(name))->setEditMask(TMaskEdit::kPhoneMask);
-    for (int n = 1; n <= kExtraContacts; ++n) {
-        static_cast<TMaskEdit*>(Control(QString("txtExtraPhone%1").arg(n)))
-            ->setEditMask(TMaskEdit::kPhoneMask);
-        static_cast<TMaskEdit*>(Control(QString("txtExtraFax%1").arg(n)))
-            ->setEditMask(TMaskEdit::kPhoneMask);
-        static_cast<TMaskEdit*>(Control(QString("txtExtraPhoneExt%1").arg(n)))
-            ->setEditMask(TMaskEdit::kExtensionMask);
-        auto* notes = static_cast<TNoteMemo*>(Control(QString("txtExtraNotes%1").arg(n)));
-        notes->setMaxLength(200);
-        notes->setFixedSize(185, 89);
-    }
-    ui->txtContNotes->setMaxLength(500);
-    // The web address has no limit of its own; left at Qt's default, a long paste would be cut
-    // at 32767 characters without a word.
-    ui->txtCustWebAddress->setMaxLength(std::numeric_limits<int>::max());
-    ui->txtContNotes->setFixedSize(499, 119);
-
-    auto* wholeChars = new TWholeCharValidator(this);
-    txtCustSearch_->setValidator(wholeChars);
-    for (auto& [control, kind] : fields_)
-        if (kind == FieldKind::Edit)
-            static_cast<QLineEdit*>(control)->setValidator(wholeChars);
-
+    SetupFields();
+    SetKeyboardOrder();
     WireEvents();
-    // Nothing to send to or open before a field holds an address.
-    ui->lblSendCustEmail->setEnabled(false);
-    ui->lblCustWebSite->setEnabled(false);
-    for (QWidget* link : extraEmailLinks_)
-        link->setEnabled(false);
 
     // The client area is fixed: 744 by 493 below the menu, tool bar included.
     ui->centralWidget->setFixedSize(744, 493 - 29);
@@ -112,139 +77,85 @@ TCustomersForm::TCustomersForm(QWidget* parent)
 
 TCustomersForm::~TCustomersForm() = default;
 
-QWidget* TCustomersForm::Control(const QString& name) const {
-    auto* w = findChild<QWidget*>(name);
-    if (!w)
-        throw std::logic_error("No control named " + name.toStdString());
-    return w;
+void TCustomersForm::SetupFields() {
+    pages_ = {ui->TabSheet2, ui->TabSheet3, ui->TabSheet4, ui->TabSheet5, ui->TabSheet6};
+    std::vector<TEditorFields::Control> controls = {
+        {ui->txtCustCmpnyName, FieldKind::Edit},  {ui->txtCustFrstName, FieldKind::Edit},
+        {ui->txtCustLstName, FieldKind::Edit},    {ui->txtCustEmail, FieldKind::Edit},
+        {ui->txtCustWebAddress, FieldKind::Edit}, {ui->txtCustAddress, FieldKind::Edit},
+        {ui->txtCtyStZip, FieldKind::Edit},       {ui->txtCustPhone, FieldKind::Masked},
+        {ui->txtCustFax, FieldKind::Masked},      {ui->txtContNotes, FieldKind::Note}};
+    for (int n = 1; n <= kExtraContacts; ++n) {
+        pages_[n - 1]->SetNumber(n);
+        for (const auto& control : pages_[n - 1]->Fields())
+            controls.push_back(control);
+    }
+    fields_ = std::make_unique<TEditorFields>(std::move(controls));
+
+    // The web address has no limit of its own; left at Qt's default, a long paste would be cut
+    // at 32767 characters without a word.
+    ui->txtCustWebAddress->setMaxLength(std::numeric_limits<int>::max());
+    auto* wholeChars = new TWholeCharValidator(this);
+    tools_->txtCustSearch->setValidator(wholeChars);
+    for (auto& [control, kind] : fields_->Controls())
+        if (kind == FieldKind::Edit)
+            static_cast<QLineEdit*>(control)->setValidator(wholeChars);
 }
 
-QString TCustomersForm::Text(const QString& control) const {
-    return static_cast<QLineEdit*>(Control(control))->text();
-}
-
-void TCustomersForm::SetupToolBar() {
-    QToolBar* bar = ui->tlbarCustomers;
-    bar->setMovable(false);
-    bar->setFloatable(false);
-    bar->setContextMenuPolicy(Qt::PreventContextMenu);
-    bar->setToolButtonStyle(Qt::ToolButtonTextOnly);
-    bar->setStyleSheet("QToolBar#tlbarCustomers { border: none; background: qlineargradient(x1:0, "
-                       "y1:0, x2:0, y2:1, stop:0 palette(light), stop:1 palette(button)); }");
-
-    tlbarAddNewCust_ = new QToolButton(bar);
-    tlbarAddNewCust_->setObjectName("tlbarAddNewCust");
-    tlbarAddNewCust_->setText("Add New Contact");
-    tlbarAddNewCust_->setToolTip("Add a new contact to your list");
-    tlbarAddNewCust_->setToolButtonStyle(Qt::ToolButtonTextOnly);
-    tlbarAddNewCust_->setFixedWidth(96);
-    bar->addWidget(tlbarAddNewCust_);
-
-    lblCustSearch_ = new QLabel("    Search Contacts By:  ", bar);
-    lblCustSearch_->setObjectName("lblCustSearch");
-    lblCustSearch_->setAlignment(Qt::AlignVCenter | Qt::AlignLeft);
-    bar->addWidget(lblCustSearch_);
-
-    cmboCustSearch_ = new QComboBox(bar);
-    cmboCustSearch_->setObjectName("cmboCustSearch");
-    cmboCustSearch_->addItems({"All Contacts", "Company Name", "Last Name", "First Name"});
-    cmboCustSearch_->setEditable(false);
-    cmboCustSearch_->setToolTip("Search contact list by");
-    cmboCustSearch_->setFixedWidth(145);
-    bar->addWidget(cmboCustSearch_);
-
-    Label1_ = new QLabel("    ", bar);
-    Label1_->setObjectName("Label1");
-    bar->addWidget(Label1_);
-
-    txtCustSearch_ = new QLineEdit(bar);
-    txtCustSearch_->setObjectName("txtCustSearch");
-    txtCustSearch_->setMaxLength(25);
-    txtCustSearch_->setToolTip("Enter contact information to search by");
-    txtCustSearch_->setFixedWidth(121);
-    bar->addWidget(txtCustSearch_);
-
-    // The style may give tool bar controls a font of their own; they belong to the window's.
-    for (QWidget* w :
-         {static_cast<QWidget*>(tlbarAddNewCust_), static_cast<QWidget*>(lblCustSearch_),
-          static_cast<QWidget*>(cmboCustSearch_), static_cast<QWidget*>(Label1_),
-          static_cast<QWidget*>(txtCustSearch_)})
-        w->setFont(font());
-}
-
-void TCustomersForm::SetupList() {
-    QTreeView* list = ui->lstvCustomers;
-    list->setModel(listModel_);
-    list->setRootIsDecorated(false);
-    list->setItemsExpandable(false);
-    list->setUniformRowHeights(true);
-    list->setSortingEnabled(false);
-    list->setAllColumnsShowFocus(true);
-    list->setSelectionBehavior(QAbstractItemView::SelectRows);
-    list->setSelectionMode(QAbstractItemView::SingleSelection);
-    list->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    QHeaderView* header = list->header();
-    header->setSectionsClickable(false);
-    header->setSectionsMovable(false);
-    header->setStretchLastSection(false);
-    header->setMinimumSectionSize(0);
-    // The identifier column is there for loading, never seen.
-    header->setSectionResizeMode(QHeaderView::Interactive);
-    header->resizeSection(TCustomerListModel::CustId, 0);
-    list->setColumnHidden(TCustomerListModel::CustId, true);
-    header->resizeSection(TCustomerListModel::Company, 140);
-    header->resizeSection(TCustomerListModel::Name, 140);
-    header->resizeSection(TCustomerListModel::Address, 130);
-    header->resizeSection(TCustomerListModel::Phone, 90);
-    header->resizeSection(TCustomerListModel::Fax, 90);
-    // "City, State, Zip Code" takes whatever the list's width leaves.
-    header->setSectionResizeMode(TCustomerListModel::CtyStZp, QHeaderView::Stretch);
-    list->installEventFilter(this);
+void TCustomersForm::SetKeyboardOrder() {
+    // One ring through the editor: the group box's fields and buttons, the tab control with its
+    // tab row, then the fields of every page; Tab passes over those of the pages behind. The tab
+    // row follows its tab control directly, or Tab would reach the row a second time through the
+    // control, which hands its focus to the row.
+    QList<QWidget*> ring = {ui->txtCustCmpnyName,  ui->txtCustFrstName,
+                            ui->txtCustLstName,    ui->txtCustAddress,
+                            ui->txtCtyStZip,       ui->txtCustEmail,
+                            ui->txtCustWebAddress, ui->txtCustPhone,
+                            ui->txtCustFax,        ui->btnSave,
+                            ui->btnCancel,         ui->btnDelete,
+                            ui->PageControl1,      ui->PageControl1->tabBar(),
+                            ui->txtContNotes};
+    for (TExtraContactPage* page : pages_)
+        ring += page->KeyboardOrder();
+    for (qsizetype i = 1; i < ring.size(); ++i)
+        setTabOrder(ring[i - 1], ring[i]);
 }
 
 void TCustomersForm::WireEvents() {
-    connect(ui->mnuClose, &QAction::triggered, this, [this] { Guarded([&] { mnuCloseClick(); }); });
-    connect(ui->mnuHelp, &QAction::triggered, this, [this] { Guarded([&] { mnuHelpClick(); }); });
-    connect(ui->mnuAbout, &QAction::triggered, this, [this] { Guarded([&] { mnuAboutClick(); }); });
-    connect(ui->mnuPrint, &QAction::triggered, this, [this] { Guarded([&] { mnuPrintClick(); }); });
-    connect(tlbarAddNewCust_, &QToolButton::clicked, this,
-            [this] { Guarded([&] { tlbarAddNewCustClick(); }); });
+    // Every handler runs guarded: no exception may cross the event loop.
+    auto on = [this](auto* sender, auto signal, auto handler) {
+        connect(sender, signal, this, [this, handler] { Guarded([&] { (this->*handler)(); }); });
+    };
+    on(ui->mnuClose, &QAction::triggered, &TCustomersForm::mnuCloseClick);
+    on(ui->mnuHelp, &QAction::triggered, &TCustomersForm::mnuHelpClick);
+    on(ui->mnuAbout, &QAction::triggered, &TCustomersForm::mnuAboutClick);
+    on(ui->mnuPrint, &QAction::triggered, &TCustomersForm::mnuPrintClick);
+    on(tools_->tlbarAddNewCust, &QToolButton::clicked, &TCustomersForm::tlbarAddNewCustClick);
     // activated: only a selection the user makes runs the handler.
-    connect(cmboCustSearch_, &QComboBox::activated, this,
-            [this] { Guarded([&] { cmboCustSearchChange(); }); });
-    connect(txtCustSearch_, &QLineEdit::textChanged, this,
-            [this] { Guarded([&] { txtCustSearchChange(); }); });
-    connect(ui->lstvCustomers, &QTreeView::clicked, this,
-            [this] { Guarded([&] { lstvCustomers1Click(); }); });
-    connect(ui->btnSave, &QPushButton::clicked, this,
-            [this] { Guarded([&] { btnSave1Click(); }); });
-    connect(ui->btnCancel, &QPushButton::clicked, this,
-            [this] { Guarded([&] { btnCancel1Click(); }); });
-    connect(ui->btnDelete, &QPushButton::clicked, this,
-            [this] { Guarded([&] { btnDelete1Click(); }); });
-
-    for (auto& [control, kind] : fields_) {
+    on(tools_->cmboCustSearch, &QComboBox::activated, &TCustomersForm::cmboCustSearchChange);
+    on(tools_->txtCustSearch, &QLineEdit::textChanged, &TCustomersForm::txtCustSearchChange);
+    on(ui->lstvCustomers, &QTreeView::clicked, &TCustomersForm::lstvCustomers1Click);
+    on(ui->btnSave, &QPushButton::clicked, &TCustomersForm::btnSave1Click);
+    on(ui->btnCancel, &QPushButton::clicked, &TCustomersForm::btnCancel1Click);
+    on(ui->btnDelete, &QPushButton::clicked, &TCustomersForm::btnDelete1Click);
+    on(ui->txtContNotes, &TNoteMemo::changed, &TCustomersForm::txtContNotesChange);
+    on(ui->lblSendCustEmail, &TLinkLabel::clicked, &TCustomersForm::lblSendCustEmail1Click);
+    on(ui->lblCustWebSite, &TLinkLabel::clicked, &TCustomersForm::lblCustWebSiteClick);
+    for (auto& [control, kind] : fields_->Controls()) {
         if (kind == FieldKind::Edit)
-            connect(static_cast<QLineEdit*>(control), &QLineEdit::textChanged, this,
-                    [this] { Guarded([&] { pEnableSavebtn(); }); });
+            on(static_cast<QLineEdit*>(control), &QLineEdit::textChanged,
+               &TCustomersForm::pEnableSavebtn);
         else if (kind == FieldKind::Masked)
-            connect(static_cast<TMaskEdit*>(control), &TMaskEdit::valueChanged, this,
-                    [this] { Guarded([&] { pEnableSavebtn(); }); });
+            on(static_cast<TMaskEdit*>(control), &TMaskEdit::valueChanged,
+               &TCustomersForm::pEnableSavebtn);
     }
-    connect(ui->txtContNotes, &TNoteMemo::changed, this,
-            [this] { Guarded([&] { txtContNotesChange(); }); });
     for (int n = 1; n <= kExtraContacts; ++n) {
-        auto* memo = static_cast<TNoteMemo*>(Control(QString("txtExtraNotes%1").arg(n)));
-        connect(memo, &TNoteMemo::changed, this,
+        const Ui::TExtraContactPage& page = pages_[n - 1]->Controls();
+        connect(page.txtExtraNotes, &TNoteMemo::changed, this,
                 [this, n] { Guarded([&] { txtExtraNotesChange(n); }); });
-        auto* link = static_cast<TLinkLabel*>(Control(QString("lblSendExtraEmail%1").arg(n)));
-        connect(link, &TLinkLabel::clicked, this,
+        connect(page.lblSendExtraEmail, &TLinkLabel::clicked, this,
                 [this, n] { Guarded([&] { lblSendExtraEmailClick(n); }); });
     }
-    connect(ui->lblSendCustEmail, &TLinkLabel::clicked, this,
-            [this] { Guarded([&] { lblSendCustEmail1Click(); }); });
-    connect(ui->lblCustWebSite, &TLinkLabel::clicked, this,
-            [this] { Guarded([&] { lblCustWebSiteClick(); }); });
 }
 
 // ---- showing and closing -------------------------------------------------------------------
@@ -283,16 +194,9 @@ void TCustomersForm::FormClose() {
 bool TCustomersForm::FormCloseQuery() {
     if (!ui->btnSave->isEnabled())
         return true;
-    const QMessageBox::StandardButton answer =
-        AskQuestion(this, "Save changes to this contact?", "Save Changes?",
-                    QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::Yes,
-                    QMessageBox::Cancel);
-    if (answer == QMessageBox::Yes) {
-        // A failed save leaves the window open with everything the user typed.
-        SaveChangesToCustomers();
-        return true;
-    }
-    return answer == QMessageBox::No;
+    // A failed save throws: the window stays open with everything the user typed.
+    const QMessageBox::StandardButton answer = AskToSaveChanges(true);
+    return answer == QMessageBox::Yes || answer == QMessageBox::No;
 }
 
 void TCustomersForm::mnuCloseClick() {
@@ -301,61 +205,82 @@ void TCustomersForm::mnuCloseClick() {
 
 // ---- modes -----------------------------------------------------------------------------------
 
-void TCustomersForm::pClearCustForm() {
-    cmboCustSearch_->setCurrentIndex(0);
-    txtCustSearch_->setEnabled(false);
-    for (const char* name :
-         {"txtCustFrstName", "txtCustLstName", "txtCustCmpnyName", "txtCustAddress", "txtCtyStZip"})
-        SetFieldText(Control(name), FieldKind::Edit, QString());
+namespace {
+enum Tri : char { Off, On, Keep };
+// The control states of each mode, in the order of TCustomersForm::Mode. btnSave always starts
+// disabled and txtCustSearch disabled; the change tracking and the search enable them later.
+struct ModeControls {
+    const char* caption; // of gbxCustomer
+    bool listing;        // list panel shown, tool bar enabled; else the editor shown
+    bool cancel, del;    // btnCancel, btnDelete enabled
+    Tri print;           // mnuPrint shown
+    Tri custEmailLink;   // lblSendCustEmail enabled
+};
+const ModeControls kModes[] = {
+    {"Contact Information Work Area", true, false, false, Off, Keep}, // List
+    {"New Contact Information", false, true, false, Keep, Off},       // NewContact
+    {"Edit Contact Information", false, true, true, On, Keep},        // StoredContact
+};
+} // namespace
+
+void TCustomersForm::EnterMode(Mode mode) {
+    const ModeControls& m = kModes[static_cast<int>(mode)];
+    ui->gbxCustomer->setTitle(m.caption);
+    ui->btnDelete->setEnabled(m.del);
+    ui->btnSave->setEnabled(false);
+    ui->btnCancel->setEnabled(m.cancel);
+    tools_->tlbarAddNewCust->setEnabled(m.listing);
+    if (m.listing)
+        ui->lstvCustomers->setEnabled(true);
+    tools_->cmboCustSearch->setEnabled(m.listing);
+    tools_->lblCustSearch->setEnabled(m.listing);
+    tools_->txtCustSearch->setEnabled(false);
+    if (m.print != Keep)
+        ui->mnuPrint->setVisible(m.print == On);
+    if (m.custEmailLink != Keep)
+        ui->lblSendCustEmail->setEnabled(m.custEmailLink == On);
+    ui->pnlContacts->setVisible(!m.listing);
+    ui->pnlLstViewContacts->setVisible(m.listing);
+    if (!m.listing)
+        ui->txtCustCmpnyName->setFocus();
+}
+
+void TCustomersForm::ClearFields(bool all) {
+    for (QLineEdit* edit : {ui->txtCustFrstName, ui->txtCustLstName, ui->txtCustCmpnyName,
+                            ui->txtCustAddress, ui->txtCtyStZip})
+        SetFieldText(edit, FieldKind::Edit, QString());
     SetFieldText(ui->txtCustPhone, FieldKind::Masked, QString());
     SetFieldText(ui->txtCustFax, FieldKind::Masked, QString());
+    if (!all)
+        return;
     SetFieldText(ui->txtCustEmail, FieldKind::Edit, QString());
     SetFieldText(ui->txtCustWebAddress, FieldKind::Edit, QString());
     SetFieldText(ui->txtContNotes, FieldKind::Note, QString());
-    txtCustSearch_->setText(QString());
+    for (TExtraContactPage* page : pages_)
+        for (const auto& [control, kind] : page->Fields())
+            SetFieldText(control, kind, QString());
+}
+
+void TCustomersForm::pClearCustForm() {
+    tools_->cmboCustSearch->setCurrentIndex(0);
+    tools_->txtCustSearch->setEnabled(false);
+    ClearFields(true);
+    tools_->txtCustSearch->setText(QString());
     ui->lblCustId->setText(QString());
-    ui->gbxCustomer->setTitle("Contact Information Work Area");
-    // Each extra contact's seven controls, in loading order, follow the contact's own ten.
-    for (std::size_t i = 10; i < fields_.size(); ++i)
-        SetFieldText(fields_[i].first, fields_[i].second, QString());
     UpdateTabCaptions();
-    ui->btnDelete->setEnabled(false);
-    ui->btnSave->setEnabled(false);
-    ui->btnCancel->setEnabled(false);
-    tlbarAddNewCust_->setEnabled(true);
-    ui->lstvCustomers->setEnabled(true);
-    cmboCustSearch_->setEnabled(true);
-    lblCustSearch_->setEnabled(true);
-    ui->mnuPrint->setVisible(false);
-    ui->pnlContacts->hide();
-    ui->pnlLstViewContacts->show();
+    EnterMode(Mode::List);
     pQueryCustomers();
 }
 
 void TCustomersForm::tlbarAddNewCustClick() {
-    ui->pnlContacts->show();
-    ui->pnlLstViewContacts->hide();
-    for (const char* name :
-         {"txtCustFrstName", "txtCustLstName", "txtCustCmpnyName", "txtCustAddress", "txtCtyStZip"})
-        SetFieldText(Control(name), FieldKind::Edit, QString());
-    SetFieldText(ui->txtCustPhone, FieldKind::Masked, QString());
-    SetFieldText(ui->txtCustFax, FieldKind::Masked, QString());
+    ClearFields(false);
     ui->lblCustId->setText(QString());
-    ui->lblSendCustEmail->setEnabled(false);
-    ui->gbxCustomer->setTitle("New Contact Information");
-    ui->btnCancel->setEnabled(true);
-    ui->btnDelete->setEnabled(false);
-    ui->btnSave->setEnabled(false);
-    tlbarAddNewCust_->setEnabled(false);
-    cmboCustSearch_->setEnabled(false);
-    lblCustSearch_->setEnabled(false);
-    txtCustSearch_->setEnabled(false);
-    ui->txtCustCmpnyName->setFocus();
+    EnterMode(Mode::NewContact);
 }
 
 void TCustomersForm::UpdateTabCaptions() {
     for (int n = 1; n <= kExtraContacts; ++n) {
-        const QString title = Text(QString("txtExtraTitle%1").arg(n));
+        const QString title = pages_[n - 1]->Controls().txtExtraTitle->text();
         ui->PageControl1->setTabText(n,
                                      title.isEmpty() ? QString("Extra Contact %1").arg(n) : title);
     }
@@ -366,9 +291,9 @@ void TCustomersForm::UpdateTabCaptions() {
 
 void TCustomersForm::pQueryCustomers() {
     TSQLiteDatabase db(ContactDbPath());
-    const int kind = cmboCustSearch_->currentIndex();
-    const std::string statement =
-        BuildSearchStatement(kind, kind > 0 ? ToLocal(txtCustSearch_->text()) : std::string());
+    const int kind = tools_->cmboCustSearch->currentIndex();
+    const std::string statement = BuildSearchStatement(
+        kind, kind > 0 ? ToLocal(tools_->txtCustSearch->text()) : std::string());
     std::unique_ptr<TSQLiteTable> result = db.OpenResult(statement);
     listModel_->Fill(*result);
     ui->lstvCustomers->clearSelection();
@@ -380,20 +305,20 @@ void TCustomersForm::pQueryCustomers() {
 }
 
 void TCustomersForm::cmboCustSearchChange() {
-    if (cmboCustSearch_->currentIndex() == 0) {
-        txtCustSearch_->setText(QString());
-        txtCustSearch_->setEnabled(false);
+    if (tools_->cmboCustSearch->currentIndex() == 0) {
+        tools_->txtCustSearch->setText(QString());
+        tools_->txtCustSearch->setEnabled(false);
         ui->lstvCustomers->setFocus();
         pQueryCustomers();
     } else {
-        txtCustSearch_->setText(QString());
-        txtCustSearch_->setEnabled(true);
-        txtCustSearch_->setFocus();
+        tools_->txtCustSearch->setText(QString());
+        tools_->txtCustSearch->setEnabled(true);
+        tools_->txtCustSearch->setFocus();
     }
 }
 
 void TCustomersForm::txtCustSearchChange() {
-    if (cmboCustSearch_->currentIndex() > 0)
+    if (tools_->cmboCustSearch->currentIndex() > 0)
         pQueryCustomers();
 }
 
@@ -420,25 +345,10 @@ void TCustomersForm::lstvCustomers1Click() {
     TSQLiteDatabase db(ContactDbPath());
     std::unique_ptr<TSQLiteTable> result = db.OpenResult(BuildSelectByIdStatement(id));
     ui->lblCustId->setText(FromLocal(id));
-    const std::vector<ContactField>& table = LoadOrderFields();
-    for (std::size_t i = 0; i < table.size(); ++i)
-        SetFieldText(fields_[i].first, fields_[i].second,
-                     FromLocal(result->TextOrEmptyAt(result->ColumnOf(table[i].column))));
+    fields_->Load(*result);
 
-    ui->btnCancel->setEnabled(true);
-    ui->btnDelete->setEnabled(true);
-    ui->btnSave->setEnabled(false);
-    tlbarAddNewCust_->setEnabled(false);
-    ui->gbxCustomer->setTitle("Edit Contact Information");
-    cmboCustSearch_->setEnabled(false);
-    lblCustSearch_->setEnabled(false);
-    txtCustSearch_->setEnabled(false);
-    ui->mnuPrint->setVisible(true);
-
-    ui->pnlContacts->show();
-    ui->pnlLstViewContacts->hide();
     UpdateTabCaptions();
-    ui->txtCustCmpnyName->setFocus();
+    EnterMode(Mode::StoredContact);
 }
 
 // ---- change tracking ---------------------------------------------------------------------------
@@ -448,8 +358,9 @@ void TCustomersForm::pEnableSavebtn() {
                             !ui->txtCustLstName->text().isEmpty() ||
                             !ui->txtCustCmpnyName->text().isEmpty());
     ui->lblSendCustEmail->setEnabled(!ui->txtCustEmail->text().isEmpty());
-    for (int i = 0; i < kExtraContacts; ++i)
-        extraEmailLinks_[i]->setEnabled(!extraEmails_[i]->text().isEmpty());
+    for (TExtraContactPage* page : pages_)
+        page->Controls().lblSendExtraEmail->setEnabled(
+            !page->Controls().txtExtraEmail->text().isEmpty());
     ui->lblCustWebSite->setEnabled(!ui->txtCustWebAddress->text().isEmpty());
 }
 
@@ -465,21 +376,10 @@ void TCustomersForm::txtContNotesChange() {
 }
 
 void TCustomersForm::txtExtraNotesChange(int n) {
-    NoteChanged(static_cast<TNoteMemo*>(Control(QString("txtExtraNotes%1").arg(n))),
-                kExtraNoteLines);
+    NoteChanged(pages_[n - 1]->Controls().txtExtraNotes, kExtraNoteLines);
 }
 
 // ---- saving, deleting, cancelling --------------------------------------------------------------
-
-ContactValues TCustomersForm::ValuesInSaveOrder() const {
-    ContactValues values;
-    const auto& columns = SaveOrderColumns();
-    for (int i = 0; i < kDataColumns; ++i) {
-        const ContactField& field = FieldOfColumn(columns[i]);
-        values[i] = ToLocal(FieldText(Control(field.control), field.kind));
-    }
-    return values;
-}
 
 void TCustomersForm::btnSave1Click() {
     SaveChangesToCustomers();
@@ -489,7 +389,7 @@ void TCustomersForm::SaveChangesToCustomers() {
     ShowBusy("Saving Contact Information...");
     {
         TSQLiteDatabase db(ContactDbPath());
-        WriteContact(db, ValuesInSaveOrder(), ToLocal(ui->lblCustId->text()));
+        WriteContact(db, fields_->ValuesInSaveOrder(), ToLocal(ui->lblCustId->text()));
         CloseBusy();
     }
     pClearCustForm();
@@ -525,58 +425,42 @@ void TCustomersForm::btnDelete1Click() {
 }
 
 void TCustomersForm::btnCancel1Click() {
-    if (!ui->btnSave->isEnabled()) {
-        pClearCustForm();
-        return;
-    }
-    const QMessageBox::StandardButton answer =
-        AskQuestion(this, "Save changes to this contact?", "Save Changes?",
-                    QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes, QMessageBox::NoButton);
-    if (answer == QMessageBox::Yes)
-        SaveChangesToCustomers();
-    else if (answer == QMessageBox::No)
+    if (!ui->btnSave->isEnabled() || AskToSaveChanges(false) == QMessageBox::No)
         pClearCustForm();
 }
 
-// ---- printing, shell launches, About
-// -------------------------------------------------------------
+QMessageBox::StandardButton TCustomersForm::AskToSaveChanges(bool offerCancel) {
+    const QMessageBox::StandardButton escape =
+        offerCancel ? QMessageBox::Cancel : QMessageBox::NoButton;
+    const QMessageBox::StandardButton answer =
+        AskQuestion(this, "Save changes to this contact?", "Save Changes?",
+                    QMessageBox::Yes | QMessageBox::No | escape, QMessageBox::Yes, escape);
+    if (answer == QMessageBox::Yes)
+        SaveChangesToCustomers();
+    return answer;
+}
+
+// ---- printing, shell launches, About ------------------------------------------------------
 
 ContactSheetData TCustomersForm::SheetData() const {
-    auto masked = [this](const QString& name) {
-        return static_cast<TMaskEdit*>(Control(name))->value();
-    };
-    auto lines = [this](const QString& name) {
-        return static_cast<TNoteMemo*>(Control(name))->displayedLines();
-    };
     ContactSheetData d;
-    d.company = Text("txtCustCmpnyName");
-    d.firstName = Text("txtCustFrstName");
-    d.lastName = Text("txtCustLstName");
-    d.address = Text("txtCustAddress");
-    d.cityStateZip = Text("txtCtyStZip");
-    d.email = Text("txtCustEmail");
-    d.webAddress = Text("txtCustWebAddress");
-    d.phone = masked("txtCustPhone");
-    d.fax = masked("txtCustFax");
-    d.notes = lines("txtContNotes");
-    for (int n = 1; n <= kExtraContacts; ++n) {
-        ExtraContactSheetData& e = d.extras[n - 1];
-        e.title = Text(QString("txtExtraTitle%1").arg(n));
-        e.name = Text(QString("txtExtraName%1").arg(n));
-        e.phone = masked(QString("txtExtraPhone%1").arg(n));
-        e.extension = masked(QString("txtExtraPhoneExt%1").arg(n));
-        e.fax = masked(QString("txtExtraFax%1").arg(n));
-        e.notes = lines(QString("txtExtraNotes%1").arg(n));
-    }
+    d.company = ui->txtCustCmpnyName->text();
+    d.firstName = ui->txtCustFrstName->text();
+    d.lastName = ui->txtCustLstName->text();
+    d.address = ui->txtCustAddress->text();
+    d.cityStateZip = ui->txtCtyStZip->text();
+    d.email = ui->txtCustEmail->text();
+    d.webAddress = ui->txtCustWebAddress->text();
+    d.phone = ui->txtCustPhone->value();
+    d.fax = ui->txtCustFax->value();
+    d.notes = ui->txtContNotes->displayedLines();
+    for (int i = 0; i < kExtraContacts; ++i)
+        d.extras[i] = pages_[i]->SheetData();
     return d;
 }
 
-void TCustomersForm::DrawContactSheet(ISheetCanvas& canvas) const {
-    ::DrawContactSheet(canvas, SheetData());
-}
-
 void TCustomersForm::mnuPrintClick() {
-    RunSheetPrintJob([this](ISheetCanvas& canvas) { DrawContactSheet(canvas); });
+    RunSheetPrintJob([this](ISheetCanvas& canvas) { DrawContactSheet(canvas, SheetData()); });
 }
 void TCustomersForm::mnuHelpClick() {
     TShellOpen::Open(HelpFilePath(), TShellOpen::ShowNormal, "Unable to open the Help files!",
@@ -588,17 +472,17 @@ void TCustomersForm::mnuAboutClick() {
 }
 
 void TCustomersForm::lblSendCustEmail1Click() {
-    TShellOpen::Open("mailto:" + Text("txtCustEmail"), TShellOpen::ShowNormal,
+    TShellOpen::Open("mailto:" + ui->txtCustEmail->text(), TShellOpen::ShowNormal,
                      "Unable to open the Email Composer!", this);
 }
 
 void TCustomersForm::lblSendExtraEmailClick(int n) {
-    TShellOpen::Open("mailto:" + Text(QString("txtExtraEmail%1").arg(n)), TShellOpen::ShowNormal,
-                     "Unable to open the Email Composer!", this);
+    TShellOpen::Open("mailto:" + pages_[n - 1]->Controls().txtExtraEmail->text(),
+                     TShellOpen::ShowNormal, "Unable to open the Email Composer!", this);
 }
 
 void TCustomersForm::lblCustWebSiteClick() {
     // Handed over exactly as typed: the desktop decides what a text without scheme means.
-    TShellOpen::Open(Text("txtCustWebAddress"), TShellOpen::ShowMaximized,
+    TShellOpen::Open(ui->txtCustWebAddress->text(), TShellOpen::ShowMaximized,
                      "Unable to open the Web Browser!", this);
 }

@@ -3,19 +3,18 @@
 #include "ContactFields.h"
 
 #include <QMainWindow>
+#include <QMessageBox>
 #include <array>
 #include <memory>
 
 namespace Ui {
 class TCustomersForm;
 }
-class QComboBox;
-class QLabel;
-class QLineEdit;
-class QToolButton;
 class TCustomerListModel;
+struct TCustomerToolBar;
+class TEditorFields;
+class TExtraContactPage;
 class TNoteMemo;
-class ISheetCanvas;
 struct ContactSheetData;
 
 // The contact maintenance window: the contact list with its search in list mode, the editor in
@@ -65,27 +64,23 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // The window's modes; each mode's control states are one row of a table in the source.
+    enum class Mode { List, NewContact, StoredContact };
+    void EnterMode(Mode mode);
+    // Empties the contact's name, address, phone and fax fields; with all, every data field.
+    void ClearFields(bool all);
+    // "Save changes to this contact?"; saves on Yes and returns the answer.
+    QMessageBox::StandardButton AskToSaveChanges(bool offerCancel);
     void UpdateTabCaptions();
-    void DrawContactSheet(ISheetCanvas& canvas) const;
     void NoteChanged(TNoteMemo* memo, int lineLimit);
-    void SetupToolBar();
-    void SetupList();
+    void SetupFields();
+    void SetKeyboardOrder();
     void WireEvents();
-    QWidget* Control(const QString& name) const;
-    QString Text(const QString& control) const;
-    ContactValues ValuesInSaveOrder() const;
 
     std::unique_ptr<Ui::TCustomersForm> ui;
     TCustomerListModel* listModel_;
-    QToolButton* tlbarAddNewCust_;
-    QLabel* lblCustSearch_;
-    QComboBox* cmboCustSearch_;
-    QLabel* Label1_;
-    QLineEdit* txtCustSearch_;
-    std::vector<std::pair<QWidget*, FieldKind>> fields_; // in loading order
-    // The extra contacts' e-mail fields and their links, looked up once: the change tracking
-    // reads them after every field change.
-    std::array<QLineEdit*, kExtraContacts> extraEmails_{};
-    std::array<QWidget*, kExtraContacts> extraEmailLinks_{};
+    std::unique_ptr<TCustomerToolBar> tools_;
+    std::array<TExtraContactPage*, kExtraContacts> pages_{}; // TabSheet2 ... TabSheet6
+    std::unique_ptr<TEditorFields> fields_;
     bool shown_ = false;
 };

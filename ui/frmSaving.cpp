@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QEventLoop>
 #include <QKeyEvent>
 #include <QProgressBar>
 #include <QScreen>
@@ -13,7 +14,9 @@ TSavingForm* SavingForm = nullptr;
 
 namespace {
 int counter = 0;
-}
+constexpr int kTickMs = 10;
+int tickInterval = kTickMs; // TBusyTicks::kManual: no timer ticks
+} // namespace
 
 int TSavingForm::Counter() {
     return counter;
@@ -38,9 +41,10 @@ TSavingForm::TSavingForm(QWidget* parent)
 
     tmrFrmSaving_ = new QTimer(this);
     tmrFrmSaving_->setObjectName("tmrFrmSaving");
-    tmrFrmSaving_->setInterval(10);
+    tmrFrmSaving_->setInterval(tickInterval == TBusyTicks::kManual ? kTickMs : tickInterval);
     connect(tmrFrmSaving_, &QTimer::timeout, this, &TSavingForm::tmrFrmSavingTimer);
-    tmrFrmSaving_->start();
+    if (tickInterval != TBusyTicks::kManual)
+        tmrFrmSaving_->start();
 
     if (QScreen* screen = QGuiApplication::primaryScreen()) {
         QRect area = screen->availableGeometry();
@@ -60,6 +64,29 @@ void TSavingForm::showEvent(QShowEvent* event) {
 
 void TSavingForm::FormShow() {
     counter = 0;
+}
+
+void TSavingForm::paintEvent(QPaintEvent* event) {
+    QDialog::paintEvent(event);
+    if (!painted_) {
+        painted_ = true;
+        emit painted();
+    }
+}
+
+void TSavingForm::WaitUntilPainted(int timeoutMs) {
+    if (painted_)
+        return;
+    // On X11 the window is mapped and exposed only after show() has returned; painting it there
+    // and then would paint nothing.
+    const bool ticking = tmrFrmSaving_->isActive();
+    tmrFrmSaving_->stop();
+    QEventLoop loop;
+    connect(this, &TSavingForm::painted, &loop, &QEventLoop::quit);
+    QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
+    loop.exec(QEventLoop::ExcludeUserInputEvents);
+    if (ticking)
+        tmrFrmSaving_->start();
 }
 
 void TSavingForm::tmrFrmSavingTimer() {
@@ -107,10 +134,23 @@ void ShowBusy(const QString& caption) {
     SavingForm = new TSavingForm(nullptr);
     SavingForm->setWindowTitle(caption);
     SavingForm->show();
-    SavingForm->repaint();
+    SavingForm->WaitUntilPainted();
 }
 
 void CloseBusy() {
     if (SavingForm)
         SavingForm->close();
+}
+
+TBusyTicks::TBusyTicks(int intervalMs) : previous_(tickInterval) {
+    tickInterval = intervalMs;
+}
+
+TBusyTicks::~TBusyTicks() {
+    tickInterval = previous_;
+}
+
+void TBusyTicks::Advance(int ticks) {
+    for (int i = 0; i < ticks && SavingForm; ++i)
+        SavingForm->tmrFrmSavingTimer();
 }
