@@ -9,6 +9,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <sqlite3.h>
 
 namespace {
 // An Xvfb of the test's own, on a display number it picks itself (-displayfd). Its output pipe
@@ -118,7 +119,7 @@ private slots:
             d.Type("txtCustAddress", "x");
             SeenBox box;
             if (operation == Delete)
-                FormDriver::AnswerNextBox(&box, QMessageBox::Yes);
+                AnswerNextBox(&box, QMessageBox::Yes);
             d.Click(operation == Save ? "btnSave" : "btnDelete");
             QVERIFY(box.seen || operation == Save);
         }
