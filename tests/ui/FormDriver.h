@@ -35,6 +35,10 @@
 #include <vector>
 
 class FormDriver {
+    // The busy indicator ticks whenever the event loop is idle instead of every 10 ms, so that a
+    // test waits for its end no longer than the work takes.
+    TBusyTicks ticks_{0};
+
 public:
     TestHome home;
     std::unique_ptr<TCustomersForm> form;
