@@ -18,3 +18,7 @@ void DeleteContact(TSQLiteDatabase& db, const std::string& id);
 // The compaction statement. The engine takes a name after VACUUM as an attached schema, so the
 // table name cannot stand there.
 extern const char* const kCompactStatement;
+
+// The stored contact's columns whose value a text read cannot carry whole: a blob, or a text
+// with a zero byte inside (a read of it stops there).
+KeptColumns ValuesCutShort(TSQLiteDatabase& db, const std::string& id);

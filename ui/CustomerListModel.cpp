@@ -1,6 +1,7 @@
 #include "CustomerListModel.h"
 
 #include "SQLiteTable3.h"
+#include "StoredText.h"
 
 #include <QHeaderView>
 #include <QString>
@@ -28,8 +29,8 @@ QVariant TCustomerListModel::data(const QModelIndex& index, int role) const {
         return QVariant();
     const std::size_t at =
         static_cast<std::size_t>(index.row()) * (ColumnCount + 1) + index.column();
-    return QString::fromLocal8Bit(text_.data() + offsets_[at],
-                                  static_cast<qsizetype>(offsets_[at + 1] - offsets_[at]));
+    return FromStored(
+        std::string_view(text_).substr(offsets_[at], offsets_[at + 1] - offsets_[at]));
 }
 
 QVariant TCustomerListModel::headerData(int section, Qt::Orientation orientation, int role) const {

@@ -18,11 +18,20 @@ public:
     explicit TEditorFields(std::vector<Control> controls);
 
     const std::vector<Control>& Controls() const { return controls_; }
-    // Every control takes its column's text from the result's current row.
-    void Load(TSQLiteTable& result) const;
+    // Every control takes its column's text from the result's current row; cutShort names the
+    // columns whose text the result could not carry whole.
+    void Load(TSQLiteTable& result, const KeptColumns& cutShort);
     // The controls' texts, in the order the save statements take them.
     ContactValues ValuesInSaveOrder() const;
+    // The columns whose stored value no control could show exactly (a zero byte inside, a
+    // blob, text in another encoding) and whose control still shows what it showed on loading:
+    // a save leaves them as they are stored rather than write back an approximation.
+    KeptColumns UnchangedApproximations() const;
 
 private:
+    static std::size_t SaveIndexOf(std::size_t loadIndex);
+
     std::vector<Control> controls_;
+    // For each column loaded inexactly, in loading order: its control's text right after loading.
+    std::vector<std::pair<std::size_t, QString>> approximations_;
 };

@@ -11,7 +11,7 @@ const char16_t kWindows1252High[32] = {
     0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
     0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
 
-QString FromWindows1252(const std::string& bytes) {
+QString FromWindows1252(std::string_view bytes) {
     QString text(static_cast<qsizetype>(bytes.size()), Qt::Uninitialized);
     QChar* out = text.data();
     for (const char c : bytes) {
@@ -21,7 +21,7 @@ QString FromWindows1252(const std::string& bytes) {
     return text;
 }
 
-bool IsUtf8(const std::string& bytes, QString* text) {
+bool IsUtf8(std::string_view bytes, QString* text) {
     QStringDecoder decoder(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
     *text = decoder.decode(QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())));
     return !decoder.hasError();
@@ -29,7 +29,7 @@ bool IsUtf8(const std::string& bytes, QString* text) {
 
 } // namespace
 
-QString FromStored(const std::string& bytes) {
+QString FromStored(std::string_view bytes) {
 #ifdef Q_OS_WIN
     return QString::fromLocal8Bit(bytes.data(), static_cast<qsizetype>(bytes.size()));
 #else
@@ -38,7 +38,7 @@ QString FromStored(const std::string& bytes) {
 #endif
 }
 
-bool ShowsExactly(const std::string& bytes) {
+bool ShowsExactly(std::string_view bytes) {
     if (bytes.find('\0') != std::string::npos)
         return false;
 #ifdef Q_OS_WIN

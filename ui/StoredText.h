@@ -1,13 +1,13 @@
 #pragma once
 
 #include <QString>
-#include <string>
+#include <string_view>
 
 // Text as the address book stores it, and as the window shows it. Files written by this program
 // hold UTF-8 (the ANSI code page on Windows). Files brought over from the Windows version hold
 // that code page's bytes, Windows-1252, which are never valid UTF-8 once they hold a letter
 // outside ASCII: such text is read as Windows-1252, so "M\xfcller" shows as "Müller".
-QString FromStored(const std::string& bytes);
+QString FromStored(std::string_view bytes);
 // Whether the stored bytes come back unchanged when the shown text is saved: not so for text
 // holding a zero byte, which no statement can carry, nor for text in another encoding.
-bool ShowsExactly(const std::string& bytes);
+bool ShowsExactly(std::string_view bytes);

@@ -290,7 +290,7 @@ void TCustomersForm::UpdateTabCaptions() {
 // ---- list and search -----------------------------------------------------------------------
 
 void TCustomersForm::pQueryCustomers() {
-    TSQLiteDatabase db(ContactDbPath());
+    TSQLiteDatabase db(ContactDbPath(), OpenMode::ExistingOnly);
     const int kind = tools_->cmboCustSearch->currentIndex();
     const std::string statement = BuildSearchStatement(
         kind, kind > 0 ? ToLocal(tools_->txtCustSearch->text()) : std::string());
@@ -342,10 +342,10 @@ void TCustomersForm::lstvCustomers1Click() {
         return;
     const std::string id = listModel_->CellText(selected.first().row(), TCustomerListModel::CustId);
 
-    TSQLiteDatabase db(ContactDbPath());
+    TSQLiteDatabase db(ContactDbPath(), OpenMode::ExistingOnly);
     std::unique_ptr<TSQLiteTable> result = db.OpenResult(BuildSelectByIdStatement(id));
     ui->lblCustId->setText(FromLocal(id));
-    fields_->Load(*result);
+    fields_->Load(*result, ValuesCutShort(db, id));
 
     UpdateTabCaptions();
     EnterMode(Mode::StoredContact);
@@ -388,15 +388,16 @@ void TCustomersForm::btnSave1Click() {
 void TCustomersForm::SaveChangesToCustomers() {
     ShowBusy("Saving Contact Information...");
     {
-        TSQLiteDatabase db(ContactDbPath());
-        WriteContact(db, fields_->ValuesInSaveOrder(), ToLocal(ui->lblCustId->text()));
+        TSQLiteDatabase db(ContactDbPath(), OpenMode::ExistingOnly);
+        WriteContact(db, fields_->ValuesInSaveOrder(), ToLocal(ui->lblCustId->text()),
+                     fields_->UnchangedApproximations());
         CloseBusy();
     }
     pClearCustForm();
 }
 
 void TCustomersForm::btnDelete1Click() {
-    auto db = std::make_unique<TSQLiteDatabase>(ContactDbPath());
+    auto db = std::make_unique<TSQLiteDatabase>(ContactDbPath(), OpenMode::ExistingOnly);
     const QMessageBox::StandardButton answer =
         AskQuestion(this, "Delete this contact from your list?", "Delete Contact?",
                     QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes, QMessageBox::NoButton);
