@@ -156,7 +156,7 @@ Context* ctx = nullptr;
 const std::string kAll = "SELECT * FROM Customers";
 
 std::string SearchStatement(const std::string& text) {
-    return BuildSearchStatement(2, text);
+    return BuildSearchStatement(SearchKind::LastName, text);
 }
 
 // ---- the measurements ---------------------------------------------------------------------------

@@ -69,11 +69,23 @@ std::string UpperAsciiOnly(const std::string& text) {
     return out;
 }
 
-std::string BuildSearchStatement(int kind, const std::string& searchText) {
-    static const char* const columns[] = {nullptr, "dbCustCompany", "dbCustLastName",
-                                          "dbCustFirstName"};
-    if (kind < 1 || kind > 3)
+std::string BuildSearchStatement(SearchKind kind, const std::string& searchText) {
+    const char* column = nullptr;
+    switch (kind) {
+    case SearchKind::Company:
+        column = "dbCustCompany";
+        break;
+    case SearchKind::LastName:
+        column = "dbCustLastName";
+        break;
+    case SearchKind::FirstName:
+        column = "dbCustFirstName";
+        break;
+    case SearchKind::All:
         return "SELECT * FROM Customers";
-    return std::string("SELECT * FROM Customers WHERE UPPER(") + columns[kind] + ") LIKE " +
+    }
+    if (!column)
+        return "SELECT * FROM Customers";
+    return std::string("SELECT * FROM Customers WHERE UPPER(") + column + ") LIKE " +
            SqlText(UpperAsciiOnly(searchText) + "%");
 }

@@ -22,7 +22,10 @@ std::string BuildInsertStatement(const ContactValues& values);
 std::string BuildDeleteStatement(const std::string& id);
 std::string BuildSelectByIdStatement(const std::string& id);
 
-// Search kinds of the contact list: 0 all, 1 company, 2 last name, 3 first name.
-std::string BuildSearchStatement(int kind, const std::string& searchText);
+// The contact list's search kinds, numbered as the search combo lists them.
+enum class SearchKind { All = 0, Company = 1, LastName = 2, FirstName = 3 };
+
+// All contacts, or those whose column for the kind starts with the text (any case of "a" to "z").
+std::string BuildSearchStatement(SearchKind kind, const std::string& searchText);
 // Upper-cases "a" to "z" only, as the search does; every other byte stays.
 std::string UpperAsciiOnly(const std::string& text);

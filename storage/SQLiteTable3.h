@@ -54,7 +54,6 @@ public:
     std::int64_t LastInsertRowId() const;
 
     // For the fuzzers and tests that reach past the layer; the program itself does not.
-    sqlite3* Handle() const { return handle_; }
 
 private:
     [[noreturn]] void FailWith(const std::string& message, const std::string& statement) const;

@@ -291,9 +291,9 @@ void TCustomersForm::UpdateTabCaptions() {
 
 void TCustomersForm::pQueryCustomers() {
     TSQLiteDatabase db(ContactDbPath(), OpenMode::ExistingOnly);
-    const int kind = tools_->cmboCustSearch->currentIndex();
+    const auto kind = static_cast<SearchKind>(tools_->cmboCustSearch->currentIndex());
     const std::string statement = BuildSearchStatement(
-        kind, kind > 0 ? ToLocal(tools_->txtCustSearch->text()) : std::string());
+        kind, kind != SearchKind::All ? ToLocal(tools_->txtCustSearch->text()) : std::string());
     std::unique_ptr<TSQLiteTable> result = db.OpenResult(statement);
     listModel_->Fill(*result);
     ui->lstvCustomers->clearSelection();

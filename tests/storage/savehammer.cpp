@@ -126,7 +126,7 @@ int Hammer(const std::string& path, const std::string& logPath, std::uint64_t ge
             } else {
                 WriteContact(db, HammerValues(generation), op == 'I' ? std::string() : id);
                 if (op == 'I') {
-                    done = std::to_string(sqlite3_last_insert_rowid(db.Handle()));
+                    done = std::to_string(db.LastInsertRowId());
                     ids.push_back(done);
                 }
             }

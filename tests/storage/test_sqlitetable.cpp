@@ -53,7 +53,6 @@ private slots:
         const std::string file = path("new.db");
         QVERIFY(!QFile::exists(QString::fromStdString(file)));
         TSQLiteDatabase db(file);
-        QVERIFY(db.Handle() != nullptr);
         QVERIFY(QFile::exists(QString::fromStdString(file)));
 
         auto sync = db.OpenResult("PRAGMA synchronous");

@@ -80,8 +80,9 @@ private slots:
                  std::string("DELETE FROM Customers WHERE dbCustomer_ID = 7;"));
         QCOMPARE(BuildSelectByIdStatement("7"),
                  std::string("SELECT * FROM Customers WHERE dbCustomer_ID = 7"));
-        QCOMPARE(BuildSearchStatement(0, "ignored"), std::string("SELECT * FROM Customers"));
-        QCOMPARE(BuildSearchStatement(2, "ab"),
+        QCOMPARE(BuildSearchStatement(SearchKind::All, "ignored"),
+                 std::string("SELECT * FROM Customers"));
+        QCOMPARE(BuildSearchStatement(SearchKind::LastName, "ab"),
                  std::string("SELECT * FROM Customers WHERE UPPER(dbCustLastName) LIKE 'AB%'"));
         QCOMPARE(UpperAsciiOnly("azAZ09\xc3\xa9_%"), std::string("AZAZ09\xc3\xa9_%"));
     }
@@ -141,15 +142,19 @@ private slots:
         ContactValues c = Values("c");
         c[2] = "Banjo";
         WriteContact(db, c, ""); // id 6
-        QCOMPARE(Ids(db, BuildSearchStatement(1, "jo")), QStringList({"1", "4", "5"}));
-        QCOMPARE(Ids(db, BuildSearchStatement(1, "JOE'")), QStringList({"4"}));
-        QCOMPARE(Ids(db, BuildSearchStatement(1, "Joe's \"")), QStringList({"4"}));
-        QCOMPARE(Ids(db, BuildSearchStatement(1, "%jo")), QStringList({"1", "4", "5", "6"}));
-        QCOMPARE(Ids(db, BuildSearchStatement(1, "j_l")), QStringList({"5"}));
+        QCOMPARE(Ids(db, BuildSearchStatement(SearchKind::Company, "jo")),
+                 QStringList({"1", "4", "5"}));
+        QCOMPARE(Ids(db, BuildSearchStatement(SearchKind::Company, "JOE'")), QStringList({"4"}));
+        QCOMPARE(Ids(db, BuildSearchStatement(SearchKind::Company, "Joe's \"")),
+                 QStringList({"4"}));
+        QCOMPARE(Ids(db, BuildSearchStatement(SearchKind::Company, "%jo")),
+                 QStringList({"1", "4", "5", "6"}));
+        QCOMPARE(Ids(db, BuildSearchStatement(SearchKind::Company, "j_l")), QStringList({"5"}));
         // Empty text: every non-NULL company, empty ones included (row 2 has "").
-        QCOMPARE(Ids(db, BuildSearchStatement(1, "")), QStringList({"1", "2", "3", "4", "5", "6"}));
+        QCOMPARE(Ids(db, BuildSearchStatement(SearchKind::Company, "")),
+                 QStringList({"1", "2", "3", "4", "5", "6"}));
         // Last name: row 1 is "" (listed), rows 4 to 6 hold x1.
-        QCOMPARE(Ids(db, BuildSearchStatement(2, "")).size(), 6);
+        QCOMPARE(Ids(db, BuildSearchStatement(SearchKind::LastName, "")).size(), 6);
     }
 
     void deleteRemovesTheRowAndCompacts() {
@@ -198,7 +203,7 @@ private slots:
         row = db.OpenResult(BuildSelectByIdStatement(id));
         QCOMPARE(row->TextOrEmptyAt(row->ColumnOf("dbCustCompany")), "Acme Inc"s);
 
-        auto found = db.OpenResult(BuildSearchStatement(1, "Ac\0me"s));
+        auto found = db.OpenResult(BuildSearchStatement(SearchKind::Company, "Ac\0me"s));
         QCOMPARE(found->RowCount(), 1u);
         QCOMPARE(found->TextOrEmptyAt(found->ColumnOf("dbCustomer_ID")), id);
     }
