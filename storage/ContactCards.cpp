@@ -254,13 +254,11 @@ void ReadPhones(FittedContact& c, const CardReader& r, const VCard& card, int ph
         } else if (!fax && !phoneDone) {
             phoneDone = true;
             const Tel tel = SplitTel(value);
-            if (extCol < 0 && !tel.extension.empty()) {
-                c.MoveToNotes(owner, "Phone", value);
-                continue;
-            }
             c.SetPhone(phoneCol, tel.number);
             if (extCol >= 0)
                 c.SetExtension(extCol, tel.extension);
+            else if (!tel.extension.empty())
+                c.MoveToNotes(owner, "Phone Extension", tel.extension); // the contact has none
         } else {
             c.MoveToNotes(owner, fax ? "Fax" : "Phone", value);
         }

@@ -63,9 +63,11 @@ ExportSummary ExportContacts(const std::string& dbPath, const std::string& fileP
     {
         TSQLiteDatabase db(dbPath, OpenMode::ExistingOnly);
         auto rows = db.OpenResult(query);
-        std::size_t at[kDataColumns];
-        for (int i = 0; i < kDataColumns; ++i)
-            at[i] = rows->ColumnOf(SaveOrderColumns()[i]);
+        // Columns are looked up only in a result that has rows.
+        std::size_t at[kDataColumns] = {};
+        if (!rows->AtEnd())
+            for (int i = 0; i < kDataColumns; ++i)
+                at[i] = rows->ColumnOf(SaveOrderColumns()[i]);
         out.reserve(out.size() + rows->RowCount() * 600u);
         for (; !rows->AtEnd(); rows->Advance()) {
             ContactValues stored;

@@ -107,9 +107,11 @@ ImportSummary ImportContacts(const std::string& dbPath, const std::string& fileP
     std::set<std::string> present;
     {
         auto stored = db.OpenResult("SELECT * FROM Customers");
+        // Columns are looked up only in a result that has rows.
         std::vector<std::size_t> at(kDataColumns);
-        for (int i = 0; i < kDataColumns; ++i)
-            at[i] = stored->ColumnOf(SaveOrderColumns()[i]);
+        if (!stored->AtEnd())
+            for (int i = 0; i < kDataColumns; ++i)
+                at[i] = stored->ColumnOf(SaveOrderColumns()[i]);
         for (; !stored->AtEnd(); stored->Advance()) {
             ContactValues values;
             for (int i = 0; i < kDataColumns; ++i)

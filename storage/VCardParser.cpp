@@ -42,6 +42,9 @@ std::vector<LogicalLine> Unfold(const std::string& text) {
         std::string line = text.substr(at, end - at);
         if (!line.empty() && line.back() == '\r')
             line.pop_back();
+        // Files joined end to end keep each one's byte-order mark at the start of a line.
+        if (line.compare(0, 3, "\xEF\xBB\xBF") == 0)
+            line.erase(0, 3);
         ++number;
         if (softBreak && !lines.empty()) {
             lines.back().text += line;
