@@ -123,7 +123,7 @@ ImportSummary ImportContacts(const std::string& dbPath, const std::string& fileP
     if (progress)
         progress->Start(contacts.size());
     for (std::size_t i = 0; i < contacts.size(); ++i) {
-        if (progress && i % 64 == 0 && !progress->Step(i)) {
+        if (progress && !progress->Step(i)) {
             progress->Finish();
             ImportSummary cancelled;
             cancelled.cancelled = true;
