@@ -318,7 +318,7 @@ private slots:
 
     void exportFoldsWithoutSplittingCharacters() {
         RawDb(home_->dbPath())
-            .mustExec("INSERT INTO Customers(dbCustCompany,dbCustNotes) VALUES('Fold Co','" +
+            .mustExec("INSERT INTO Customers(dbCustCompany,dbCustNotes) VALUES('Fold Co','x" +
                       QString(120, QChar(0x00e4)) + QString(40, QChar(0x20ac)) + "');");
         const QString path = home_->path() + "/fold.vcf";
         ExportContacts(Db(), QFile::encodeName(path).toStdString());
