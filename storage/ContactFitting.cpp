@@ -197,7 +197,10 @@ void FittedContact::SetExtension(int column, const std::string& extension) {
 }
 
 void FittedContact::SetEmail(int column, const std::string& address) {
-    if (address.empty() || IsPlainEmail(address))
+    // A cut address is another address, which the mail link would write to: one that is too
+    // long goes whole into the notes instead.
+    const bool fits = keepLong_ || EditorLength(address) <= RuleOf(column).limit;
+    if (address.empty() || (fits && IsPlainEmail(address)))
         SetText(column, address);
     else
         MoveToNotes(OwnerOf(column), KindOfColumn(column), address);

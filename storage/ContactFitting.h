@@ -18,7 +18,8 @@ inline int ExtraColumn(int n, Extra field) {
 // dropped silently: whatever does not fit its field — a text over the field's length limit, a
 // number the phone mask cannot hold, an e-mail address that is not a plain address, a web address
 // that is not http or https — goes whole into the notes with its kind ("Phone: +44 20 7946
-// 0958"); a long text also keeps its first part in the field. The notes themselves are never cut:
+// 0958"); a long text also keeps its first part in the field, except an e-mail address, which
+// cut would be another address. The notes themselves are never cut:
 // the editor shows a longer stored note whole.
 class FittedContact {
 public:

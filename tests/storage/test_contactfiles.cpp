@@ -194,6 +194,10 @@ private slots:
         QTest::newRow("e-mail with &") << QByteArray("EMAIL:a&cc=x@c.example\r\n") << "dbCustEmail"
                                        << ""
                                        << "E-mail: a&cc=x@c.example";
+        QTest::newRow("e-mail over its limit")
+            << QByteArray("EMAIL:abcdefghijklmnopqrstuvwxyz@example.com\r\n") << "dbCustEmail"
+            << ""
+            << "E-mail: abcdefghijklmnopqrstuvwxyz@example.com";
         QTest::newRow("file URL") << QByteArray("URL:file:///etc/passwd\r\n") << "dbCustWebSite"
                                   << ""
                                   << "Web Site: file:///etc/passwd";
