@@ -6,6 +6,7 @@
 #include "ContactStore.h"
 #include "CustomerListModel.h"
 #include "ErrorDisplay.h"
+#include "ImportExport.h"
 #include "LinkLabel.h"
 #include "MaskEdit.h"
 #include "NoteMemo.h"
@@ -95,6 +96,16 @@ TCustomersForm::TCustomersForm(QWidget* parent)
             static_cast<QLineEdit*>(control)->setValidator(wholeChars);
 
     WireEvents();
+    // File > Import/Export Contacts: the items follow list mode by themselves, and an export
+    // takes the contacts the list shows.
+    new TImportExport(
+        this, ui->mnuFile, ui->mnuClose, ui->pnlLstViewContacts,
+        [this] {
+            const int kind = cmboCustSearch_->currentIndex();
+            return BuildSearchStatement(kind,
+                                        kind > 0 ? ToLocal(txtCustSearch_->text()) : std::string());
+        },
+        [this] { pQueryCustomers(); });
     // Nothing to send to or open before a field holds an address.
     ui->lblSendCustEmail->setEnabled(false);
     ui->lblCustWebSite->setEnabled(false);
