@@ -1,6 +1,12 @@
 #include "CommandLine.h"
 
+#include "ContactExporter.h"
+#include "ContactImporter.h"
+#include "unitBuildData.h"
+#include "unitFilePath.h"
+
 #include <QCoreApplication>
+#include <QFile>
 #include <QFileInfo>
 #include <QTextStream>
 
@@ -8,7 +14,15 @@ TCommandLine::TCommandLine()
     : helpOption_({QStringLiteral("h"), QStringLiteral("help")},
                   QStringLiteral("Show this help and exit.")),
       versionOption_({QStringLiteral("v"), QStringLiteral("version")},
-                     QStringLiteral("Show the version and exit.")) {
+                     QStringLiteral("Show the version and exit.")),
+      importOption_(QStringLiteral("import"),
+                    QStringLiteral("Add the contacts of a vCard (.vcf) or CSV file to the address "
+                                   "book and exit."),
+                    QStringLiteral("FILE")),
+      exportOption_(QStringLiteral("export"),
+                    QStringLiteral("Write every contact to FILE, as CSV when its name ends in "
+                                   ".csv, else as vCards, and exit."),
+                    QStringLiteral("FILE")) {
     parser_.setApplicationDescription(
         QStringLiteral("Keeps the contacts of a small business in one address book."));
     // Qt's own options are single-dash words (-platform, -style); read as compacted letters they
@@ -16,6 +30,8 @@ TCommandLine::TCommandLine()
     parser_.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     parser_.addOption(helpOption_);
     parser_.addOption(versionOption_);
+    parser_.addOption(importOption_);
+    parser_.addOption(exportOption_);
     addToolkitOptions();
 }
 
@@ -58,6 +74,8 @@ void TCommandLine::process(const QStringList& arguments, QTextStream& out, QText
     else if (!parser_.positionalArguments().isEmpty())
         mistake =
             QStringLiteral("Unexpected argument '%1'.").arg(parser_.positionalArguments().first());
+    else if (parser_.values(importOption_).size() + parser_.values(exportOption_).size() > 1)
+        mistake = QStringLiteral("Give one --import or one --export at a time.");
 
     if (!mistake.isEmpty()) {
         err << program << ": " << mistake << '\n'
@@ -73,5 +91,26 @@ void TCommandLine::process(const QStringList& arguments, QTextStream& out, QText
             << '\n';
         out.flush();
         stop(0);
+    } else if (parser_.isSet(importOption_) || parser_.isSet(exportOption_)) {
+        transfer(program, out, err);
+    }
+}
+
+void TCommandLine::transfer(const QString& program, QTextStream& out, QTextStream& err) {
+    const bool importing = parser_.isSet(importOption_);
+    const std::string file =
+        QFile::encodeName(parser_.value(importing ? importOption_ : exportOption_)).toStdString();
+    try {
+        // A first use builds the address book, as the window's first start does.
+        PrepareDataFiles();
+        const std::string summary = importing ? ImportContacts(ContactDbPath(), file).Text()
+                                              : ExportContacts(ContactDbPath(), file).Text();
+        out << QString::fromLocal8Bit(summary) << '\n';
+        out.flush();
+        stop(0);
+    } catch (const std::exception& e) {
+        err << program << ": " << QString::fromLocal8Bit(e.what()) << '\n';
+        err.flush();
+        stop(Failed);
     }
 }

@@ -8,13 +8,15 @@ class QTextStream;
 
 // The program's command line. Without arguments the window opens as always; --help and
 // --version answer and end the program before any window or data folder exists, and anything
-// else it does not know ends it with a message and status 2.
+// else it does not know ends it with a message and status 2. --import FILE and --export FILE
+// move contacts in or out without a window, for scripts and backups: they print the summary
+// and end with status 0, or print the reason and end with status 1.
 //
 // Needs only a QCoreApplication (for the program's name and version), so it can run before the
 // GUI, on a machine without a display.
 class TCommandLine {
 public:
-    enum { UsageError = 2 };
+    enum { Failed = 1, UsageError = 2 };
 
     TCommandLine();
 
@@ -29,10 +31,13 @@ public:
 private:
     void addToolkitOptions();
     void stop(int status);
+    void transfer(const QString& program, QTextStream& out, QTextStream& err);
 
     QCommandLineParser parser_;
     QCommandLineOption helpOption_;
     QCommandLineOption versionOption_;
+    QCommandLineOption importOption_;
+    QCommandLineOption exportOption_;
     bool run_ = true;
     int status_ = 0;
 };

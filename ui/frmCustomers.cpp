@@ -10,6 +10,7 @@
 #include "EditorFields.h"
 #include "ErrorDisplay.h"
 #include "ExtraContactPage.h"
+#include "ImportExport.h"
 #include "LinkLabel.h"
 #include "MaskEdit.h"
 #include "NoteMemo.h"
@@ -65,6 +66,11 @@ TCustomersForm::TCustomersForm(QWidget* parent)
     SetupFields();
     SetKeyboardOrder();
     WireEvents();
+    // File > Import/Export Contacts: the items follow list mode by themselves, and an export
+    // takes the contacts the list shows.
+    new TImportExport(
+        this, ui->mnuFile, ui->mnuClose, ui->pnlLstViewContacts,
+        [this] { return SearchStatement(); }, [this] { pQueryCustomers(); });
 
     // The client area is fixed: 744 by 493 below the menu, tool bar included.
     ui->centralWidget->setFixedSize(744, 493 - 29);
@@ -289,12 +295,15 @@ void TCustomersForm::UpdateTabCaptions() {
 
 // ---- list and search -----------------------------------------------------------------------
 
+std::string TCustomersForm::SearchStatement() const {
+    const auto kind = static_cast<SearchKind>(tools_->cmboCustSearch->currentIndex());
+    return BuildSearchStatement(
+        kind, kind != SearchKind::All ? ToLocal(tools_->txtCustSearch->text()) : std::string());
+}
+
 void TCustomersForm::pQueryCustomers() {
     TSQLiteDatabase db(ContactDbPath(), OpenMode::ExistingOnly);
-    const auto kind = static_cast<SearchKind>(tools_->cmboCustSearch->currentIndex());
-    const std::string statement = BuildSearchStatement(
-        kind, kind != SearchKind::All ? ToLocal(tools_->txtCustSearch->text()) : std::string());
-    std::unique_ptr<TSQLiteTable> result = db.OpenResult(statement);
+    std::unique_ptr<TSQLiteTable> result = db.OpenResult(SearchStatement());
     listModel_->Fill(*result);
     ui->lstvCustomers->clearSelection();
     ui->lstvCustomers->setCurrentIndex(QModelIndex());

@@ -30,6 +30,8 @@ public:
     // Window-level procedures.
     void pClearCustForm();
     void pQueryCustomers();
+    // The list's statement for the search kind and text the tool bar shows.
+    std::string SearchStatement() const;
     void pEnableSavebtn();
     void SaveChangesToCustomers();
 

@@ -1,0 +1,39 @@
+#pragma once
+
+#include "ContactFitting.h"
+#include "VCardParser.h"
+
+#include <string>
+#include <vector>
+
+class VCardWriter;
+
+// How a contact travels as vCards. The contact is one card: company in ORG, the person in N and
+// FN (FN is the company when there is no person), street and "City, State, Zip Code" in ADR,
+// phone and fax as work TELs, EMAIL, URL, NOTE, and a UID. Each extra contact is a card of its
+// own with its name, TITLE, phone (extension after " x"), fax, EMAIL, NOTE and the company in
+// ORG, so another program lists every person with the company. It names its contact's card
+// twice: RELATED;TYPE=colleague with the contact's UID, which vCard 4.0 readers understand and
+// others ignore, and X-VELLICARD-EXTRA-OF with that UID and the extra contact's number 1 to 5,
+// which brings the people back into their places on import; an unknown X- property is kept or
+// ignored by every reader. PRODID names this program as the writer.
+void WriteContactCards(VCardWriter& writer, const ContactValues& saved);
+
+struct ImportedContact {
+    FittedContact fitted;
+    std::size_t line = 0; // where its card begins, for messages
+};
+
+// Cards that name another card of the file as their contact become that contact's extra
+// contacts, in their places; every other card is a contact of its own. Extra people beyond five
+// go into the contact's notes.
+std::vector<ImportedContact> ContactsFromCards(const std::vector<VCard>& cards);
+
+// "Joe City, State 12345" <-> locality "Joe City", region "State", code "12345"; a line of any
+// other shape stays whole in the locality.
+void SplitCityLine(const std::string& line, std::string* locality, std::string* region,
+                   std::string* code);
+// Whether a card says this program wrote it.
+bool IsOwnCard(const VCard& card);
+std::string JoinCityLine(const std::string& locality, const std::string& region,
+                         const std::string& code);

@@ -1,0 +1,80 @@
+#pragma once
+
+#include "ContactStatements.h"
+
+#include <string>
+#include <vector>
+
+// Positions in SaveOrderColumns() order.
+namespace col {
+enum Main { FirstName, LastName, Company, Address, CtyStZp, Email, WebSite, Phone, Fax, Notes };
+enum Extra { XName, XTitle, XPhone, XExt, XFax, XEmail, XNotes };
+inline int ExtraColumn(int n, Extra field) {
+    return 10 + (n - 1) * kColumnsPerExtra + field;
+}
+} // namespace col
+
+// The editor's values for one contact built from an untrusted file. Nothing is ever cut or
+// dropped silently: whatever does not fit its field — a text over the field's length limit, a
+// number the phone mask cannot hold, an e-mail address that is not a plain address, a web address
+// that is not http or https — goes whole into the notes with its kind ("Phone: +44 20 7946
+// 0958"); a long text also keeps its first part in the field, except an e-mail address, which
+// cut would be another address. The notes themselves are never cut:
+// the editor shows a longer stored note whole.
+class FittedContact {
+public:
+    FittedContact();
+
+    // Files this program wrote carry values the address book already held: the editor shows a
+    // stored value longer than its limit whole, so such values are kept whole too. The safety
+    // rules for e-mail and web addresses hold for every file.
+    void KeepLongValues(bool keep) { keepLong_ = keep; }
+
+    // `owner` is 0 for the contact itself, 1 to 5 for an extra contact, whose own notes take
+    // what does not fit its fields.
+    void SetText(int column, const std::string& value);
+    void SetPhone(int column, const std::string& number);
+    void SetExtension(int column, const std::string& extension);
+    void SetEmail(int column, const std::string& address);
+    void SetWeb(const std::string& address);
+    // The value of a notes column as the file gives it, before anything moved there.
+    void AddNoteText(int owner, const std::string& text);
+    // A value with no field of its own.
+    void MoveToNotes(int owner, const std::string& kind, const std::string& value);
+
+    bool IsFilled(int column) const;
+    // Values with the notes put together; line breaks in notes as "\r\n".
+    ContactValues Values() const;
+    // The kinds of value moved to notes, for the summary; empty when all fitted.
+    const std::vector<std::string>& MovedKinds() const { return movedKinds_; }
+
+private:
+    static int OwnerOf(int column);
+    std::string FittingText(int column, const std::string& value, const std::string& kind);
+
+    ContactValues values_;
+    std::string notes_[kExtraContacts + 1];
+    std::string moved_[kExtraContacts + 1];
+    std::vector<std::string> movedKinds_;
+    bool keepLong_ = false;
+};
+
+// A 10-digit number (optionally after a leading 1 or +1, with the usual separators) as the
+// phone mask shows it, "(225)123-4567"; a value already in the mask's shape as it is; empty text
+// as the empty mask. False when the number fits none of these.
+bool FitPhone(const std::string& text, std::string* value);
+bool FitExtension(const std::string& text, std::string* value);
+// A plain address: one "@", no blanks, no "?", "&", "<", ">", "%", "#", quotes or controls.
+bool IsPlainEmail(const std::string& address);
+// http or https, or a host name without scheme; never another scheme or a local path.
+bool IsSafeWebAddress(const std::string& address);
+
+// The 45 values as the editor stores them when the contact is opened and saved again: UTF-8,
+// notes with "\r\n" breaks, masked fields full length with their literals.
+ContactValues AsSaved(const ContactValues& stored);
+// The field's caption, for notes and the CSV header.
+const std::string& KindOfColumn(int column);
+// Something to call the contact by in a summary.
+std::string ContactLabel(const ContactValues& values);
+extern const char* const kEmptyPhone;     // "(   )   -    "
+extern const char* const kEmptyExtension; // five blanks

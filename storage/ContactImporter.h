@@ -1,0 +1,35 @@
+#pragma once
+
+#include "ContactCards.h"
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+class IImportProgress;
+
+struct ImportSummary {
+    std::size_t imported = 0;
+    std::size_t skipped = 0; // equal to a contact already in the book, or earlier in the file
+    // One entry per contact with values moved to notes: its name and the kinds moved.
+    std::vector<std::string> moved;
+    bool cancelled = false;
+
+    // "Imported 412 contacts, 3 skipped as already present, 5 with values moved to notes",
+    // then a line for each contact with moved values.
+    std::string Text() const;
+};
+
+// Larger files are refused before anything is read: no address book of a small business
+// comes near it, and a file that size is far more likely a mistake.
+constexpr std::size_t kMaxImportBytes = 64u * 1024u * 1024u;
+
+// The contacts in a vCard or CSV file (the format is told by the content, not the name). Throws
+// ContactFileError with a message for the user when the file is neither, or broken.
+std::vector<ImportedContact> ReadContactFile(const std::string& bytes);
+
+// Adds the file's contacts to the address book at dbPath in one transaction: any failure or a
+// cancel leaves the book exactly as it was. A contact equal to one already stored is skipped.
+// Reads and checks the whole file before the book is touched.
+ImportSummary ImportContacts(const std::string& dbPath, const std::string& filePath,
+                             IImportProgress* progress = nullptr);

@@ -1,0 +1,152 @@
+#include "TextCodec.h"
+
+namespace {
+
+// Windows-1252 from 0x80 to 0x9F; the five codes it leaves undefined stay control characters.
+const char16_t kHigh1252[32] = {0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+                                0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
+                                0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+                                0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+
+void AppendUtf8(std::string& out, unsigned code) {
+    if (code < 0x80) {
+        out += static_cast<char>(code);
+    } else if (code < 0x800) {
+        out += static_cast<char>(0xC0 | (code >> 6));
+        out += static_cast<char>(0x80 | (code & 0x3F));
+    } else {
+        out += static_cast<char>(0xE0 | (code >> 12));
+        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (code & 0x3F));
+    }
+}
+
+// Length of the well-formed UTF-8 sequence at i, 0 when there is none.
+std::size_t SequenceAt(const std::string& s, std::size_t i) {
+    const auto b = [&](std::size_t k) { return static_cast<unsigned char>(s[k]); };
+    const unsigned char c = b(i);
+    if (c < 0x80)
+        return 1;
+    std::size_t n;
+    unsigned min;
+    if (c >= 0xC2 && c <= 0xDF) {
+        n = 2;
+        min = 0x80;
+    } else if (c >= 0xE0 && c <= 0xEF) {
+        n = 3;
+        min = 0x800;
+    } else if (c >= 0xF0 && c <= 0xF4) {
+        n = 4;
+        min = 0x10000;
+    } else {
+        return 0;
+    }
+    if (i + n > s.size())
+        return 0;
+    unsigned code = c & (0x3F >> (n - 1));
+    for (std::size_t k = 1; k < n; ++k) {
+        if ((b(i + k) & 0xC0) != 0x80)
+            return 0;
+        code = (code << 6) | (b(i + k) & 0x3F);
+    }
+    if (code < min || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF))
+        return 0;
+    return n;
+}
+
+} // namespace
+
+bool IsValidUtf8(const std::string& bytes) {
+    for (std::size_t i = 0; i < bytes.size();) {
+        const std::size_t n = SequenceAt(bytes, i);
+        if (n == 0)
+            return false;
+        i += n;
+    }
+    return true;
+}
+
+std::string Windows1252ToUtf8(const std::string& bytes) {
+    std::string out;
+    out.reserve(bytes.size() + bytes.size() / 4);
+    for (char c : bytes) {
+        const auto byte = static_cast<unsigned char>(c);
+        AppendUtf8(out, byte >= 0x80 && byte < 0xA0 ? kHigh1252[byte - 0x80] : byte);
+    }
+    return out;
+}
+
+std::string AsUtf8(const std::string& bytes) {
+    std::string text = IsValidUtf8(bytes) ? bytes : Windows1252ToUtf8(bytes);
+    if (text.find('\0') != std::string::npos) {
+        std::string kept;
+        for (char c : text)
+            if (c != '\0')
+                kept += c;
+        text.swap(kept);
+    }
+    return text;
+}
+
+std::size_t EditorLength(const std::string& utf8) {
+    std::size_t units = 0;
+    for (unsigned char c : utf8) {
+        if ((c & 0xC0) != 0x80)
+            ++units;
+        if (c >= 0xF0)
+            ++units; // outside the basic plane: a surrogate pair
+    }
+    return units;
+}
+
+std::string EditorPrefix(const std::string& utf8, std::size_t units) {
+    std::size_t used = 0;
+    std::size_t i = 0;
+    while (i < utf8.size()) {
+        const auto c = static_cast<unsigned char>(utf8[i]);
+        const std::size_t need = c >= 0xF0 ? 2 : 1;
+        if (used + need > units)
+            break;
+        used += need;
+        ++i;
+        while (i < utf8.size() && (static_cast<unsigned char>(utf8[i]) & 0xC0) == 0x80)
+            ++i;
+    }
+    return utf8.substr(0, i);
+}
+
+std::string LowerAscii(std::string text) {
+    for (char& c : text)
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    return text;
+}
+
+std::string TrimmedAscii(const std::string& text) {
+    const char* blanks = " \t\r\n";
+    const auto first = text.find_first_not_of(blanks);
+    if (first == std::string::npos)
+        return std::string();
+    return text.substr(first, text.find_last_not_of(blanks) - first + 1);
+}
+
+bool StartsWithNoCase(const std::string& text, const std::string& prefix) {
+    return text.size() >= prefix.size() && LowerAscii(text.substr(0, prefix.size())) == prefix;
+}
+
+std::string WithCrLfBreaks(const std::string& text) {
+    std::string out;
+    out.reserve(text.size() + 8);
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\r') {
+            out += "\r\n";
+            if (i + 1 < text.size() && text[i + 1] == '\n')
+                ++i;
+        } else if (text[i] == '\n') {
+            out += "\r\n";
+        } else {
+            out += text[i];
+        }
+    }
+    return out;
+}

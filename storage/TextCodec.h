@@ -1,0 +1,25 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+// Byte-level text helpers for contact files. The address book holds UTF-8 (the ANSI code page on
+// Windows); files from other programs may hold Latin-1 or Windows-1252, which is never valid
+// UTF-8 once it holds a letter outside ASCII.
+bool IsValidUtf8(const std::string& bytes);
+// Windows-1252 bytes as UTF-8; Latin-1 is the same apart from 0x80 to 0x9F.
+std::string Windows1252ToUtf8(const std::string& bytes);
+// UTF-8 stays as it is; anything else is taken as Windows-1252. Zero bytes are dropped: no
+// statement can carry them.
+std::string AsUtf8(const std::string& bytes);
+
+// Length in UTF-16 units, the unit of the editor's length limits.
+std::size_t EditorLength(const std::string& utf8);
+// The longest prefix of at most `units` UTF-16 units that does not split a character.
+std::string EditorPrefix(const std::string& utf8, std::size_t units);
+
+std::string LowerAscii(std::string text);
+std::string TrimmedAscii(const std::string& text);
+bool StartsWithNoCase(const std::string& text, const std::string& prefix);
+// Line breaks ("\r\n", "\r" or "\n") as "\r\n", the form the note fields store.
+std::string WithCrLfBreaks(const std::string& text);

@@ -1,0 +1,292 @@
+#include "VCardParser.h"
+
+#include "ContactFileError.h"
+#include "TextCodec.h"
+
+namespace {
+
+struct LogicalLine {
+    std::string text;
+    std::size_t number;
+};
+
+// The position of the first character c outside double quotes, or npos.
+std::size_t FindUnquoted(const std::string& text, char c, std::size_t from = 0) {
+    bool quoted = false;
+    for (std::size_t i = from; i < text.size(); ++i) {
+        if (text[i] == '"')
+            quoted = !quoted;
+        else if (text[i] == c && !quoted)
+            return i;
+    }
+    return std::string::npos;
+}
+
+bool IsQuotedPrintable(const std::string& line) {
+    const std::size_t colon = FindUnquoted(line, ':');
+    const std::string head = LowerAscii(line.substr(0, colon));
+    return head.find("quoted-printable") != std::string::npos;
+}
+
+// Physical lines joined into content lines. A line that starts with a blank continues the one
+// before; so does any line after a quoted-printable line that ends in "=" (a soft line break),
+// whether or not it starts with a blank, because there the blank is part of the value.
+std::vector<LogicalLine> Unfold(const std::string& text) {
+    std::vector<LogicalLine> lines;
+    bool softBreak = false;
+    std::size_t number = 0;
+    for (std::size_t at = 0; at <= text.size();) {
+        std::size_t end = text.find('\n', at);
+        if (end == std::string::npos)
+            end = text.size();
+        std::string line = text.substr(at, end - at);
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        // Files joined end to end keep each one's byte-order mark at the start of a line.
+        if (line.compare(0, 3, "\xEF\xBB\xBF") == 0)
+            line.erase(0, 3);
+        ++number;
+        if (softBreak && !lines.empty()) {
+            lines.back().text += line;
+        } else if (!lines.empty() && !line.empty() && (line[0] == ' ' || line[0] == '\t')) {
+            lines.back().text += line.substr(1);
+        } else {
+            lines.push_back({line, number});
+        }
+        LogicalLine& current = lines.back();
+        softBreak =
+            !current.text.empty() && current.text.back() == '=' && IsQuotedPrintable(current.text);
+        if (softBreak)
+            current.text.pop_back();
+        at = end + 1;
+    }
+    return lines;
+}
+
+int HexValue(char c) {
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    return -1;
+}
+
+std::string DecodeQuotedPrintable(const std::string& value) {
+    std::string out;
+    out.reserve(value.size());
+    for (std::size_t i = 0; i < value.size(); ++i) {
+        if (value[i] == '=' && i + 2 < value.size() && HexValue(value[i + 1]) >= 0 &&
+            HexValue(value[i + 2]) >= 0) {
+            out += static_cast<char>(HexValue(value[i + 1]) * 16 + HexValue(value[i + 2]));
+            i += 2;
+        } else {
+            out += value[i];
+        }
+    }
+    return out;
+}
+
+std::string Unquoted(const std::string& text) {
+    if (text.size() >= 2 && text.front() == '"' && text.back() == '"')
+        return text.substr(1, text.size() - 2);
+    return text;
+}
+
+void AddTypes(VCardProperty& property, const std::string& list) {
+    std::size_t at = 0;
+    const std::string text = Unquoted(list);
+    while (at <= text.size()) {
+        std::size_t comma = text.find(',', at);
+        if (comma == std::string::npos)
+            comma = text.size();
+        const std::string type = LowerAscii(TrimmedAscii(Unquoted(text.substr(at, comma - at))));
+        if (!type.empty())
+            property.types.push_back(type);
+        at = comma + 1;
+    }
+}
+
+std::string UpperAscii(std::string text) {
+    for (char& c : text)
+        if (c >= 'a' && c <= 'z')
+            c = static_cast<char>(c - 'a' + 'A');
+    return text;
+}
+
+// Value bytes as UTF-8 under the charset the card names; without one, UTF-8 when it is that.
+std::string ToUtf8(const std::string& bytes, const std::string& charset) {
+    const std::string cs = LowerAscii(charset);
+    if (cs == "iso-8859-1" || cs == "latin1" || cs == "iso-8859-15" || cs == "windows-1252" ||
+        cs == "cp1252")
+        return AsUtf8(Windows1252ToUtf8(bytes));
+    return AsUtf8(bytes);
+}
+
+VCardProperty ParseProperty(const std::string& line, std::size_t colon) {
+    VCardProperty property;
+    const std::string head = line.substr(0, colon);
+    std::size_t semicolon = FindUnquoted(head, ';');
+    std::string name = head.substr(0, semicolon);
+    const std::size_t dot = name.find('.');
+    if (dot != std::string::npos) {
+        property.group = name.substr(0, dot);
+        name = name.substr(dot + 1);
+    }
+    property.name = UpperAscii(TrimmedAscii(name));
+
+    bool quotedPrintable = false;
+    std::string charset;
+    while (semicolon != std::string::npos) {
+        const std::size_t next = FindUnquoted(head, ';', semicolon + 1);
+        const std::string param = head.substr(
+            semicolon + 1, next == std::string::npos ? std::string::npos : next - semicolon - 1);
+        semicolon = next;
+        const std::size_t equals = param.find('=');
+        if (equals == std::string::npos) {
+            // Version 2.1 writes parameter values bare: "TEL;WORK;FAX", "NOTE;QUOTED-PRINTABLE".
+            const std::string word = LowerAscii(TrimmedAscii(param));
+            if (word == "quoted-printable")
+                quotedPrintable = true;
+            else if (!word.empty())
+                property.types.push_back(word);
+            continue;
+        }
+        const std::string key = UpperAscii(TrimmedAscii(param.substr(0, equals)));
+        const std::string value = TrimmedAscii(param.substr(equals + 1));
+        if (key == "TYPE") {
+            AddTypes(property, value);
+        } else {
+            if (key == "ENCODING" && LowerAscii(Unquoted(value)) == "quoted-printable")
+                quotedPrintable = true;
+            if (key == "CHARSET")
+                charset = Unquoted(value);
+            property.params.emplace_back(key, Unquoted(value));
+        }
+    }
+    std::string value = line.substr(colon + 1);
+    if (quotedPrintable)
+        value = DecodeQuotedPrintable(value);
+    property.value = ToUtf8(value, charset);
+    return property;
+}
+
+std::string StripByteOrderMark(const std::string& bytes) {
+    if (bytes.compare(0, 3, "\xEF\xBB\xBF") == 0)
+        return bytes.substr(3);
+    return bytes;
+}
+
+bool IsBeginCard(const VCardProperty& p) {
+    return p.name == "BEGIN" && LowerAscii(TrimmedAscii(p.value)) == "vcard";
+}
+
+bool IsEndCard(const VCardProperty& p) {
+    return p.name == "END" && LowerAscii(TrimmedAscii(p.value)) == "vcard";
+}
+
+} // namespace
+
+bool VCardProperty::HasType(const char* type) const {
+    for (const std::string& t : types)
+        if (t == type)
+            return true;
+    return false;
+}
+
+std::string VCardProperty::Param(const char* name) const {
+    for (const auto& p : params)
+        if (p.first == name)
+            return p.second;
+    return std::string();
+}
+
+const VCardProperty* VCard::First(const char* name) const {
+    for (const VCardProperty& p : properties)
+        if (p.name == name)
+            return &p;
+    return nullptr;
+}
+
+bool LooksLikeVCard(const std::string& bytes) {
+    const std::string text = StripByteOrderMark(bytes);
+    std::size_t at = text.find_first_not_of(" \t\r\n");
+    return at != std::string::npos && StartsWithNoCase(text.substr(at, 11), "begin:vcard");
+}
+
+std::vector<VCard> ParseVCards(const std::string& bytes) {
+    const std::string text = StripByteOrderMark(bytes);
+    if (text.find('\0') != std::string::npos)
+        throw ContactFileError("The file holds binary data, not contact cards.");
+    std::vector<VCard> cards;
+    int depth = 0;
+    for (const LogicalLine& line : Unfold(text)) {
+        if (TrimmedAscii(line.text).empty())
+            continue;
+        const std::size_t colon = FindUnquoted(line.text, ':');
+        if (colon == std::string::npos) {
+            // Inside a card: the body of an old-style base64 block, or noise; nothing to read.
+            if (depth > 0)
+                continue;
+            throw ContactFileError("Line " + std::to_string(line.number) +
+                                   " of the file is not part of a contact card.");
+        }
+        VCardProperty property = ParseProperty(line.text, colon);
+        if (IsBeginCard(property)) {
+            if (++depth == 1) {
+                cards.emplace_back();
+                cards.back().line = line.number;
+            }
+            continue;
+        }
+        if (depth == 0)
+            throw ContactFileError("Line " + std::to_string(line.number) +
+                                   " of the file is not part of a contact card.");
+        if (IsEndCard(property)) {
+            --depth;
+            continue;
+        }
+        if (depth > 1)
+            continue; // a card inside a card (2.1 AGENT) is not a contact of its own
+        if (property.name == "VERSION")
+            cards.back().version = TrimmedAscii(property.value);
+        cards.back().properties.push_back(std::move(property));
+    }
+    if (depth > 0)
+        throw ContactFileError("The file ends inside the contact card begun on line " +
+                               std::to_string(cards.back().line) + ": it may be cut short.");
+    return cards;
+}
+
+std::string UnescapeText(const std::string& value, const std::string& version) {
+    std::vector<std::string> one = SplitComponents(value, '\0', version);
+    return one.empty() ? std::string() : one.front();
+}
+
+std::vector<std::string> SplitComponents(const std::string& value, char separator,
+                                         const std::string& version) {
+    const bool old = version == "2.1";
+    std::vector<std::string> parts(1);
+    for (std::size_t i = 0; i < value.size(); ++i) {
+        const char c = value[i];
+        if (c == '\\' && i + 1 < value.size()) {
+            const char next = value[i + 1];
+            if (next == ';' || (!old && (next == ',' || next == '\\'))) {
+                parts.back() += next;
+                ++i;
+                continue;
+            }
+            if (!old && (next == 'n' || next == 'N')) {
+                parts.back() += '\n';
+                ++i;
+                continue;
+            }
+        }
+        if (separator != '\0' && c == separator)
+            parts.emplace_back();
+        else
+            parts.back() += c;
+    }
+    return parts;
+}

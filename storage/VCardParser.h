@@ -1,0 +1,44 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+// One content line of a card, unfolded and decoded: the value is UTF-8 text still carrying the
+// version's backslash escapes (structured values are split with SplitComponents).
+struct VCardProperty {
+    std::string group; // "item1" of "item1.EMAIL", else empty
+    std::string name;  // upper case
+    // TYPE values in lower case, from every written form: "TYPE=WORK,VOICE", "TYPE=work;TYPE=fax",
+    // TYPE="work,voice" and the bare words of version 2.1 ("TEL;WORK;FAX").
+    std::vector<std::string> types;
+    // Other parameters, names upper case, quotes removed.
+    std::vector<std::pair<std::string, std::string>> params;
+    std::string value;
+
+    bool HasType(const char* type) const;
+    std::string Param(const char* name) const;
+};
+
+struct VCard {
+    std::string version;  // "2.1", "3.0", "4.0" or as written
+    std::size_t line = 0; // of its BEGIN, for messages
+    std::vector<VCardProperty> properties;
+
+    const VCardProperty* First(const char* name) const;
+};
+
+// Reads every card of a file: an optional UTF-8 byte-order mark, CRLF or LF line ends, folded
+// lines, QUOTED-PRINTABLE values with soft line breaks and CHARSET= (2.1), groups, nested cards
+// (2.1 AGENT) skipped. Throws ContactFileError for text that is not a card file, a card that is
+// not closed, or a property line outside any card.
+std::vector<VCard> ParseVCards(const std::string& bytes);
+
+// Whether the bytes look like a card file at all (its first line begins a card).
+bool LooksLikeVCard(const std::string& bytes);
+
+// Splits a structured value (N, ADR, ORG) at unescaped separators and removes the escapes;
+// version "2.1" knows only the escaped ";".
+std::vector<std::string> SplitComponents(const std::string& value, char separator,
+                                         const std::string& version);
+std::string UnescapeText(const std::string& value, const std::string& version);

@@ -1,0 +1,372 @@
+// Contact files from other programs and from this one: what lands in which column, what goes to
+// the notes, and that a file the import cannot take leaves the address book as it was.
+
+#include "ContactExporter.h"
+#include "ContactFileError.h"
+#include "ContactImporter.h"
+#include "ImportProgress.h"
+#include "RawDb.h"
+#include "TestHome.h"
+#include "unitBuildData.h"
+
+#include <QFile>
+#include <QtTest>
+#include <csignal>
+#include <sys/resource.h>
+
+namespace {
+
+QByteArray FileBytes(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
+}
+
+void WriteFile(const QString& path, const QByteArray& bytes) {
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    QCOMPARE(f.write(bytes), bytes.size());
+}
+
+// Answers Cancel once two contacts are in.
+class CancelAfterTwo : public IImportProgress {
+public:
+    void Start(std::size_t) override {}
+    bool Step(std::size_t done) override { return done < 2; }
+    void Finish() override {}
+};
+
+const QByteArray kCard21 =
+    "BEGIN:VCARD\r\nVERSION:2.1\r\n"
+    "N;CHARSET=ISO-8859-1:M\xfcller;J\xfcrgen\r\n"
+    "ORG:M\xfcller GmbH\r\n"
+    "TEL;WORK;VOICE:(225) 555-0100\r\n"
+    "TEL;WORK;FAX:225.555.0101\r\n"
+    "EMAIL;PREF;INTERNET:juergen@mueller.example\r\n"
+    "ADR;WORK;ENCODING=QUOTED-PRINTABLE;CHARSET=UTF-8:;;Hauptstra=C3=9Fe 5;Springfield;IL;=\r\n"
+    "62701;\r\n"
+    "NOTE;QUOTED-PRINTABLE:First line=0D=0ASecond =\r\nline\r\n"
+    "END:VCARD\r\n";
+
+const QByteArray kCard30 = "\xEF\xBB\xBF"
+                           "BEGIN:VCARD\nVERSION:3.0\nN:Doe;Jane;;;\nFN:Jane Doe\n"
+                           "ORG:Acme\\, Inc.;Sales\n"
+                           "item1.EMAIL;type=INTERNET;type=pref:jane@acme.example\n"
+                           "item1.X-ABLabel:work\n"
+                           "TEL;TYPE=\"work,voice\":+1 225 555 0199\n"
+                           "TEL;type=WORK;type=FAX:1-225-555-0198\n"
+                           "URL:https://acme.example/\n jane\n"
+                           "NOTE:Semi\\; colon\\, comma\\\\ back\\nnext\n"
+                           "END:VCARD\n";
+
+const QByteArray kCard40 = "BEGIN:VCARD\r\nVERSION:4.0\r\nFN:Ann Lee\r\n"
+                           "TEL;VALUE=uri;TYPE=\"work,voice\":tel:+1-225-555-0142;ext=7\r\n"
+                           "EMAIL;TYPE=work:ann@\r\n\tlee.example\r\nEND:VCARD\r\n"
+                           "BEGIN:VCARD\r\nVERSION:4.0\r\nKIND:org\r\nFN:Lee Holdings\r\n"
+                           "ORG:Lee Holdings\r\nEND:VCARD\r\n";
+
+QByteArray Card30(const QByteArray& lines) {
+    return "BEGIN:VCARD\r\nVERSION:3.0\r\nN:Fit;Test;;;\r\n" + lines + "END:VCARD\r\n";
+}
+
+QByteArray LinkedExtras(int count) {
+    QByteArray file = "BEGIN:VCARD\r\nVERSION:3.0\r\nUID:p1\r\nORG:Parent Co\r\nEND:VCARD\r\n";
+    for (int i = 1; i <= count; ++i)
+        file += "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Person " + QByteArray::number(i) +
+                "\r\nX-VELLICARD-EXTRA-OF:p1\r\nEND:VCARD\r\n";
+    return file;
+}
+
+} // namespace
+
+class TestContactFiles : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<TestHome> home_;
+    QString file_;
+
+    std::string Db() const { return QFile::encodeName(home_->dbPath()).toStdString(); }
+    // The column of the n-th contact in the order of insertion.
+    QString Column(int n, const QString& column) {
+        RawDb raw(home_->dbPath());
+        return raw.value(
+            QString("SELECT %1 FROM Customers ORDER BY dbCustomer_ID LIMIT 1 OFFSET %2")
+                .arg(column)
+                .arg(n - 1));
+    }
+    ImportSummary Import(const QByteArray& bytes, const QString& name = "in.vcf") {
+        file_ = home_->path() + "/" + name;
+        WriteFile(file_, bytes);
+        return ImportContacts(Db(), QFile::encodeName(file_).toStdString());
+    }
+
+private slots:
+    void init() {
+        home_ = std::make_unique<TestHome>();
+        PrepareDataFiles();
+        RawDb(home_->dbPath()).mustExec("DELETE FROM Customers;");
+    }
+    void cleanup() { home_.reset(); }
+
+    void readsEachVersion_data() {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<QStringList>("expected"); // "n|column|value"
+        QTest::newRow("2.1 charsets, quoted-printable, CRLF")
+            << kCard21
+            << QStringList{"1|dbCustLastName|Müller",
+                           "1|dbCustFirstName|Jürgen",
+                           "1|dbCustCompany|Müller GmbH",
+                           "1|dbCustPhone|(225)555-0100",
+                           "1|dbCustFax|(225)555-0101",
+                           "1|dbCustEmail|juergen@mueller.example",
+                           "1|dbCustAddress|Hauptstraße 5",
+                           "1|dbCustCtyStZp|Springfield, IL 62701",
+                           "1|dbCustNotes|First line\r\nSecond line"};
+        QTest::newRow("3.0 byte-order mark, LF, groups, escapes")
+            << kCard30
+            << QStringList{"1|dbCustCompany|Acme, Inc., Sales",
+                           "1|dbCustEmail|jane@acme.example",
+                           "1|dbCustPhone|(225)555-0199",
+                           "1|dbCustFax|(225)555-0198",
+                           "1|dbCustWebSite|https://acme.example/jane",
+                           "1|dbCustNotes|Semi; colon, comma\\ back\r\nnext"};
+        QTest::newRow("4.0 tel URI, tab folding, two cards")
+            << kCard40
+            << QStringList{"1|dbCustFirstName|Ann",
+                           "1|dbCustLastName|Lee",
+                           "1|dbCustPhone|(225)555-0142",
+                           "1|dbCustNotes|Phone Extension: 7",
+                           "1|dbCustEmail|ann@lee.example",
+                           "2|dbCustCompany|Lee Holdings",
+                           "2|dbCustFirstName|",
+                           "2|dbCustPhone|(   )   -    "};
+        QTest::newRow("CSV columns by name, any order")
+            << QByteArray("Phone Number,Company Name,Extra Contact 2 Phone Extension\r\n"
+                          "225 555 0100,\"Quote \"\"Co\"\", Ltd\",42\r\n")
+            << QStringList{"1|dbCustPhone|(225)555-0100", "1|dbCustCompany|Quote \"Co\", Ltd",
+                           "1|dbExtraPhoneExt2|   42", "1|dbExtraPhone2|(   )   -    "};
+        QTest::newRow("seven linked people: five places, two in the notes")
+            << LinkedExtras(7)
+            << QStringList{"1|dbExtraName1|Person 1", "1|dbExtraName5|Person 5",
+                           "1|dbCustNotes|Extra contact: Person 6\r\nExtra contact: Person 7"};
+    }
+    void readsEachVersion() {
+        QFETCH(QByteArray, file);
+        QFETCH(QStringList, expected);
+        const bool csv = file.startsWith("Phone Number");
+        Import(file, csv ? "in.csv" : "in.vcf");
+        for (const QString& e : expected) {
+            const QStringList parts = e.split('|');
+            QCOMPARE(Column(parts[0].toInt(), parts[1]), parts[2]);
+        }
+    }
+
+    void fitsValuesIntoTheEditor_data() {
+        QTest::addColumn<QByteArray>("lines");
+        QTest::addColumn<QString>("column");
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<QString>("notes");
+        const QString none = "(   )   -    ";
+        QTest::newRow("phone abroad") << QByteArray("TEL:+44 20 7946 0958\r\n") << "dbCustPhone"
+                                      << none << "Phone: +44 20 7946 0958";
+        QTest::newRow("phone after +1") << QByteArray("TEL:+1 (225) 555-0100\r\n") << "dbCustPhone"
+                                        << "(225)555-0100"
+                                        << "";
+        QTest::newRow("second phone")
+            << QByteArray("TEL;TYPE=work:2255550100\r\nTEL;TYPE=cell:2255550111\r\n")
+            << "dbCustPhone"
+            << "(225)555-0100"
+            << "Phone: 2255550111";
+        QTest::newRow("e-mail with attach=")
+            << QByteArray("EMAIL:a@b.example?attach=~/.ssh/id_rsa\r\n") << "dbCustEmail"
+            << ""
+            << "E-mail: a@b.example?attach=~/.ssh/id_rsa";
+        QTest::newRow("e-mail with two @") << QByteArray("EMAIL:a@b@c.example\r\n") << "dbCustEmail"
+                                           << ""
+                                           << "E-mail: a@b@c.example";
+        QTest::newRow("e-mail with a blank")
+            << QByteArray("EMAIL:a b@c.example\r\n") << "dbCustEmail"
+            << ""
+            << "E-mail: a b@c.example";
+        QTest::newRow("e-mail in brackets")
+            << QByteArray("EMAIL:<a@c.example>\r\n") << "dbCustEmail"
+            << ""
+            << "E-mail: <a@c.example>";
+        QTest::newRow("e-mail with &") << QByteArray("EMAIL:a&cc=x@c.example\r\n") << "dbCustEmail"
+                                       << ""
+                                       << "E-mail: a&cc=x@c.example";
+        QTest::newRow("e-mail over its limit")
+            << QByteArray("EMAIL:abcdefghijklmnopqrstuvwxyz@example.com\r\n") << "dbCustEmail"
+            << ""
+            << "E-mail: abcdefghijklmnopqrstuvwxyz@example.com";
+        QTest::newRow("file URL") << QByteArray("URL:file:///etc/passwd\r\n") << "dbCustWebSite"
+                                  << ""
+                                  << "Web Site: file:///etc/passwd";
+        QTest::newRow("javascript URL")
+            << QByteArray("URL:javascript:alert(1)\r\n") << "dbCustWebSite"
+            << ""
+            << "Web Site: javascript:alert(1)";
+        QTest::newRow("local path") << QByteArray("URL:/home/me/x.html\r\n") << "dbCustWebSite"
+                                    << ""
+                                    << "Web Site: /home/me/x.html";
+        QTest::newRow("host without scheme")
+            << QByteArray("URL:www.example.com/a\r\n") << "dbCustWebSite"
+            << "www.example.com/a"
+            << "";
+        QTest::newRow("company one over")
+            << QByteArray("ORG:Abcdefghijklmnopqrstuvwxy\xc3\xa9\r\n") << "dbCustCompany"
+            << "Abcdefghijklmnopqrstuvwxy"
+            << "Company Name: Abcdefghijklmnopqrstuvwxyé";
+    }
+    void fitsValuesIntoTheEditor() {
+        QFETCH(QByteArray, lines);
+        QFETCH(QString, column);
+        QFETCH(QString, value);
+        QFETCH(QString, notes);
+        const ImportSummary summary = Import(Card30(lines));
+        QCOMPARE(Column(1, column), value);
+        QCOMPARE(Column(1, "dbCustNotes"), notes);
+        // The summary names the contact whenever something went to the notes.
+        QCOMPARE(summary.moved.size(), std::size_t(notes.isEmpty() ? 0 : 1));
+        if (!notes.isEmpty())
+            QVERIFY2(QString::fromStdString(summary.Text()).contains(notes.section(':', 0, 0)),
+                     summary.Text().c_str());
+    }
+
+    void refusedFileChangesNothing_data() {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("binary garbage") << QByteArray("\x7f"
+                                                      "ELF\x02\x01\x01\0\0\0garbage",
+                                                      17)
+                                        << "in.vcf"
+                                        << "neither a vCard";
+        QTest::newRow("truncated card") << kCard21.left(kCard21.size() - 12) << "in.vcf"
+                                        << "cut short";
+        QTest::newRow("plain text") << QByteArray("Dear Sir,\nplease find\n") << "in.vcf"
+                                    << "neither a vCard";
+        QTest::newRow("empty") << QByteArray() << "in.vcf"
+                               << "empty";
+        QTest::newRow("line outside a card") << kCard40 + "NOTE:stray\r\n"
+                                             << "in.vcf"
+                                             << "not part of a contact card";
+        QTest::newRow("unterminated quote")
+            << QByteArray("Company Name,Notes\r\nA,\"open\r\n") << "in.csv"
+            << "cut short";
+        QTest::newRow("100 MB") << QByteArray() << "big.vcf"
+                                << "too large";
+    }
+    void refusedFileChangesNothing() {
+        QFETCH(QByteArray, file);
+        QFETCH(QString, name);
+        QFETCH(QString, message);
+        Import(kCard30);
+        const QByteArray before = FileBytes(home_->dbPath());
+        file_ = home_->path() + "/" + name;
+        WriteFile(file_, file);
+        if (name == "big.vcf") {
+            QFile big(file_);
+            QVERIFY(big.resize(100 * 1000 * 1000));
+        }
+        try {
+            ImportContacts(Db(), QFile::encodeName(file_).toStdString());
+            QFAIL("the import went through");
+        } catch (const ContactFileError& e) {
+            QVERIFY2(QString(e.what()).contains(message), e.what());
+        }
+        QCOMPARE(FileBytes(home_->dbPath()), before);
+    }
+
+    void failedImportUndoesAll_data() {
+        QTest::addColumn<bool>("cancel");
+        QTest::newRow("a statement fails") << false;
+        QTest::newRow("cancelled") << true;
+    }
+    void failedImportUndoesAll() {
+        QFETCH(bool, cancel);
+        Import(kCard30);
+        // The third contact of the file cannot be stored.
+        RawDb(home_->dbPath())
+            .mustExec("CREATE TRIGGER boom BEFORE INSERT ON Customers WHEN "
+                      "NEW.dbCustCompany='Lee Holdings' BEGIN SELECT RAISE(ABORT,'boom'); END;");
+        const QByteArray before = FileBytes(home_->dbPath());
+        WriteFile(home_->path() + "/in.vcf", kCard21 + kCard40);
+        CancelAfterTwo cancelAfterTwo;
+        try {
+            const ImportSummary s =
+                ImportContacts(Db(), QFile::encodeName(home_->path() + "/in.vcf").toStdString(),
+                               cancel ? &cancelAfterTwo : nullptr);
+            QVERIFY(cancel && s.cancelled);
+        } catch (const std::exception& e) {
+            QVERIFY2(!cancel && QString(e.what()).contains("boom"), e.what());
+        }
+        QCOMPARE(FileBytes(home_->dbPath()), before);
+        QVERIFY(!QFile::exists(home_->dbPath() + "-journal"));
+    }
+
+    void reimportAddsNothing_data() {
+        QTest::addColumn<QString>("name");
+        QTest::newRow("vCard") << "book.vcf";
+        QTest::newRow("CSV") << "book.csv";
+    }
+    void reimportAddsNothing() {
+        QFETCH(QString, name);
+        Import(kCard21 + kCard30 + kCard40 + LinkedExtras(3));
+        const QString path = home_->path() + "/" + name;
+        ExportContacts(Db(), QFile::encodeName(path).toStdString());
+        const ImportSummary again = ImportContacts(Db(), QFile::encodeName(path).toStdString());
+        QCOMPARE(again.imported, std::size_t(0));
+        QCOMPARE(again.skipped, std::size_t(5));
+        QCOMPARE(Column(1, "COUNT(*)"), "5");
+    }
+
+    void exportFoldsWithoutSplittingCharacters() {
+        RawDb(home_->dbPath())
+            .mustExec("INSERT INTO Customers(dbCustCompany,dbCustNotes) VALUES('Fold Co','x" +
+                      QString(120, QChar(0x00e4)) + QString(40, QChar(0x20ac)) + "');");
+        const QString path = home_->path() + "/fold.vcf";
+        ExportContacts(Db(), QFile::encodeName(path).toStdString());
+        const QByteArray bytes = FileBytes(path);
+        QVERIFY(bytes.endsWith("\r\n"));
+        for (const QByteArray& line : bytes.split('\n')) {
+            QVERIFY2(line.isEmpty() || line.endsWith('\r'), line.constData());
+            QVERIFY2(line.size() <= 76, line.constData()); // 75 octets and the CR
+            QVERIFY2(QString::fromUtf8(line).toUtf8() == line, line.constData());
+        }
+        QVERIFY(bytes.contains("\r\n "));
+    }
+
+    void failedExportKeepsTheOldFile_data() {
+        QTest::addColumn<bool>("diskFull");
+        QTest::newRow("book unreadable") << false;
+        QTest::newRow("disk full while writing") << true;
+    }
+    void failedExportKeepsTheOldFile() {
+        QFETCH(bool, diskFull);
+        Import(kCard21 + kCard30 + kCard40);
+        const QString path = home_->path() + "/keep.vcf";
+        WriteFile(path, "old good file");
+        if (!diskFull)
+            QFile::remove(home_->dbPath());
+        // A file-size limit makes every write past 600 bytes fail, as a full disk would.
+        rlimit old{};
+        getrlimit(RLIMIT_FSIZE, &old);
+        signal(SIGXFSZ, SIG_IGN);
+        rlimit small = old;
+        small.rlim_cur = diskFull ? 600 : old.rlim_cur;
+        setrlimit(RLIMIT_FSIZE, &small);
+        bool failed = false;
+        try {
+            ExportContacts(Db(), QFile::encodeName(path).toStdString());
+        } catch (const std::exception&) {
+            failed = true;
+        }
+        setrlimit(RLIMIT_FSIZE, &old);
+        QVERIFY(failed);
+        QCOMPARE(FileBytes(path), QByteArray("old good file"));
+        QCOMPARE(QDir(home_->path()).entryList({"keep*"}, QDir::Files), QStringList{"keep.vcf"});
+    }
+};
+
+QTEST_GUILESS_MAIN(TestContactFiles)
+#include "test_contactfiles.moc"

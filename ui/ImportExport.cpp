@@ -1,0 +1,93 @@
+#include "ImportExport.h"
+
+#include "ContactExporter.h"
+#include "ContactImporter.h"
+#include "ErrorDisplay.h"
+#include "ImportProgressDialog.h"
+#include "unitAppInformation.h"
+#include "unitFilePath.h"
+
+#include <QAction>
+#include <QDir>
+#include <QEvent>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMenu>
+#include <QMessageBox>
+
+namespace {
+
+const char* const kFilters = "Contact files (*.vcf *.vcard *.csv);;vCard files (*.vcf *.vcard);;"
+                             "CSV files (*.csv);;All files (*)";
+
+void ShowSummary(QWidget* parent, const std::string& text) {
+    QMessageBox box(QMessageBox::Information, QString::fromLocal8Bit(AppTitle()),
+                    QString::fromLocal8Bit(text), QMessageBox::Ok, parent);
+    box.setObjectName(QStringLiteral("msgTransferSummary"));
+    box.exec();
+}
+
+} // namespace
+
+TImportExport::TImportExport(QWidget* window, QMenu* fileMenu, QAction* before, QWidget* listPanel,
+                             std::function<std::string()> listStatement,
+                             std::function<void()> refill)
+    : QObject(window), window_(window), listPanel_(listPanel),
+      import_(new QAction(QStringLiteral("Import Contacts..."), window)),
+      export_(new QAction(QStringLiteral("Export Contacts..."), window)),
+      listStatement_(std::move(listStatement)), refill_(std::move(refill)) {
+    import_->setObjectName(QStringLiteral("mnuImport"));
+    export_->setObjectName(QStringLiteral("mnuExport"));
+    fileMenu->insertAction(before, import_);
+    fileMenu->insertAction(before, export_);
+    fileMenu->insertSeparator(before);
+    connect(import_, &QAction::triggered, this, [this] { Guarded([&] { importContacts(); }); });
+    connect(export_, &QAction::triggered, this, [this] { Guarded([&] { exportContacts(); }); });
+    // Every way into and out of list mode shows or hides the list panel.
+    listPanel_->installEventFilter(this);
+    followListPanel();
+}
+
+bool TImportExport::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == listPanel_ &&
+        (event->type() == QEvent::ShowToParent || event->type() == QEvent::HideToParent))
+        followListPanel();
+    return QObject::eventFilter(watched, event);
+}
+
+void TImportExport::followListPanel() {
+    const bool listMode = !listPanel_->isHidden();
+    import_->setEnabled(listMode);
+    export_->setEnabled(listMode);
+}
+
+void TImportExport::importContacts() {
+    const QString file = QFileDialog::getOpenFileName(window_, QStringLiteral("Import Contacts"),
+                                                      QDir::homePath(), QString(kFilters));
+    if (file.isEmpty())
+        return;
+    ImportSummary summary;
+    {
+        TImportProgressDialog progress(window_);
+        summary = ImportContacts(ContactDbPath(), QFile::encodeName(file).toStdString(), &progress);
+    }
+    if (summary.imported > 0)
+        refill_();
+    ShowSummary(window_, summary.Text());
+}
+
+void TImportExport::exportContacts() {
+    QString selected;
+    QString file = QFileDialog::getSaveFileName(window_, QStringLiteral("Export Contacts"),
+                                                QDir::homePath() + QStringLiteral("/contacts.vcf"),
+                                                QString(kFilters), &selected);
+    if (file.isEmpty())
+        return;
+    if (QFileInfo(file).suffix().isEmpty())
+        file += selected.startsWith(QStringLiteral("CSV")) ? QStringLiteral(".csv")
+                                                           : QStringLiteral(".vcf");
+    const ExportSummary summary =
+        ExportContacts(ContactDbPath(), QFile::encodeName(file).toStdString(), listStatement_());
+    ShowSummary(window_, summary.Text());
+}
