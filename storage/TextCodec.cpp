@@ -22,7 +22,7 @@ void AppendUtf8(std::string& out, unsigned code) {
 }
 
 // Length of the well-formed UTF-8 sequence at i, 0 when there is none.
-std::size_t SequenceAt(const std::string& s, std::size_t i) {
+std::size_t SequenceAt(std::string_view s, std::size_t i) {
     const auto b = [&](std::size_t k) { return static_cast<unsigned char>(s[k]); };
     const unsigned char c = b(i);
     if (c < 0x80)
@@ -56,7 +56,7 @@ std::size_t SequenceAt(const std::string& s, std::size_t i) {
 
 } // namespace
 
-bool IsValidUtf8(const std::string& bytes) {
+bool IsValidUtf8(std::string_view bytes) {
     for (std::size_t i = 0; i < bytes.size();) {
         const std::size_t n = SequenceAt(bytes, i);
         if (n == 0)
@@ -66,7 +66,7 @@ bool IsValidUtf8(const std::string& bytes) {
     return true;
 }
 
-std::string Windows1252ToUtf8(const std::string& bytes) {
+std::string Windows1252ToUtf8(std::string_view bytes) {
     std::string out;
     out.reserve(bytes.size() + bytes.size() / 4);
     for (char c : bytes) {

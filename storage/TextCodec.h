@@ -2,13 +2,14 @@
 
 #include <cstddef>
 #include <string>
+#include <string_view>
 
 // Byte-level text helpers for contact files. The address book holds UTF-8 (the ANSI code page on
 // Windows); files from other programs may hold Latin-1 or Windows-1252, which is never valid
 // UTF-8 once it holds a letter outside ASCII.
-bool IsValidUtf8(const std::string& bytes);
+bool IsValidUtf8(std::string_view bytes);
 // Windows-1252 bytes as UTF-8; Latin-1 is the same apart from 0x80 to 0x9F.
-std::string Windows1252ToUtf8(const std::string& bytes);
+std::string Windows1252ToUtf8(std::string_view bytes);
 // UTF-8 stays as it is; anything else is taken as Windows-1252. Zero bytes are dropped: no
 // statement can carry them.
 std::string AsUtf8(const std::string& bytes);
