@@ -2,6 +2,7 @@
 // rule that an existing file is never touched.
 #include "BusyNotice.h"
 #include "ContactColumns.h"
+#include "RawDb.h"
 #include "SQLiteTable3.h"
 #include "TestHome.h"
 #include "unitAppInformation.h"
@@ -13,7 +14,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QtTest>
-#include <sqlite3.h>
 
 namespace {
 std::string Cell(TSQLiteTable& t, const char* column) {
@@ -22,18 +22,9 @@ std::string Cell(TSQLiteTable& t, const char* column) {
 
 // Whether a column of a row is SQL NULL, asked of the engine directly.
 bool IsNull(const QString& db, int id, const QString& column) {
-    sqlite3* h = nullptr;
-    sqlite3_open(db.toLocal8Bit().constData(), &h);
-    sqlite3_stmt* st = nullptr;
-    const QByteArray sql = QString("SELECT %1 IS NULL FROM Customers WHERE dbCustomer_ID=%2")
-                               .arg(column)
-                               .arg(id)
-                               .toLatin1();
-    sqlite3_prepare_v2(h, sql.constData(), -1, &st, nullptr);
-    bool result = sqlite3_step(st) == SQLITE_ROW && sqlite3_column_int(st, 0) == 1;
-    sqlite3_finalize(st);
-    sqlite3_close(h);
-    return result;
+    return RawDb(db).value(
+               QString("SELECT %1 FROM Customers WHERE dbCustomer_ID=%2").arg(column).arg(id)) ==
+           "<NULL>";
 }
 
 // The table as it must stand in every address book, written out in full.
