@@ -145,17 +145,7 @@ void RegisterContactFileBenchmarks(int size, int repetitions,
 
     {
         TSQLiteDatabase db(files.book.string(), OpenMode::ExistingOnly);
-        auto stored = db.OpenResult("SELECT * FROM Customers");
-        std::size_t at[kDataColumns] = {};
-        if (!stored->AtEnd())
-            for (int i = 0; i < kDataColumns; ++i)
-                at[i] = stored->ColumnOf(SaveOrderColumns()[i]);
-        for (; !stored->AtEnd(); stored->Advance()) {
-            ContactValues values;
-            for (int i = 0; i < kDataColumns; ++i)
-                values[i] = stored->TextOrEmptyAt(at[i]);
-            files.values.push_back(AsSaved(values));
-        }
+        files.values = SavedContacts(db, "SELECT * FROM Customers");
     }
 
     // The files the imports read are the program's own exports of the book.

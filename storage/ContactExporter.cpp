@@ -3,6 +3,7 @@
 #include "ContactCards.h"
 #include "ContactCsv.h"
 #include "ContactFileError.h"
+#include "ContactFitting.h"
 #include "SQLiteTable3.h"
 #include "TextCodec.h"
 #include "VCardWriter.h"
@@ -60,26 +61,18 @@ ExportSummary ExportContacts(const std::string& dbPath, const std::string& fileP
         out = "\xEF\xBB\xBF";
         AppendCsvRow(out, CsvHeader());
     }
+    std::vector<ContactValues> contacts;
     {
         TSQLiteDatabase db(dbPath, OpenMode::ExistingOnly);
-        auto rows = db.OpenResult(query);
-        // Columns are looked up only in a result that has rows.
-        std::size_t at[kDataColumns] = {};
-        if (!rows->AtEnd())
-            for (int i = 0; i < kDataColumns; ++i)
-                at[i] = rows->ColumnOf(SaveOrderColumns()[i]);
-        out.reserve(out.size() + rows->RowCount() * 600u);
-        for (; !rows->AtEnd(); rows->Advance()) {
-            ContactValues stored;
-            for (int i = 0; i < kDataColumns; ++i)
-                stored[i] = rows->TextOrEmptyAt(at[i]);
-            const ContactValues saved = AsSaved(stored);
-            if (csv)
-                AppendCsvContact(out, saved);
-            else
-                WriteContactCards(writer, saved);
-            ++summary.exported;
-        }
+        contacts = SavedContacts(db, query);
+    }
+    out.reserve(out.size() + contacts.size() * 600u);
+    for (const ContactValues& saved : contacts) {
+        if (csv)
+            AppendCsvContact(out, saved);
+        else
+            WriteContactCards(writer, saved);
+        ++summary.exported;
     }
     WriteAtomically(filePath, out);
     return summary;

@@ -1,5 +1,6 @@
 #include "ContactFitting.h"
 
+#include "SQLiteTable3.h"
 #include "TextCodec.h"
 
 #include <cctype>
@@ -273,4 +274,22 @@ std::string ContactLabel(const ContactValues& values) {
     if (!values[col::ExtraColumn(1, col::XName)].empty())
         return values[col::ExtraColumn(1, col::XName)];
     return "(no name)";
+}
+
+std::vector<ContactValues> SavedContacts(TSQLiteDatabase& db, const std::string& query) {
+    auto rows = db.OpenResult(query);
+    std::vector<ContactValues> contacts;
+    contacts.reserve(rows->RowCount());
+    // Columns are looked up only in a result that has rows.
+    std::size_t at[kDataColumns] = {};
+    if (!rows->AtEnd())
+        for (int i = 0; i < kDataColumns; ++i)
+            at[i] = rows->ColumnOf(SaveOrderColumns()[i]);
+    for (; !rows->AtEnd(); rows->Advance()) {
+        ContactValues stored;
+        for (int i = 0; i < kDataColumns; ++i)
+            stored[i] = rows->TextOrEmptyAt(at[i]);
+        contacts.push_back(AsSaved(stored));
+    }
+    return contacts;
 }

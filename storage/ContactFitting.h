@@ -2,6 +2,8 @@
 
 #include "ContactStatements.h"
 
+class TSQLiteDatabase;
+
 #include <string>
 #include <vector>
 
@@ -72,6 +74,8 @@ bool IsSafeWebAddress(const std::string& address);
 // The 45 values as the editor stores them when the contact is opened and saved again: UTF-8,
 // notes with "\r\n" breaks, masked fields full length with their literals.
 ContactValues AsSaved(const ContactValues& stored);
+// Every contact the query lists, each as AsSaved gives it.
+std::vector<ContactValues> SavedContacts(TSQLiteDatabase& db, const std::string& query);
 // The field's caption, for notes and the CSV header.
 const std::string& KindOfColumn(int column);
 // Something to call the contact by in a summary.

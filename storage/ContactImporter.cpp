@@ -2,6 +2,7 @@
 
 #include "ContactCsv.h"
 #include "ContactFileError.h"
+#include "ContactFitting.h"
 #include "ImportProgress.h"
 #include "SQLiteTable3.h"
 #include "TextCodec.h"
@@ -105,20 +106,8 @@ ImportSummary ImportContacts(const std::string& dbPath, const std::string& fileP
     Transaction transaction(db);
 
     std::set<std::string> present;
-    {
-        auto stored = db.OpenResult("SELECT * FROM Customers");
-        // Columns are looked up only in a result that has rows.
-        std::vector<std::size_t> at(kDataColumns);
-        if (!stored->AtEnd())
-            for (int i = 0; i < kDataColumns; ++i)
-                at[i] = stored->ColumnOf(SaveOrderColumns()[i]);
-        for (; !stored->AtEnd(); stored->Advance()) {
-            ContactValues values;
-            for (int i = 0; i < kDataColumns; ++i)
-                values[i] = stored->TextOrEmptyAt(at[i]);
-            present.insert(KeyOf(AsSaved(values)));
-        }
-    }
+    for (const ContactValues& saved : SavedContacts(db, "SELECT * FROM Customers"))
+        present.insert(KeyOf(saved));
 
     if (progress)
         progress->Start(contacts.size());
