@@ -4,11 +4,28 @@
 
 #include <QApplication>
 #include <QMessageBox>
+#include <QPointer>
 #include <stdexcept>
 
 namespace {
 bool loopRunning = false;
 std::exception_ptr startupFailure;
+
+// A window that deletes itself when it closes, as the busy indicator does once its bar is full,
+// would take an error box it owned along with it while the user is still reading the box.
+bool CanOwnABox(const QWidget* w) {
+    return w && w->isVisible() && !w->testAttribute(Qt::WA_DeleteOnClose);
+}
+
+// The window the error box stands over: the active one, else a main window on screen.
+QWidget* BoxOwner() {
+    if (QWidget* active = QApplication::activeWindow(); CanOwnABox(active))
+        return active;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (w->windowType() == Qt::Window && CanOwnABox(w))
+            return w;
+    return nullptr;
+}
 } // namespace
 
 QString ErrorText(const QString& message) {
@@ -26,19 +43,23 @@ QString ShortErrorText(const QString& message) {
     if (open < 0 || close <= open || length <= kShownStatementLength)
         return ErrorText(message);
     qsizetype cut = kShownStatementLength;
-    if (message.at(open + cut).isLowSurrogate())
-        --cut; // never half a character
+    if (message.at(open + cut).isHighSurrogate())
+        --cut; // never half a character: the last one kept would lose its second half
     return ErrorText(message.left(open + 1 + cut) + QChar(0x2026) + message.mid(close));
 }
 
 void ShowError(const QString& message) {
     const QString shown = ShortErrorText(message);
-    QMessageBox box(QMessageBox::Critical, QString::fromLocal8Bit(AppTitle()), shown,
-                    QMessageBox::Ok, QApplication::activeWindow());
-    box.setObjectName("ErrorBox");
+    // Held by a guarded pointer: should its owner go while the box is open, the box goes with it
+    // and is not deleted twice.
+    QPointer<QMessageBox> box = new QMessageBox(
+        QMessageBox::Critical, QString::fromLocal8Bit(AppTitle()), shown, QMessageBox::Ok,
+        BoxOwner());
+    box->setObjectName("ErrorBox");
     if (shown != ErrorText(message))
-        box.setDetailedText(ErrorText(message));
-    box.exec();
+        box->setDetailedText(ErrorText(message));
+    box->exec();
+    delete box;
 }
 
 void SetEventLoopRunning(bool running) {

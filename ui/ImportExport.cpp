@@ -11,7 +11,6 @@
 #include <QDir>
 #include <QEvent>
 #include <QFile>
-#include <QFileDialog>
 #include <QFileInfo>
 #include <QMenu>
 #include <QMessageBox>
@@ -63,8 +62,8 @@ void TImportExport::followListPanel() {
 }
 
 void TImportExport::importContacts() {
-    const QString file = QFileDialog::getOpenFileName(window_, QStringLiteral("Import Contacts"),
-                                                      QDir::homePath(), QString(kFilters));
+    const QString file = chooser_->OpenFileName(window_, QStringLiteral("Import Contacts"),
+                                                QDir::homePath(), QString(kFilters));
     if (file.isEmpty())
         return;
     ImportSummary summary;
@@ -79,9 +78,9 @@ void TImportExport::importContacts() {
 
 void TImportExport::exportContacts() {
     QString selected;
-    QString file = QFileDialog::getSaveFileName(window_, QStringLiteral("Export Contacts"),
-                                                QDir::homePath() + QStringLiteral("/contacts.vcf"),
-                                                QString(kFilters), &selected);
+    QString file = chooser_->SaveFileName(window_, QStringLiteral("Export Contacts"),
+                                          QDir::homePath() + QStringLiteral("/contacts.vcf"),
+                                          QString(kFilters), &selected);
     if (file.isEmpty())
         return;
     if (QFileInfo(file).suffix().isEmpty())

@@ -1,7 +1,10 @@
 #pragma once
 
+#include "FileChooser.h"
+
 #include <QObject>
 #include <functional>
+#include <memory>
 #include <string>
 
 class QAction;
@@ -24,6 +27,9 @@ public:
     void importContacts();
     void exportContacts();
 
+    // Where the file names come from; the desktop's file dialogs unless replaced.
+    void SetFileChooser(std::unique_ptr<TFileChooser> chooser) { chooser_ = std::move(chooser); }
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -36,4 +42,5 @@ private:
     QAction* export_;
     std::function<std::string()> listStatement_;
     std::function<void()> refill_;
+    std::unique_ptr<TFileChooser> chooser_ = std::make_unique<TFileChooser>();
 };

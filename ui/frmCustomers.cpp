@@ -68,7 +68,7 @@ TCustomersForm::TCustomersForm(QWidget* parent)
     WireEvents();
     // File > Import/Export Contacts: the items follow list mode by themselves, and an export
     // takes the contacts the list shows.
-    new TImportExport(
+    transfer_ = new TImportExport(
         this, ui->mnuFile, ui->mnuClose, ui->pnlLstViewContacts,
         [this] { return SearchStatement(); }, [this] { pQueryCustomers(); });
 
@@ -82,6 +82,10 @@ TCustomersForm::TCustomersForm(QWidget* parent)
 }
 
 TCustomersForm::~TCustomersForm() = default;
+
+void TCustomersForm::SetFileChooser(std::unique_ptr<TFileChooser> chooser) {
+    transfer_->SetFileChooser(std::move(chooser));
+}
 
 void TCustomersForm::SetupFields() {
     pages_ = {ui->TabSheet2, ui->TabSheet3, ui->TabSheet4, ui->TabSheet5, ui->TabSheet6};

@@ -16,6 +16,8 @@ class TEditorFields;
 class TExtraContactPage;
 class TNoteMemo;
 struct ContactSheetData;
+class TFileChooser;
+class TImportExport;
 
 // The contact maintenance window: the contact list with its search in list mode, the editor in
 // edit mode. The open contact lives in the editor's controls only; lblCustId holds its
@@ -57,6 +59,9 @@ public:
     void lblCustWebSiteClick();
 
     TCustomerListModel* listModel() const { return listModel_; }
+    // Where File > Import and Export get their file names: the desktop's file dialogs unless
+    // replaced.
+    void SetFileChooser(std::unique_ptr<TFileChooser> chooser);
     // What the contact sheet prints: the editor as it stands, unsaved edits included.
     ContactSheetData SheetData() const;
 
@@ -84,5 +89,6 @@ private:
     std::unique_ptr<TCustomerToolBar> tools_;
     std::array<TExtraContactPage*, kExtraContacts> pages_{}; // TabSheet2 ... TabSheet6
     std::unique_ptr<TEditorFields> fields_;
+    TImportExport* transfer_ = nullptr;
     bool shown_ = false;
 };

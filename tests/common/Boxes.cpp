@@ -4,13 +4,23 @@
 #include <QApplication>
 #include <QDialog>
 #include <QPushButton>
+#include <QPointer>
 #include <QtTest>
 
-#include <memory>
+#include <algorithm>
+#include <deque>
 
 namespace {
 
-int expecting = 0; // armed answers and answerers alive
+struct Armed {
+    SeenBox* seen;
+    QMessageBox::StandardButton answer;
+};
+std::deque<Armed> armed;                // answers for the next message boxes, in order
+std::vector<BoxAnswerer*> answerers;    // the newest answers
+std::vector<WhenShown*> shownActions;   // in the order they were made
+int expectingDialogs = 0;
+bool guardOn = false;
 
 void Record(SeenBox* seen, QMessageBox* box) {
     seen->seen = true;
@@ -21,15 +31,6 @@ void Record(SeenBox* seen, QMessageBox* box) {
     seen->icon = box->icon();
     seen->buttons = box->standardButtons();
     seen->defaultButton = box->standardButton(box->defaultButton());
-}
-
-// The modal message box up now that nobody has answered yet.
-QMessageBox* OpenBox() {
-    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-    if (!box || !box->isVisible() || box->property("answered").toBool())
-        return nullptr;
-    box->setProperty("answered", true);
-    return box;
 }
 
 void Press(QMessageBox* box, QMessageBox::StandardButton answer) {
@@ -43,48 +44,102 @@ void Press(QMessageBox* box, QMessageBox::StandardButton answer) {
     (button ? button : box->buttons().first())->click();
 }
 
+// Runs `what` on the window once the event loop next runs: a modal dialog answered while it is
+// still being shown would start its own loop after the answer and wait for ever.
+template <typename W, typename F> void Soon(W* window, F what) {
+    QPointer<W> guard(window);
+    QTimer::singleShot(0, window, [guard, what] {
+        if (guard && guard->isVisible())
+            what(guard.data());
+    });
+}
+
 } // namespace
 
-void AnswerBoxes(std::vector<std::pair<SeenBox*, QMessageBox::StandardButton>> answers) {
-    auto* timer = new QTimer;
-    auto queue = std::make_shared<std::vector<std::pair<SeenBox*, QMessageBox::StandardButton>>>(
-        std::move(answers));
-    for (auto& a : *queue)
-        a.first->timer = timer;
-    ++expecting;
-    QObject::connect(timer, &QObject::destroyed, [] { --expecting; });
-    QObject::connect(timer, &QTimer::timeout, [timer, queue] {
-        QMessageBox* box = OpenBox();
-        if (!box)
-            return;
-        auto [seen, answer] = queue->front();
-        queue->erase(queue->begin());
-        if (queue->empty()) {
-            timer->stop();
-            timer->deleteLater();
+// Sees every window as it is shown and hands it to whoever waits for it.
+class BoxWatch : public QObject {
+public:
+    static void Install() {
+        static BoxWatch* watch = nullptr;
+        if (!watch) {
+            watch = new BoxWatch;
+            watch->setParent(qApp);
+            qApp->installEventFilter(watch);
         }
-        Record(seen, box);
-        Press(box, answer);
-    });
-    timer->start(10);
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Show && !event->spontaneous() && watched->isWidgetType()) {
+            auto* w = static_cast<QWidget*>(watched);
+            if (w->isWindow())
+                Shown(w);
+        }
+        return false;
+    }
+
+private:
+    static void Shown(QWidget* w) {
+        for (WhenShown* s : shownActions) {
+            if (!s->seen_ && s->match_(w)) {
+                s->seen_ = true;
+                Soon(w, s->action_);
+                return;
+            }
+        }
+        if (auto* box = qobject_cast<QMessageBox*>(w)) {
+            if (!armed.empty()) {
+                const Armed a = armed.front();
+                armed.pop_front();
+                Soon(box, [a](QMessageBox* b) {
+                    Record(a.seen, b);
+                    Press(b, a.answer);
+                });
+                return;
+            }
+            if (!answerers.empty()) {
+                BoxAnswerer* answerer = answerers.back();
+                Soon(box, [answerer](QMessageBox* b) {
+                    if (std::find(answerers.begin(), answerers.end(), answerer) ==
+                        answerers.end())
+                        return;
+                    SeenBox seen;
+                    Record(&seen, b);
+                    answerer->seen_ << seen;
+                    Press(b, seen.error ? QMessageBox::Ok : answerer->answer_);
+                });
+                return;
+            }
+        }
+        auto* dialog = qobject_cast<QDialog*>(w);
+        if (!guardOn || !dialog || !dialog->isModal() || expectingDialogs > 0)
+            return;
+        auto* box = qobject_cast<QMessageBox*>(dialog);
+        const QString text = box ? box->text() : dialog->objectName() + " " + dialog->windowTitle();
+        QTest::qFail(qPrintable("a box nobody expected came up: " + text), __FILE__, __LINE__);
+        Soon(dialog, [](QDialog* d) { d->reject(); });
+    }
+};
+
+void SeenBox::Disarm() {
+    armed.erase(std::remove_if(armed.begin(), armed.end(),
+                               [this](const Armed& a) { return a.seen == this; }),
+                armed.end());
+}
+
+void AnswerBoxes(std::vector<std::pair<SeenBox*, QMessageBox::StandardButton>> answers) {
+    BoxWatch::Install();
+    for (const auto& [seen, answer] : answers)
+        armed.push_back({seen, answer});
 }
 
 BoxAnswerer::BoxAnswerer(QMessageBox::StandardButton answer) : answer_(answer) {
-    ++expecting;
-    QObject::connect(&timer_, &QTimer::timeout, [this] {
-        QMessageBox* box = OpenBox();
-        if (!box)
-            return;
-        SeenBox seen;
-        Record(&seen, box);
-        seen_ << seen;
-        Press(box, seen.error ? QMessageBox::Ok : answer_);
-    });
-    timer_.start(5);
+    BoxWatch::Install();
+    answerers.push_back(this);
 }
 
 BoxAnswerer::~BoxAnswerer() {
-    --expecting;
+    answerers.erase(std::remove(answerers.begin(), answerers.end(), this), answerers.end());
 }
 
 QList<SeenBox> BoxAnswerer::Errors() {
@@ -102,28 +157,29 @@ QString BoxAnswerer::Describe() const {
     return texts.join(" / ");
 }
 
+WhenShown::WhenShown(std::function<bool(QWidget*)> match, std::function<void(QWidget*)> action)
+    : match_(std::move(match)), action_(std::move(action)) {
+    BoxWatch::Install();
+    shownActions.push_back(this);
+}
+
+WhenShown::~WhenShown() {
+    shownActions.erase(std::remove(shownActions.begin(), shownActions.end(), this),
+                       shownActions.end());
+}
+
+std::function<bool(QWidget*)> Named(const QString& objectName) {
+    return [objectName](QWidget* w) { return w->objectName() == objectName; };
+}
+
 ExpectingDialog::ExpectingDialog() {
-    ++expecting;
+    ++expectingDialogs;
 }
 ExpectingDialog::~ExpectingDialog() {
-    --expecting;
+    --expectingDialogs;
 }
 
 void FailOnUnexpectedBoxes() {
-    static QTimer* guard = nullptr;
-    if (guard)
-        return;
-    guard = new QTimer(qApp);
-    QObject::connect(guard, &QTimer::timeout, [] {
-        auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
-        if (expecting > 0 || !dialog || !dialog->isVisible() ||
-            dialog->property("answered").toBool())
-            return;
-        dialog->setProperty("answered", true);
-        auto* box = qobject_cast<QMessageBox*>(dialog);
-        const QString text = box ? box->text() : dialog->objectName() + " " + dialog->windowTitle();
-        QTest::qFail(qPrintable("a box nobody expected came up: " + text), __FILE__, __LINE__);
-        dialog->reject();
-    });
-    guard->start(50);
+    BoxWatch::Install();
+    guardOn = true;
 }

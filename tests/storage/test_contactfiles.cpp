@@ -171,6 +171,17 @@ private slots:
         QTest::newRow("phone after +1") << QByteArray("TEL:+1 (225) 555-0100\r\n") << "dbCustPhone"
                                         << "(225)555-0100"
                                         << "";
+        QTest::newRow("11 digits after 1") << QByteArray("TEL:1 225 555 0100\r\n")
+                                           << "dbCustPhone"
+                                           << "(225)555-0100"
+                                           << "";
+        QTest::newRow("11 digits after 0") << QByteArray("TEL:0555 123 4567\r\n")
+                                           << "dbCustPhone" << none << "Phone: 0555 123 4567";
+        QTest::newRow("escape in the last three bytes")
+            << QByteArray("ORG;ENCODING=QUOTED-PRINTABLE;CHARSET=UTF-8:Caf=C3=A9\r\n")
+            << "dbCustCompany"
+            << "Caf\u00e9"
+            << "";
         QTest::newRow("second phone")
             << QByteArray("TEL;TYPE=work:2255550100\r\nTEL;TYPE=cell:2255550111\r\n")
             << "dbCustPhone"
