@@ -22,6 +22,7 @@ export LSAN_OPTIONS="suppressions=$root/scripts/lsan.supp:print_suppressions=0"
 export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1"
 
 status=0
+rm -f "$build"/test-logs/*.txt
 ctest --test-dir "$build" --output-on-failure -j2 || status=$?
 if compgen -G "$logs/*" >/dev/null; then
   echo "Sanitizer reports:" >&2

@@ -19,7 +19,6 @@ struct Armed {
 std::deque<Armed> armed;                // answers for the next message boxes, in order
 std::vector<BoxAnswerer*> answerers;    // the newest answers
 std::vector<WhenShown*> shownActions;   // in the order they were made
-int expectingDialogs = 0;
 bool guardOn = false;
 
 void Record(SeenBox* seen, QMessageBox* box) {
@@ -112,7 +111,7 @@ private:
             }
         }
         auto* dialog = qobject_cast<QDialog*>(w);
-        if (!guardOn || !dialog || !dialog->isModal() || expectingDialogs > 0)
+        if (!guardOn || !dialog || !dialog->isModal())
             return;
         auto* box = qobject_cast<QMessageBox*>(dialog);
         const QString text = box ? box->text() : dialog->objectName() + " " + dialog->windowTitle();
@@ -170,13 +169,6 @@ WhenShown::~WhenShown() {
 
 std::function<bool(QWidget*)> Named(const QString& objectName) {
     return [objectName](QWidget* w) { return w->objectName() == objectName; };
-}
-
-ExpectingDialog::ExpectingDialog() {
-    ++expectingDialogs;
-}
-ExpectingDialog::~ExpectingDialog() {
-    --expectingDialogs;
 }
 
 void FailOnUnexpectedBoxes() {

@@ -78,15 +78,7 @@ private:
 // The match for a window of that object name.
 std::function<bool(QWidget*)> Named(const QString& objectName);
 
-// From the first call on, a modal dialog that comes up while no answer is armed fails the
-// running test at once, naming its text, and is closed, so that a broken program cannot hold a
-// test up until the watchdog ends the whole executable.
+// From the first call on, a modal dialog that comes up while no answer here is waiting for it
+// fails the running test at once, naming its text, and is closed, so that a broken program
+// cannot hold a test up until the watchdog ends the whole executable.
 void FailOnUnexpectedBoxes();
-// For a test that looks at a modal dialog itself while it lives.
-class ExpectingDialog {
-public:
-    ExpectingDialog();
-    ~ExpectingDialog();
-    ExpectingDialog(const ExpectingDialog&) = delete;
-    ExpectingDialog& operator=(const ExpectingDialog&) = delete;
-};

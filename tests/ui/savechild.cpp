@@ -151,6 +151,32 @@ void Fill(QWidget* form) {
 
 } // namespace
 
+namespace {
+// Answers the delete's question once its box is up; any other box means something went wrong
+// and must not wait for a click that never comes.
+class BoxWatch : public QObject {
+public:
+    explicit BoxWatch(QString op) : op_(std::move(op)) {}
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        auto* box = qobject_cast<QMessageBox*>(watched);
+        if (!box || event->type() != QEvent::Show || event->spontaneous())
+            return false;
+        if (op_ == "delete" && box->text() == "Delete this contact from your list?") {
+            // Once its own event loop runs: pressed now, the box would wait for ever.
+            QTimer::singleShot(0, box, [box] { box->button(QMessageBox::Yes)->click(); });
+            return false;
+        }
+        Say("E " + box->text().toUtf8());
+        std::_Exit(3);
+    }
+
+private:
+    QString op_;
+};
+} // namespace
+
 int main(int argc, char** argv) {
     InstallCountedFiles();
     QApplication app(argc, argv);
@@ -169,21 +195,8 @@ int main(int argc, char** argv) {
         return 3;
     }
     SetEventLoopRunning(true);
-    // The delete asks first; any other box means something went wrong and must not wait for a
-    // click that never comes.
-    QTimer boxes;
-    QObject::connect(&boxes, &QTimer::timeout, [&] {
-        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-        if (!box || !box->isVisible())
-            return;
-        if (op == "delete" && box->text() == "Delete this contact from your list?") {
-            box->button(QMessageBox::Yes)->click();
-            return;
-        }
-        Say("E " + box->text().toUtf8());
-        std::_Exit(3);
-    });
-    boxes.start(5);
+    BoxWatch boxes(op);
+    app.installEventFilter(&boxes);
 
     auto openFirst = [&] {
         QTreeView* list = Find<QTreeView>(&form, "lstvCustomers");

@@ -1,4 +1,5 @@
 #include "About.h"
+#include "Boxes.h"
 #include "ShellOpen.h"
 #include "unitAppInformation.h"
 
@@ -189,25 +190,13 @@ void TestAbout::aboutCommandDestroysTheBox() {
     QPointer<QWidget> seen;
     bool ownerless = false;
     bool filled = false;
-    // Answers the modal box once it is up; whatever else comes up is closed, so the test cannot
-    // hang in the modal loop.
-    std::function<void()> answer = [&] {
-        QWidget* modal = QApplication::activeModalWidget();
-        if (!modal) {
-            QTimer::singleShot(20, answer);
-            return;
-        }
-        if (modal->objectName() == QLatin1String("AboutBox")) {
-            seen = modal;
-            ownerless = modal->parentWidget() == nullptr;
-            filled = modal->findChild<QLabel*>(QStringLiteral("lblAppVersion"))->text() ==
-                     QLatin1String("Version 2.1");
-            modal->findChild<QPushButton*>(QStringLiteral("OKButton"))->click();
-        } else {
-            modal->close();
-        }
-    };
-    QTimer::singleShot(0, answer);
+    WhenShown about(Named("AboutBox"), [&](QWidget* box) {
+        seen = box;
+        ownerless = box->parentWidget() == nullptr;
+        filled = box->findChild<QLabel*>(QStringLiteral("lblAppVersion"))->text() ==
+                 QLatin1String("Version 2.1");
+        box->findChild<QPushButton*>(QStringLiteral("OKButton"))->click();
+    });
     ShowAboutBox();
     QVERIFY(ownerless);
     QVERIFY(filled);

@@ -1,6 +1,7 @@
 // The start-up sequence run in-process: a first start builds the database behind the busy
 // indicator and opens the window; a start that fails shows the message and gives status 1
 // without leaving a main window.
+#include "Boxes.h"
 #include "ProgramMain.h"
 #include "TestHome.h"
 #include "frmSaving.h"
@@ -10,33 +11,15 @@
 #include <QMainWindow>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QTimer>
 #include <QtTest>
 #include <functional>
 
 namespace {
-// Polls until the condition holds, then runs the action once.
-void WhenReady(std::function<bool()> ready, std::function<void()> action) {
-    auto* timer = new QTimer;
-    QObject::connect(timer, &QTimer::timeout, [timer, ready, action] {
-        if (!ready())
-            return;
-        timer->stop();
-        timer->deleteLater();
-        action();
-    });
-    timer->start(20);
-}
-
 QMainWindow* MainWindow() {
     for (QWidget* w : QApplication::topLevelWidgets())
         if (w->objectName() == "CustomersForm" && w->isVisible())
             return qobject_cast<QMainWindow*>(w);
     return nullptr;
-}
-
-QMessageBox* ErrorBox() {
-    return qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
 }
 } // namespace
 
@@ -44,17 +27,19 @@ class StartupTest : public QObject {
     Q_OBJECT
 private slots:
     void firstStartBuildsAndShowsTheWindow() {
+        // A start that shows an error box instead fails here at once.
+        FailOnUnexpectedBoxes();
         TestHome home;
         QString title, busyCaption;
         bool busyAtShow = false;
-        WhenReady([] { return MainWindow() != nullptr; },
-                  [&] {
-                      title = MainWindow()->windowTitle();
-                      busyAtShow = SavingForm != nullptr;
-                      busyCaption = SavingForm ? SavingForm->windowTitle() : QString();
-                      MainWindow()->close();
-                  });
+        WhenShown shown(Named("CustomersForm"), [&](QWidget* window) {
+            title = window->windowTitle();
+            busyAtShow = SavingForm != nullptr;
+            busyCaption = SavingForm ? SavingForm->windowTitle() : QString();
+            window->close();
+        });
         QCOMPARE(RunProgram(), 0);
+        QVERIFY(shown.Seen());
         QCOMPARE(title, QString("Quorva Vellicard"));
         QVERIFY(busyAtShow);
         QCOMPARE(busyCaption, QString("Building DataBase..."));
@@ -64,12 +49,12 @@ private slots:
         // A second start finds the file and builds nothing.
         const QDateTime built = QFileInfo(home.dbPath()).lastModified();
         bool busyOnSecondStart = true;
-        WhenReady([] { return MainWindow() != nullptr; },
-                  [&] {
-                      busyOnSecondStart = SavingForm != nullptr;
-                      MainWindow()->close();
-                  });
+        WhenShown again(Named("CustomersForm"), [&](QWidget* window) {
+            busyOnSecondStart = SavingForm != nullptr;
+            window->close();
+        });
         QCOMPARE(RunProgram(), 0);
+        QVERIFY(again.Seen());
         QVERIFY(!busyOnSecondStart);
         QCOMPARE(QFileInfo(home.dbPath()).lastModified(), built);
     }
@@ -99,21 +84,14 @@ private slots:
             if (setup == "garbage")
                 f.write(QByteArray(4096, '\x5a'));
         }
-        QString text, caption;
-        QMessageBox::Icon icon = QMessageBox::NoIcon;
-        WhenReady([] { return ErrorBox() != nullptr; },
-                  [&] {
-                      QMessageBox* box = ErrorBox();
-                      text = box->text();
-                      caption = box->windowTitle();
-                      icon = box->icon();
-                      box->button(QMessageBox::Ok)->click();
-                  });
+        SeenBox error;
+        AnswerNextBox(&error, QMessageBox::Ok);
         QCOMPARE(RunProgram(), 1);
-        QVERIFY2(text.startsWith(messageStart), qPrintable(text));
-        QVERIFY(text.endsWith("."));
-        QCOMPARE(caption, QString("Vellicard"));
-        QCOMPARE(icon, QMessageBox::Critical);
+        QVERIFY(error.seen);
+        QVERIFY2(error.text.startsWith(messageStart), qPrintable(error.text));
+        QVERIFY(error.text.endsWith("."));
+        QCOMPARE(error.caption, QString("Vellicard"));
+        QCOMPARE(error.icon, QMessageBox::Critical);
         QVERIFY(MainWindow() == nullptr);
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         for (QWidget* w : QApplication::topLevelWidgets())

@@ -93,17 +93,10 @@ private slots:
     void aboutBoxOpensModallyAndGoes() {
         FormDriver d;
         bool seenAbout = false;
-        ExpectingDialog about;
-        QTimer poll;
-        QObject::connect(&poll, &QTimer::timeout, [&] {
-            QWidget* modal = QApplication::activeModalWidget();
-            if (!modal)
-                return;
-            poll.stop();
-            seenAbout = modal->objectName() == "AboutBox" && modal->windowTitle() == "About";
-            modal->close();
+        WhenShown about(Named("AboutBox"), [&](QWidget* box) {
+            seenAbout = box->windowTitle() == "About" && box->isModal();
+            box->close();
         });
-        poll.start(10);
         d.Trigger("mnuAbout");
         QVERIFY(seenAbout);
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
