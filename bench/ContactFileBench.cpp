@@ -2,6 +2,7 @@
 
 #include "BenchRegister.h"
 
+#include "AddressBook.h"
 #include "ContactExporter.h"
 #include "ContactFitting.h"
 #include "ContactImporter.h"
@@ -77,7 +78,7 @@ void Export(benchmark::State& state, const fs::path& target) {
         Fresh(files.book, book);
         fs::remove(target);
         state.ResumeTiming();
-        const ExportSummary summary = ExportContacts(book.string(), target.string());
+        const ExportSummary summary = TAddressBook(book.string()).Export(target.string());
         state.PauseTiming();
         if (summary.exported != files.values.size())
             throw std::runtime_error("the export left contacts out");
@@ -98,7 +99,7 @@ void Import(benchmark::State& state, const fs::path& source) {
         floor.Measure();
         Fresh(files.empty, book);
         state.ResumeTiming();
-        const ImportSummary summary = ImportContacts(book.string(), source.string());
+        const ImportSummary summary = TAddressBook(book.string()).Import(source.string());
         state.PauseTiming();
         // Contacts equal to an earlier one are skipped, and still were read and compared.
         if (summary.imported + summary.skipped != files.values.size())
@@ -143,16 +144,13 @@ void RegisterContactFileBenchmarks(int size, int repetitions,
         db.RunStatement("VACUUM");
     }
 
-    {
-        TSQLiteDatabase db(files.book.string(), OpenMode::ExistingOnly);
-        files.values = SavedContacts(db, "SELECT * FROM Customers");
-    }
+    files.values = TAddressBook(files.book.string()).SavedContacts("SELECT * FROM Customers");
 
     // The files the imports read are the program's own exports of the book.
     files.vcf = files.dir / "book.vcf";
     files.csv = files.dir / "book.csv";
-    ExportContacts(files.book.string(), files.vcf.string());
-    ExportContacts(files.book.string(), files.csv.string());
+    TAddressBook(files.book.string()).Export(files.vcf.string());
+    TAddressBook(files.book.string()).Export(files.csv.string());
 
     const int rounds = size >= 100000 ? 1 : size >= 10000 ? 3 : 10;
     Register("export_vcf", BM_ExportVcf, repetitions, rounds);

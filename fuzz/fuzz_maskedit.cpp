@@ -11,6 +11,7 @@
 //     right-aligned in their runs;
 //   - a read-only edit ignores every editing operation.
 
+#include "ContactColumns.h"
 #include "FuzzCheck.h"
 #include "MaskEdit.h"
 
@@ -137,7 +138,7 @@ bool ExpectedProgramValue(const TMaskEdit& edit, const QString& text, QString& e
         return QString(width - digits.size(), QLatin1Char(' ')) + digits;
     };
     if (AllAsciiDigits(text)) {
-        const int positions = phone ? 10 : 5;
+        const int positions = static_cast<int>(phone ? kPhoneDigits : kExtensionDigits);
         if (text.size() > positions)
             return false;
         const QString digits = rightAligned(text, positions);

@@ -9,7 +9,7 @@
 
 #include "ContactColumns.h"
 #include "ContactStatements.h"
-#include "ContactStore.h"
+#include "AddressBook.h"
 #include "FuzzCheck.h"
 #include "SQLiteTable3.h"
 #include "SqlLiteral.h"

@@ -20,8 +20,7 @@
 namespace {
 
 bool IsNotes(int column) {
-    return column == col::Notes ||
-           (column >= 10 && (column - 10) % kColumnsPerExtra == col::XNotes);
+    return ContactColumnTable()[column].type == FieldType::Notes;
 }
 
 std::string OneBreakKind(const std::string& text) {
@@ -44,12 +43,15 @@ void CheckEditorCanHold(const ContactValues& v) {
     std::string fitted;
     FUZZ_CHECK(FitPhone(v[col::Phone], &fitted) && fitted == v[col::Phone],
                Printable(v[col::Phone]));
-    FUZZ_CHECK(v[col::Phone].size() == 13 && v[col::Fax].size() == 13, Printable(v[col::Fax]));
+    const std::size_t phoneLength = std::string(kEmptyPhoneValue).size();
+    FUZZ_CHECK(v[col::Phone].size() == phoneLength && v[col::Fax].size() == phoneLength,
+               Printable(v[col::Fax]));
     FUZZ_CHECK(v[col::Email].empty() || IsPlainEmail(v[col::Email]), Printable(v[col::Email]));
     FUZZ_CHECK(IsSafeWebAddress(v[col::WebSite]), Printable(v[col::WebSite]));
     for (int n = 1; n <= kExtraContacts; ++n) {
         const std::string& ext = v[col::ExtraColumn(n, col::XExt)];
-        FUZZ_CHECK(ext.size() == 5 && ext.find_first_not_of(" 0123456789") == std::string::npos,
+        FUZZ_CHECK(ext.size() == kExtensionDigits &&
+                       ext.find_first_not_of(" 0123456789") == std::string::npos,
                    Printable(ext));
         const std::string& mail = v[col::ExtraColumn(n, col::XEmail)];
         FUZZ_CHECK(mail.empty() || IsPlainEmail(mail), Printable(mail));

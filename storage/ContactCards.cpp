@@ -39,7 +39,7 @@ std::string WithBlank(const std::string& a, const std::string& b) {
 }
 
 bool IsBlankPhone(const std::string& value) {
-    return value.empty() || value == kEmptyPhone;
+    return value.empty() || value == kEmptyPhoneValue;
 }
 
 // The extension after the number, " x123". One with blanks inside (typed into the middle of
@@ -63,7 +63,7 @@ std::string PhoneWithExtension(const std::string& phone, const std::string& exte
 bool ExtraIsEmpty(const ContactValues& v, int n) {
     for (int f = col::XName; f <= col::XNotes; ++f) {
         const std::string& value = v[col::ExtraColumn(n, static_cast<col::Extra>(f))];
-        if (!(value.empty() || value == kEmptyPhone || value == kEmptyExtension))
+        if (!(value.empty() || value == kEmptyPhoneValue || value == kEmptyExtensionValue))
             return false;
     }
     return true;

@@ -20,19 +20,103 @@ const char* const kCreateCustomersSql =
 
 const char* const kIdColumn = "dbCustomer_ID";
 
+const char* const kEmptyPhoneValue = "(   )   -    ";
+const char* const kEmptyExtensionValue = "     ";
+
+std::string EmptyValueOf(FieldType type) {
+    switch (type) {
+    case FieldType::Phone:
+    case FieldType::Fax:
+        return kEmptyPhoneValue;
+    case FieldType::Extension:
+        return kEmptyExtensionValue;
+    default:
+        return {};
+    }
+}
+
+namespace {
+
+struct Row {
+    const char* stem; // the column's name without the extra contact's number
+    const char* caption;
+    const char* csvHeader;
+    FieldType type;
+    std::size_t limit;
+    std::size_t lines;
+    const char* control;
+};
+
+constexpr std::size_t kPhoneLength = kPhoneDigits + 3; // "(", ")" and "-"
+
+const Row kContact[kContactColumns] = {
+    {"dbCustFirstName", "First Name", "First Name", FieldType::Text, 18, 0, "txtCustFrstName"},
+    {"dbCustLastName", "Last Name", "Last Name", FieldType::Text, 18, 0, "txtCustLstName"},
+    {"dbCustCompany", "Company Name", "Company Name", FieldType::Text, 25, 0, "txtCustCmpnyName"},
+    {"dbCustAddress", "Address", "Address", FieldType::Text, 30, 0, "txtCustAddress"},
+    {"dbCustCtyStZp", "City, State, Zip Code", "City, State, Zip Code", FieldType::Text, 30, 0,
+     "txtCtyStZip"},
+    {"dbCustEmail", "E-mail", "Contact Email", FieldType::Email, 35, 0, "txtCustEmail"},
+    // The web address has no limit of its own, though its column is declared 35 wide.
+    {"dbCustWebSite", "Web Site", "Contact Web Site Address", FieldType::Web, 0, 0,
+     "txtCustWebAddress"},
+    {"dbCustPhone", "Phone", "Phone Number", FieldType::Phone, kPhoneLength, 0, "txtCustPhone"},
+    {"dbCustFax", "Fax", "Fax Number", FieldType::Fax, kPhoneLength, 0, "txtCustFax"},
+    {"dbCustNotes", "Notes", "Notes", FieldType::Notes, 500, 7, "txtContNotes"},
+};
+
+const Row kExtra[kColumnsPerExtra] = {
+    {"dbExtraName", "Contact Name", "Contact Name", FieldType::Text, 36, 0, "txtExtraName"},
+    {"dbExtraTitle", "Contact Title", "Contact Title", FieldType::Text, 14, 0, "txtExtraTitle"},
+    {"dbExtraPhone", "Phone", "Phone Number", FieldType::Phone, kPhoneLength, 0, "txtExtraPhone"},
+    {"dbExtraPhoneExt", "Phone Extension", "Phone Extension", FieldType::Extension,
+     kExtensionDigits, 0, "txtExtraPhoneExt"},
+    {"dbExtraFax", "Fax", "Fax Number", FieldType::Fax, kPhoneLength, 0, "txtExtraFax"},
+    {"dbExtraEmail", "E-mail", "Contact Email", FieldType::Email, 35, 0, "txtExtraEmail"},
+    {"dbExtraNotes", "Notes", "Notes for this contact", FieldType::Notes, 200, 5, "txtExtraNotes"},
+};
+
+ContactColumn Column(const Row& r, int owner) {
+    const std::string n = owner > 0 ? std::to_string(owner) : std::string();
+    const std::string header =
+        owner > 0 ? "Extra Contact " + n + " " + r.csvHeader : std::string(r.csvHeader);
+    return {r.stem + n, r.caption, header, r.type, r.limit, r.lines, owner, r.control + n};
+}
+
+} // namespace
+
+const std::array<ContactColumn, kDataColumns>& ContactColumnTable() {
+    static const std::array<ContactColumn, kDataColumns> table = [] {
+        std::array<ContactColumn, kDataColumns> t;
+        int i = 0;
+        for (const Row& r : kContact)
+            t[i++] = Column(r, 0);
+        for (int n = 1; n <= kExtraContacts; ++n)
+            for (const Row& r : kExtra)
+                t[i++] = Column(r, n);
+        return t;
+    }();
+    return table;
+}
+
 const std::array<std::string, kDataColumns>& SaveOrderColumns() {
     static const std::array<std::string, kDataColumns> columns = [] {
-        std::array<std::string, kDataColumns> c{
-            "dbCustFirstName", "dbCustLastName", "dbCustCompany", "dbCustAddress", "dbCustCtyStZp",
-            "dbCustEmail",     "dbCustWebSite",  "dbCustPhone",   "dbCustFax",     "dbCustNotes"};
-        const char* stems[kColumnsPerExtra] = {"dbExtraName",     "dbExtraTitle", "dbExtraPhone",
-                                               "dbExtraPhoneExt", "dbExtraFax",   "dbExtraEmail",
-                                               "dbExtraNotes"};
-        int i = 10;
-        for (int n = 1; n <= kExtraContacts; ++n)
-            for (const char* stem : stems)
-                c[i++] = stem + std::to_string(n);
+        std::array<std::string, kDataColumns> c;
+        for (int i = 0; i < kDataColumns; ++i)
+            c[i] = ContactColumnTable()[i].name;
         return c;
     }();
     return columns;
+}
+
+const std::array<int, kDataColumns>& LoadOrder() {
+    static const std::array<int, kDataColumns> order = [] {
+        using namespace col;
+        std::array<int, kDataColumns> o = {Company, FirstName, LastName, Email, WebSite,
+                                           Address, CtyStZp,   Phone,    Fax,   Notes};
+        for (int i = kContactColumns; i < kDataColumns; ++i)
+            o[i] = i;
+        return o;
+    }();
+    return order;
 }

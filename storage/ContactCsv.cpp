@@ -5,22 +5,9 @@
 
 const CsvRow& CsvHeader() {
     static const CsvRow header = [] {
-        CsvRow h = {"First Name",
-                    "Last Name",
-                    "Company Name",
-                    "Address",
-                    "City, State, Zip Code",
-                    "Contact Email",
-                    "Contact Web Site Address",
-                    "Phone Number",
-                    "Fax Number",
-                    "Notes"};
-        const char* fields[kColumnsPerExtra] = {
-            "Contact Name", "Contact Title", "Phone Number",          "Phone Extension",
-            "Fax Number",   "Contact Email", "Notes for this contact"};
-        for (int n = 1; n <= kExtraContacts; ++n)
-            for (const char* f : fields)
-                h.push_back("Extra Contact " + std::to_string(n) + " " + f);
+        CsvRow h;
+        for (const ContactColumn& c : ContactColumnTable())
+            h.push_back(c.csvHeader);
         return h;
     }();
     return header;
@@ -49,38 +36,6 @@ bool AnyMatch(const std::vector<int>& match) {
         if (m >= 0)
             return true;
     return false;
-}
-
-void SetColumn(FittedContact& c, int column, const std::string& value) {
-    using namespace col;
-    if (column == Phone || column == Fax) {
-        c.SetPhone(column, value);
-        return;
-    }
-    if (column == Email) {
-        c.SetEmail(column, value);
-        return;
-    }
-    if (column == WebSite) {
-        c.SetWeb(value);
-        return;
-    }
-    if (column >= 10) {
-        const int field = (column - 10) % kColumnsPerExtra;
-        if (field == XPhone || field == XFax) {
-            c.SetPhone(column, value);
-            return;
-        }
-        if (field == XExt) {
-            c.SetExtension(column, value);
-            return;
-        }
-        if (field == XEmail) {
-            c.SetEmail(column, value);
-            return;
-        }
-    }
-    c.SetText(column, value);
 }
 
 } // namespace
@@ -114,7 +69,7 @@ std::vector<ImportedContact> ContactsFromCsv(const std::vector<CsvRow>& rows) {
         contact.fitted.KeepLongValues(own);
         for (std::size_t k = 0; k < rows[r].size() && k < match.size(); ++k)
             if (match[k] >= 0)
-                SetColumn(contact.fitted, match[k], AsUtf8(rows[r][k]));
+                contact.fitted.Set(match[k], AsUtf8(rows[r][k]));
         contacts.push_back(std::move(contact));
     }
     return contacts;

@@ -1,5 +1,6 @@
 #include "ContactExporter.h"
 
+#include "AddressBook.h"
 #include "ContactCards.h"
 #include "ContactCsv.h"
 #include "ContactFileError.h"
@@ -64,7 +65,7 @@ ExportSummary ExportContacts(const std::string& dbPath, const std::string& fileP
     std::vector<ContactValues> contacts;
     {
         TSQLiteDatabase db(dbPath, OpenMode::ExistingOnly);
-        contacts = SavedContacts(db, query);
+        contacts = ReadSavedContacts(db, query);
     }
     out.reserve(out.size() + contacts.size() * 600u);
     for (const ContactValues& saved : contacts) {

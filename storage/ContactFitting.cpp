@@ -1,47 +1,36 @@
 #include "ContactFitting.h"
 
-#include "SQLiteTable3.h"
 #include "TextCodec.h"
 
 #include <cctype>
 
-const char* const kEmptyPhone = "(   )   -    ";
-const char* const kEmptyExtension = "     ";
-
 namespace {
 
-enum class Kind { Text, Phone, Extension, Email, Web, Notes };
-
-struct Rule {
-    Kind kind;
-    std::size_t limit; // for Text and Email
-};
-
-Rule RuleOf(int column) {
-    static const Rule main[10] = {
-        {Kind::Text, 18},  {Kind::Text, 18}, {Kind::Text, 25}, {Kind::Text, 30}, {Kind::Text, 30},
-        {Kind::Email, 35}, {Kind::Web, 0},   {Kind::Phone, 0}, {Kind::Phone, 0}, {Kind::Notes, 0}};
-    static const Rule extra[kColumnsPerExtra] = {
-        {Kind::Text, 36}, {Kind::Text, 14},  {Kind::Phone, 0}, {Kind::Extension, 0},
-        {Kind::Phone, 0}, {Kind::Email, 35}, {Kind::Notes, 0}};
-    return column < 10 ? main[column] : extra[(column - 10) % kColumnsPerExtra];
+const ContactColumn& ColumnAt(int column) {
+    return ContactColumnTable()[column];
 }
 
 bool IsDigit(char c) {
     return c >= '0' && c <= '9';
 }
 
-bool HasPhoneShape(const std::string& text) {
-    if (text.size() != 13 || text[0] != '(' || text[4] != ')' || text[8] != '-')
+// Laid out as the mask shows it: literals in their places, a digit or a blank in every other.
+bool HasShapeOf(const std::string& text, const char* empty) {
+    const std::string mask = empty;
+    if (text.size() != mask.size())
         return false;
-    for (std::size_t i = 0; i < 13; ++i)
-        if (i != 0 && i != 4 && i != 8 && !IsDigit(text[i]) && text[i] != ' ')
+    for (std::size_t i = 0; i < text.size(); ++i)
+        if (mask[i] != ' ' ? text[i] != mask[i] : !IsDigit(text[i]) && text[i] != ' ')
             return false;
     return true;
 }
 
+bool HasPhoneShape(const std::string& text) {
+    return HasShapeOf(text, kEmptyPhoneValue);
+}
+
 bool HasExtensionShape(const std::string& text) {
-    if (text.size() != 5)
+    if (text.size() != kExtensionDigits)
         return false;
     for (char c : text)
         if (!IsDigit(c) && c != ' ')
@@ -62,7 +51,7 @@ std::string Joined(const std::string& a, const std::string& b) {
 bool FitPhone(const std::string& text, std::string* value) {
     const std::string trimmed = TrimmedAscii(text);
     if (trimmed.empty() || HasPhoneShape(text)) {
-        *value = trimmed.empty() ? kEmptyPhone : text;
+        *value = trimmed.empty() ? kEmptyPhoneValue : text;
         return true;
     }
     std::string digits;
@@ -77,9 +66,9 @@ bool FitPhone(const std::string& text, std::string* value) {
     }
     if (digits.compare(0, 2, "+1") == 0)
         digits.erase(0, 2);
-    else if (digits.size() == 11 && digits[0] == '1')
+    else if (digits.size() == kPhoneDigits + 1 && digits[0] == '1')
         digits.erase(0, 1);
-    if (digits.size() != 10 || digits.find('+') != std::string::npos)
+    if (digits.size() != kPhoneDigits || digits.find('+') != std::string::npos)
         return false;
     *value = "(" + digits.substr(0, 3) + ")" + digits.substr(3, 3) + "-" + digits.substr(6);
     return true;
@@ -96,16 +85,16 @@ bool FitExtension(const std::string& text, std::string* value) {
     for (char& c : shaped)
         if (c == '_')
             c = ' ';
-    if (trimmed.size() == 5 && HasExtensionShape(shaped)) {
+    if (trimmed.size() == kExtensionDigits && HasExtensionShape(shaped)) {
         *value = shaped;
         return true;
     }
-    if (trimmed.size() > 5)
+    if (trimmed.size() > kExtensionDigits)
         return false;
     for (char c : trimmed)
         if (!IsDigit(c))
             return false;
-    *value = std::string(5 - trimmed.size(), ' ') + trimmed;
+    *value = std::string(kExtensionDigits - trimmed.size(), ' ') + trimmed;
     return true;
 }
 
@@ -147,14 +136,12 @@ bool IsSafeWebAddress(const std::string& address) {
 }
 
 FittedContact::FittedContact() {
-    for (int i = 0; i < kDataColumns; ++i) {
-        const Kind k = RuleOf(i).kind;
-        values_[i] = k == Kind::Phone ? kEmptyPhone : k == Kind::Extension ? kEmptyExtension : "";
-    }
+    for (int i = 0; i < kDataColumns; ++i)
+        values_[i] = EmptyValueOf(ColumnAt(i).type);
 }
 
 int FittedContact::OwnerOf(int column) {
-    return column < 10 ? 0 : (column - 10) / kColumnsPerExtra + 1;
+    return ColumnAt(column).owner;
 }
 
 void FittedContact::MoveToNotes(int owner, const std::string& kind, const std::string& value) {
@@ -167,14 +154,36 @@ void FittedContact::AddNoteText(int owner, const std::string& text) {
     notes_[owner] = Joined(notes_[owner], WithCrLfBreaks(text));
 }
 
+void FittedContact::Set(int column, const std::string& value) {
+    switch (ColumnAt(column).type) {
+    case FieldType::Phone:
+    case FieldType::Fax:
+        SetPhone(column, value);
+        return;
+    case FieldType::Extension:
+        SetExtension(column, value);
+        return;
+    case FieldType::Email:
+        SetEmail(column, value);
+        return;
+    case FieldType::Web:
+        SetWeb(value);
+        return;
+    case FieldType::Text:
+    case FieldType::Notes:
+        SetText(column, value);
+        return;
+    }
+}
+
 void FittedContact::SetText(int column, const std::string& value) {
-    const Rule rule = RuleOf(column);
-    if (rule.kind == Kind::Notes) {
+    const ContactColumn& c = ColumnAt(column);
+    if (c.type == FieldType::Notes) {
         AddNoteText(OwnerOf(column), value);
         return;
     }
-    if (!keepLong_ && rule.limit > 0 && EditorLength(value) > rule.limit) {
-        values_[column] = EditorPrefix(value, rule.limit);
+    if (!keepLong_ && c.limit > 0 && EditorLength(value) > c.limit) {
+        values_[column] = EditorPrefix(value, c.limit);
         MoveToNotes(OwnerOf(column), KindOfColumn(column), value);
         return;
     }
@@ -200,7 +209,7 @@ void FittedContact::SetExtension(int column, const std::string& extension) {
 void FittedContact::SetEmail(int column, const std::string& address) {
     // A cut address is another address, which the mail link would write to: one that is too
     // long goes whole into the notes instead.
-    const bool fits = keepLong_ || EditorLength(address) <= RuleOf(column).limit;
+    const bool fits = keepLong_ || EditorLength(address) <= ColumnAt(column).limit;
     if (address.empty() || (fits && IsPlainEmail(address)))
         SetText(column, address);
     else
@@ -215,12 +224,10 @@ void FittedContact::SetWeb(const std::string& address) {
 }
 
 bool FittedContact::IsFilled(int column) const {
-    const Kind k = RuleOf(column).kind;
-    if (k == Kind::Notes)
+    const FieldType type = ColumnAt(column).type;
+    if (type == FieldType::Notes)
         return !notes_[OwnerOf(column)].empty();
-    return values_[column] != (k == Kind::Phone       ? kEmptyPhone
-                               : k == Kind::Extension ? kEmptyExtension
-                                                      : "");
+    return values_[column] != EmptyValueOf(type);
 }
 
 ContactValues FittedContact::Values() const {
@@ -236,14 +243,15 @@ ContactValues AsSaved(const ContactValues& stored) {
     for (int i = 0; i < kDataColumns; ++i) {
         const std::string text = AsUtf8(stored[i]);
         std::string value;
-        switch (RuleOf(i).kind) {
-        case Kind::Notes:
+        switch (ColumnAt(i).type) {
+        case FieldType::Notes:
             saved[i] = WithCrLfBreaks(text);
             break;
-        case Kind::Phone:
+        case FieldType::Phone:
+        case FieldType::Fax:
             saved[i] = FitPhone(text, &value) ? value : text;
             break;
-        case Kind::Extension:
+        case FieldType::Extension:
             saved[i] = FitExtension(text, &value) ? value : text;
             break;
         default:
@@ -254,12 +262,7 @@ ContactValues AsSaved(const ContactValues& stored) {
 }
 
 const std::string& KindOfColumn(int column) {
-    static const std::string main[10] = {
-        "First Name", "Last Name", "Company Name", "Address", "City, State, Zip Code",
-        "E-mail",     "Web Site",  "Phone",        "Fax",     "Notes"};
-    static const std::string extra[kColumnsPerExtra] = {
-        "Contact Name", "Contact Title", "Phone", "Phone Extension", "Fax", "E-mail", "Notes"};
-    return column < 10 ? main[column] : extra[(column - 10) % kColumnsPerExtra];
+    return ColumnAt(column).caption;
 }
 
 std::string ContactLabel(const ContactValues& values) {
@@ -274,22 +277,4 @@ std::string ContactLabel(const ContactValues& values) {
     if (!values[col::ExtraColumn(1, col::XName)].empty())
         return values[col::ExtraColumn(1, col::XName)];
     return "(no name)";
-}
-
-std::vector<ContactValues> SavedContacts(TSQLiteDatabase& db, const std::string& query) {
-    auto rows = db.OpenResult(query);
-    std::vector<ContactValues> contacts;
-    contacts.reserve(rows->RowCount());
-    // Columns are looked up only in a result that has rows.
-    std::size_t at[kDataColumns] = {};
-    if (!rows->AtEnd())
-        for (int i = 0; i < kDataColumns; ++i)
-            at[i] = rows->ColumnOf(SaveOrderColumns()[i]);
-    for (; !rows->AtEnd(); rows->Advance()) {
-        ContactValues stored;
-        for (int i = 0; i < kDataColumns; ++i)
-            stored[i] = rows->TextOrEmptyAt(at[i]);
-        contacts.push_back(AsSaved(stored));
-    }
-    return contacts;
 }

@@ -2,19 +2,8 @@
 
 #include "ContactStatements.h"
 
-class TSQLiteDatabase;
-
 #include <string>
 #include <vector>
-
-// Positions in SaveOrderColumns() order.
-namespace col {
-enum Main { FirstName, LastName, Company, Address, CtyStZp, Email, WebSite, Phone, Fax, Notes };
-enum Extra { XName, XTitle, XPhone, XExt, XFax, XEmail, XNotes };
-inline int ExtraColumn(int n, Extra field) {
-    return 10 + (n - 1) * kColumnsPerExtra + field;
-}
-} // namespace col
 
 // The editor's values for one contact built from an untrusted file. Nothing is ever cut or
 // dropped silently: whatever does not fit its field — a text over the field's length limit, a
@@ -32,6 +21,8 @@ public:
     // rules for e-mail and web addresses hold for every file.
     void KeepLongValues(bool keep) { keepLong_ = keep; }
 
+    // The value for the column, checked and fitted as its type asks.
+    void Set(int column, const std::string& value);
     // `owner` is 0 for the contact itself, 1 to 5 for an extra contact, whose own notes take
     // what does not fit its fields.
     void SetText(int column, const std::string& value);
@@ -52,7 +43,6 @@ public:
 
 private:
     static int OwnerOf(int column);
-    std::string FittingText(int column, const std::string& value, const std::string& kind);
 
     ContactValues values_;
     std::string notes_[kExtraContacts + 1];
@@ -61,9 +51,9 @@ private:
     bool keepLong_ = false;
 };
 
-// A 10-digit number (optionally after a leading 1 or +1, with the usual separators) as the
-// phone mask shows it, "(225)123-4567"; a value already in the mask's shape as it is; empty text
-// as the empty mask. False when the number fits none of these.
+// A number of the mask's ten digits (optionally after a leading 1 or +1, with the usual separators)
+// as the phone mask shows it, "(225)123-4567"; a value already in the mask's shape as it is; empty
+// text as the empty mask. False when the number fits none of these.
 bool FitPhone(const std::string& text, std::string* value);
 bool FitExtension(const std::string& text, std::string* value);
 // A plain address: one "@", no blanks, no "?", "&", "<", ">", "%", "#", quotes or controls.
@@ -74,11 +64,7 @@ bool IsSafeWebAddress(const std::string& address);
 // The 45 values as the editor stores them when the contact is opened and saved again: UTF-8,
 // notes with "\r\n" breaks, masked fields full length with their literals.
 ContactValues AsSaved(const ContactValues& stored);
-// Every contact the query lists, each as AsSaved gives it.
-std::vector<ContactValues> SavedContacts(TSQLiteDatabase& db, const std::string& query);
 // The field's caption, for notes and the CSV header.
 const std::string& KindOfColumn(int column);
 // Something to call the contact by in a summary.
 std::string ContactLabel(const ContactValues& values);
-extern const char* const kEmptyPhone;     // "(   )   -    "
-extern const char* const kEmptyExtension; // five blanks

@@ -1,5 +1,6 @@
 #include "ContactImporter.h"
 
+#include "AddressBook.h"
 #include "ContactCsv.h"
 #include "ContactFileError.h"
 #include "ContactFitting.h"
@@ -97,16 +98,17 @@ std::vector<ImportedContact> ReadContactFile(const std::string& bytes) {
     return contacts;
 }
 
-ImportSummary ImportContacts(const std::string& dbPath, const std::string& filePath,
-                             IImportProgress* progress) {
-    const std::vector<ImportedContact> contacts = ReadContactFile(ReadWholeFile(filePath));
+std::vector<ImportedContact> ReadContactsFrom(const std::string& filePath) {
+    return ReadContactFile(ReadWholeFile(filePath));
+}
 
+ImportSummary ImportContacts(TSQLiteDatabase& db, const std::vector<ImportedContact>& contacts,
+                             IImportProgress* progress) {
     ImportSummary summary;
-    TSQLiteDatabase db(dbPath, OpenMode::ExistingOnly);
     Transaction transaction(db);
 
     std::set<std::string> present;
-    for (const ContactValues& saved : SavedContacts(db, "SELECT * FROM Customers"))
+    for (const ContactValues& saved : ReadSavedContacts(db, "SELECT * FROM Customers"))
         present.insert(KeyOf(saved));
 
     if (progress)
@@ -124,6 +126,7 @@ ImportSummary ImportContacts(const std::string& dbPath, const std::string& fileP
             continue;
         }
         db.RunStatement(BuildInsertStatement(values));
+        summary.addedIds.push_back(std::to_string(db.LastInsertRowId()));
         ++summary.imported;
         const auto& kinds = contacts[i].fitted.MovedKinds();
         if (!kinds.empty()) {

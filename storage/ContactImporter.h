@@ -7,6 +7,7 @@
 #include <vector>
 
 class IImportProgress;
+class TSQLiteDatabase;
 
 struct ImportSummary {
     std::size_t imported = 0;
@@ -14,6 +15,7 @@ struct ImportSummary {
     // One entry per contact with values moved to notes: its name and the kinds moved.
     std::vector<std::string> moved;
     bool cancelled = false;
+    std::vector<std::string> addedIds; // of the contacts added, once the import is committed
 
     // "Imported 412 contacts, 3 skipped as already present, 5 with values moved to notes",
     // then a line for each contact with moved values.
@@ -28,8 +30,9 @@ constexpr std::size_t kMaxImportBytes = 64u * 1024u * 1024u;
 // ContactFileError with a message for the user when the file is neither, or broken.
 std::vector<ImportedContact> ReadContactFile(const std::string& bytes);
 
-// Adds the file's contacts to the address book at dbPath in one transaction: any failure or a
-// cancel leaves the book exactly as it was. A contact equal to one already stored is skipped.
-// Reads and checks the whole file before the book is touched.
-ImportSummary ImportContacts(const std::string& dbPath, const std::string& filePath,
+// Reads and checks the whole file: its contacts, or ContactFileError with a message for the user.
+std::vector<ImportedContact> ReadContactsFrom(const std::string& filePath);
+// Adds the contacts to the book on that connection in one transaction: any failure or a cancel
+// leaves the book exactly as it was. A contact equal to one already stored is skipped.
+ImportSummary ImportContacts(TSQLiteDatabase& db, const std::vector<ImportedContact>& contacts,
                              IImportProgress* progress = nullptr);

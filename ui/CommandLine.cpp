@@ -1,5 +1,6 @@
 #include "CommandLine.h"
 
+#include "AddressBook.h"
 #include "ContactExporter.h"
 #include "ContactImporter.h"
 #include "unitBuildData.h"
@@ -103,8 +104,8 @@ void TCommandLine::transfer(const QString& program, QTextStream& out, QTextStrea
     try {
         // A first use builds the address book, as the window's first start does.
         PrepareDataFiles();
-        const std::string summary = importing ? ImportContacts(ContactDbPath(), file).Text()
-                                              : ExportContacts(ContactDbPath(), file).Text();
+        TAddressBook book(ContactDbPath());
+        const std::string summary = importing ? book.Import(file).Text() : book.Export(file).Text();
         out << QString::fromLocal8Bit(summary) << '\n';
         out.flush();
         stop(0);

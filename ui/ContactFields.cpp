@@ -5,38 +5,29 @@
 
 #include <QLineEdit>
 #include <QVariant>
+#include <limits>
 #include <stdexcept>
+
+FieldKind KindOf(FieldType type) {
+    switch (type) {
+    case FieldType::Phone:
+    case FieldType::Fax:
+    case FieldType::Extension:
+        return FieldKind::Masked;
+    case FieldType::Notes:
+        return FieldKind::Note;
+    default:
+        return FieldKind::Edit;
+    }
+}
 
 const std::vector<ContactField>& LoadOrderFields() {
     static const std::vector<ContactField> fields = [] {
-        std::vector<ContactField> f = {
-            {"txtCustCmpnyName", "dbCustCompany", FieldKind::Edit},
-            {"txtCustFrstName", "dbCustFirstName", FieldKind::Edit},
-            {"txtCustLstName", "dbCustLastName", FieldKind::Edit},
-            {"txtCustEmail", "dbCustEmail", FieldKind::Edit},
-            {"txtCustWebAddress", "dbCustWebSite", FieldKind::Edit},
-            {"txtCustAddress", "dbCustAddress", FieldKind::Edit},
-            {"txtCtyStZip", "dbCustCtyStZp", FieldKind::Edit},
-            {"txtCustPhone", "dbCustPhone", FieldKind::Masked},
-            {"txtCustFax", "dbCustFax", FieldKind::Masked},
-            {"txtContNotes", "dbCustNotes", FieldKind::Note},
-        };
-        struct Extra {
-            const char* control;
-            const char* column;
-            FieldKind kind;
-        };
-        const Extra extras[] = {{"txtExtraName", "dbExtraName", FieldKind::Edit},
-                                {"txtExtraTitle", "dbExtraTitle", FieldKind::Edit},
-                                {"txtExtraPhone", "dbExtraPhone", FieldKind::Masked},
-                                {"txtExtraPhoneExt", "dbExtraPhoneExt", FieldKind::Masked},
-                                {"txtExtraFax", "dbExtraFax", FieldKind::Masked},
-                                {"txtExtraEmail", "dbExtraEmail", FieldKind::Edit},
-                                {"txtExtraNotes", "dbExtraNotes", FieldKind::Note}};
-        for (int n = 1; n <= kExtraContacts; ++n)
-            for (const Extra& e : extras)
-                f.push_back({QString(e.control) + QString::number(n), e.column + std::to_string(n),
-                             e.kind});
+        std::vector<ContactField> f;
+        for (int i : LoadOrder()) {
+            const ContactColumn& c = ContactColumnTable()[i];
+            f.push_back({QString::fromStdString(c.control), c.name, i, KindOf(c.type)});
+        }
         return f;
     }();
     return fields;
@@ -49,45 +40,89 @@ const ContactField& FieldOfColumn(const std::string& column) {
     throw std::logic_error("No control holds column " + column);
 }
 
-QString FieldText(const QWidget* control, FieldKind kind) {
-    switch (kind) {
-    case FieldKind::Masked:
-        return static_cast<const TMaskEdit*>(control)->value();
-    case FieldKind::Note:
-        return static_cast<const TNoteMemo*>(control)->text();
-    case FieldKind::Edit:
-        break;
-    }
-    return static_cast<const QLineEdit*>(control)->text();
+TFieldControl::TFieldControl(QWidget* control)
+    : masked_(qobject_cast<TMaskEdit*>(control)), note_(qobject_cast<TNoteMemo*>(control)) {
+    if (!masked_ && !note_)
+        edit_ = qobject_cast<QLineEdit*>(control);
+    if (!masked_ && !note_ && !edit_)
+        throw std::logic_error("Not a data control: " + control->objectName().toStdString());
 }
 
-void SetFieldText(QWidget* control, FieldKind kind, const QString& text) {
-    switch (kind) {
-    case FieldKind::Masked:
-        static_cast<TMaskEdit*>(control)->setValue(text);
+QWidget* TFieldControl::Widget() const {
+    if (masked_)
+        return masked_;
+    if (note_)
+        return note_;
+    return edit_;
+}
+
+FieldKind TFieldControl::Kind() const {
+    return masked_ ? FieldKind::Masked : note_ ? FieldKind::Note : FieldKind::Edit;
+}
+
+QString TFieldControl::Text() const {
+    if (masked_)
+        return masked_->value();
+    if (note_)
+        return note_->text();
+    return edit_->text();
+}
+
+void TFieldControl::SetText(const QString& text) {
+    if (masked_) {
+        masked_->setValue(text);
         return;
-    case FieldKind::Note:
-        static_cast<TNoteMemo*>(control)->setText(text);
+    }
+    if (note_) {
+        note_->setText(text);
         return;
-    case FieldKind::Edit:
-        break;
     }
     // An edit's limit is for typing only: a longer stored text must show whole, or a save would
     // cut it. The limit is raised for such a text and drops back for the next one.
-    auto* edit = static_cast<QLineEdit*>(control);
-    QVariant nominal = edit->property("nominalMaxLength");
+    QVariant nominal = edit_->property("nominalMaxLength");
     if (!nominal.isValid()) {
-        nominal = edit->maxLength();
-        edit->setProperty("nominalMaxLength", nominal);
+        nominal = edit_->maxLength();
+        edit_->setProperty("nominalMaxLength", nominal);
     }
     const int limit = qMax(nominal.toInt(), static_cast<int>(text.length()));
-    if (limit > edit->maxLength()) {
-        edit->setMaxLength(limit);
-        edit->setText(text);
+    if (limit > edit_->maxLength()) {
+        edit_->setMaxLength(limit);
+        edit_->setText(text);
     } else {
-        edit->setText(text);
-        edit->setMaxLength(limit);
+        edit_->setText(text);
+        edit_->setMaxLength(limit);
     }
+}
+
+void TFieldControl::Apply(const ContactColumn& column) {
+    if (masked_) {
+        masked_->setEditMask(QLatin1String(column.type == FieldType::Extension
+                                               ? TMaskEdit::kExtensionMask
+                                               : TMaskEdit::kPhoneMask));
+        return;
+    }
+    // Without a limit of its own a long paste would be cut at Qt's 32767 characters unsaid.
+    const int limit =
+        column.limit > 0 ? static_cast<int>(column.limit) : std::numeric_limits<int>::max();
+    if (note_)
+        note_->setMaxLength(limit);
+    else
+        edit_->setMaxLength(limit);
+}
+
+void TFieldControl::OnChange(QObject* context, std::function<void()> handler) const {
+    if (masked_)
+        QObject::connect(masked_, &TMaskEdit::valueChanged, context, [handler] { handler(); });
+    else if (edit_)
+        QObject::connect(edit_, &QLineEdit::textChanged, context, [handler] { handler(); });
+}
+
+QString FieldText(const QWidget* control) {
+    return TFieldControl(const_cast<QWidget*>(control)).Text();
+}
+
+void SetFieldText(QWidget* control, const QString& text) {
+    TFieldControl(control).SetText(text);
 }
 
 std::string ToLocal(const QString& text) {

@@ -1,56 +1,47 @@
 #include "EditorFields.h"
 
-#include "SQLiteTable3.h"
 #include "StoredText.h"
 
 #include <QWidget>
-#include <algorithm>
 #include <stdexcept>
 
-TEditorFields::TEditorFields(std::vector<Control> controls) : controls_(std::move(controls)) {
+TEditorFields::TEditorFields(const std::vector<QWidget*>& controls) {
     const std::vector<ContactField>& table = LoadOrderFields();
-    for (std::size_t i = 0; i < table.size(); ++i)
-        if (i >= controls_.size() || controls_[i].first->objectName() != table[i].control ||
-            controls_[i].second != table[i].kind)
+    for (std::size_t i = 0; i < table.size(); ++i) {
+        if (i >= controls.size() || controls[i]->objectName() != table[i].control)
             throw std::logic_error("The editor has no control " + table[i].control.toStdString() +
                                    " in its place");
+        TFieldControl control(controls[i]);
+        if (control.Kind() != table[i].kind)
+            throw std::logic_error("The control " + table[i].control.toStdString() +
+                                   " is of another kind than its column");
+        control.Apply(ContactColumnTable()[table[i].saveIndex]);
+        controls_.push_back(control);
+    }
 }
 
-void TEditorFields::Load(TSQLiteTable& result, const KeptColumns& cutShort) {
+void TEditorFields::Load(const ContactValues& stored) {
     const std::vector<ContactField>& table = LoadOrderFields();
-    approximations_.clear();
+    loaded_.clear();
     for (std::size_t i = 0; i < table.size(); ++i) {
-        const auto& [control, kind] = controls_[i];
-        const std::string stored = result.TextOrEmptyAt(result.ColumnOf(table[i].column));
-        SetFieldText(control, kind, FromStored(stored));
-        if (!ShowsExactly(stored) || cutShort[SaveIndexOf(i)])
-            approximations_.emplace_back(i, FieldText(control, kind));
+        controls_[i].SetText(FromStored(stored[table[i].saveIndex]));
+        loaded_.push_back(controls_[i].Text());
     }
 }
 
 ContactValues TEditorFields::ValuesInSaveOrder() const {
+    const std::vector<ContactField>& table = LoadOrderFields();
     ContactValues values;
-    const ContactField* table = LoadOrderFields().data();
-    for (int i = 0; i < kDataColumns; ++i) {
-        const auto& [control, kind] = controls_[&FieldOfColumn(SaveOrderColumns()[i]) - table];
-        values[i] = ToLocal(FieldText(control, kind));
-    }
+    for (std::size_t i = 0; i < table.size(); ++i)
+        values[table[i].saveIndex] = ToLocal(controls_[i].Text());
     return values;
 }
 
-KeptColumns TEditorFields::UnchangedApproximations() const {
-    KeptColumns kept;
-    for (const auto& [i, shown] : approximations_) {
-        const auto& [control, kind] = controls_[i];
-        if (FieldText(control, kind) == shown)
-            kept.set(SaveIndexOf(i));
-    }
-    return kept;
-}
-
-std::size_t TEditorFields::SaveIndexOf(std::size_t loadIndex) {
-    const auto& columns = SaveOrderColumns();
-    return static_cast<std::size_t>(
-        std::find(columns.begin(), columns.end(), LoadOrderFields()[loadIndex].column) -
-        columns.begin());
+KeptColumns TEditorFields::Untouched() const {
+    const std::vector<ContactField>& table = LoadOrderFields();
+    KeptColumns untouched;
+    for (std::size_t i = 0; i < loaded_.size(); ++i)
+        if (controls_[i].Text() == loaded_[i])
+            untouched.set(table[i].saveIndex);
+    return untouched;
 }

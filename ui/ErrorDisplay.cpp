@@ -52,9 +52,9 @@ void ShowError(const QString& message) {
     const QString shown = ShortErrorText(message);
     // Held by a guarded pointer: should its owner go while the box is open, the box goes with it
     // and is not deleted twice.
-    QPointer<QMessageBox> box = new QMessageBox(
-        QMessageBox::Critical, QString::fromLocal8Bit(AppTitle()), shown, QMessageBox::Ok,
-        BoxOwner());
+    QPointer<QMessageBox> box =
+        new QMessageBox(QMessageBox::Critical, QString::fromLocal8Bit(AppTitle()), shown,
+                        QMessageBox::Ok, BoxOwner());
     box->setObjectName("ErrorBox");
     if (shown != ErrorText(message))
         box->setDetailedText(ErrorText(message));

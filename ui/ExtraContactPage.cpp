@@ -6,6 +6,9 @@
 TExtraContactPage::TExtraContactPage(QWidget* parent)
     : QWidget(parent), ui(std::make_unique<Ui::TExtraContactPage>()) {
     ui->setupUi(this);
+    connect(ui->txtExtraNotes, &TNoteMemo::changed, this, &TExtraContactPage::notesChanged);
+    connect(ui->lblSendExtraEmail, &TLinkLabel::clicked, this,
+            &TExtraContactPage::emailLinkClicked);
 }
 
 TExtraContactPage::~TExtraContactPage() = default;
@@ -20,14 +23,25 @@ void TExtraContactPage::SetNumber(int n) {
     }
 }
 
-std::array<std::pair<QWidget*, FieldKind>, kColumnsPerExtra> TExtraContactPage::Fields() const {
-    return {{{ui->txtExtraName, FieldKind::Edit},
-             {ui->txtExtraTitle, FieldKind::Edit},
-             {ui->txtExtraPhone, FieldKind::Masked},
-             {ui->txtExtraPhoneExt, FieldKind::Masked},
-             {ui->txtExtraFax, FieldKind::Masked},
-             {ui->txtExtraEmail, FieldKind::Edit},
-             {ui->txtExtraNotes, FieldKind::Note}}};
+QString TExtraContactPage::Title() const {
+    return ui->txtExtraTitle->text();
+}
+
+QString TExtraContactPage::Email() const {
+    return ui->txtExtraEmail->text();
+}
+
+void TExtraContactPage::SetEmailLinkEnabled(bool enabled) {
+    ui->lblSendExtraEmail->setEnabled(enabled);
+}
+
+TNoteMemo* TExtraContactPage::Notes() const {
+    return ui->txtExtraNotes;
+}
+
+std::vector<QWidget*> TExtraContactPage::Fields() const {
+    return {ui->txtExtraName, ui->txtExtraTitle, ui->txtExtraPhone, ui->txtExtraPhoneExt,
+            ui->txtExtraFax,  ui->txtExtraEmail, ui->txtExtraNotes};
 }
 
 QList<QWidget*> TExtraContactPage::KeyboardOrder() const {

@@ -1,14 +1,12 @@
 #pragma once
 
-#include "ContactFields.h"
-
 #include <QList>
 #include <QWidget>
-#include <array>
 #include <memory>
-#include <utility>
+#include <vector>
 
 struct ExtraContactSheetData;
+class TNoteMemo;
 
 namespace Ui {
 class TExtraContactPage;
@@ -27,16 +25,21 @@ public:
 
     void SetNumber(int n);
 
-    // The page's controls, typed: txtExtraName, txtExtraTitle, txtExtraPhone, txtExtraPhoneExt,
-    // txtExtraFax, txtExtraEmail, lblSendExtraEmail, txtExtraNotes and their captions.
-    const Ui::TExtraContactPage& Controls() const { return *ui; }
+    QString Title() const;
+    QString Email() const;
+    void SetEmailLinkEnabled(bool enabled);
+    TNoteMemo* Notes() const;
 
     // The data controls in loading order: name, title, phone, extension, fax, e-mail, notes.
-    std::array<std::pair<QWidget*, FieldKind>, kColumnsPerExtra> Fields() const;
+    std::vector<QWidget*> Fields() const;
     // The keyboard order: name, title, phone, extension, fax, notes, then e-mail.
     QList<QWidget*> KeyboardOrder() const;
     // What the contact sheet prints of this extra contact.
     ExtraContactSheetData SheetData() const;
+
+signals:
+    void notesChanged();
+    void emailLinkClicked();
 
 private:
     std::unique_ptr<Ui::TExtraContactPage> ui;

@@ -14,7 +14,6 @@ public:
                                  const QString& filters);
     // The file to write, or empty when the user cancelled; `selectedFilter` gets the filter the
     // user chose.
-    virtual QString SaveFileName(QWidget* parent, const QString& caption,
-                                 const QString& suggested, const QString& filters,
-                                 QString* selectedFilter);
+    virtual QString SaveFileName(QWidget* parent, const QString& caption, const QString& suggested,
+                                 const QString& filters, QString* selectedFilter);
 };

@@ -1,11 +1,11 @@
 #include "ImportExport.h"
 
+#include "AddressBook.h"
 #include "ContactExporter.h"
 #include "ContactImporter.h"
 #include "ErrorDisplay.h"
 #include "ImportProgressDialog.h"
 #include "unitAppInformation.h"
-#include "unitFilePath.h"
 
 #include <QAction>
 #include <QDir>
@@ -29,10 +29,10 @@ void ShowSummary(QWidget* parent, const std::string& text) {
 
 } // namespace
 
-TImportExport::TImportExport(QWidget* window, QMenu* fileMenu, QAction* before, QWidget* listPanel,
-                             std::function<std::string()> listStatement,
+TImportExport::TImportExport(QWidget* window, TAddressBook& book, QMenu* fileMenu, QAction* before,
+                             QWidget* listPanel, std::function<std::string()> listStatement,
                              std::function<void()> refill)
-    : QObject(window), window_(window), listPanel_(listPanel),
+    : QObject(window), window_(window), book_(book), listPanel_(listPanel),
       import_(new QAction(QStringLiteral("Import Contacts..."), window)),
       export_(new QAction(QStringLiteral("Export Contacts..."), window)),
       listStatement_(std::move(listStatement)), refill_(std::move(refill)) {
@@ -69,7 +69,7 @@ void TImportExport::importContacts() {
     ImportSummary summary;
     {
         TImportProgressDialog progress(window_);
-        summary = ImportContacts(ContactDbPath(), QFile::encodeName(file).toStdString(), &progress);
+        summary = book_.Import(QFile::encodeName(file).toStdString(), &progress);
     }
     if (summary.imported > 0)
         refill_();
@@ -87,6 +87,6 @@ void TImportExport::exportContacts() {
         file += selected.startsWith(QStringLiteral("CSV")) ? QStringLiteral(".csv")
                                                            : QStringLiteral(".vcf");
     const ExportSummary summary =
-        ExportContacts(ContactDbPath(), QFile::encodeName(file).toStdString(), listStatement_());
+        book_.Export(QFile::encodeName(file).toStdString(), listStatement_());
     ShowSummary(window_, summary.Text());
 }

@@ -8,6 +8,7 @@
 #include <string>
 
 class QAction;
+class TAddressBook;
 class QMenu;
 class QWidget;
 
@@ -21,8 +22,9 @@ class TImportExport : public QObject {
 public:
     // `listStatement` gives the query of the contacts the list shows now; `refill` refills the
     // list after an import.
-    TImportExport(QWidget* window, QMenu* fileMenu, QAction* before, QWidget* listPanel,
-                  std::function<std::string()> listStatement, std::function<void()> refill);
+    TImportExport(QWidget* window, TAddressBook& book, QMenu* fileMenu, QAction* before,
+                  QWidget* listPanel, std::function<std::string()> listStatement,
+                  std::function<void()> refill);
 
     void importContacts();
     void exportContacts();
@@ -37,6 +39,7 @@ private:
     void followListPanel();
 
     QWidget* window_;
+    TAddressBook& book_;
     QWidget* listPanel_;
     QAction* import_;
     QAction* export_;

@@ -12,13 +12,3 @@ QString FromStored(std::string_view bytes) {
     return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
 #endif
 }
-
-bool ShowsExactly(std::string_view bytes) {
-    if (bytes.find('\0') != std::string_view::npos)
-        return false;
-#ifdef Q_OS_WIN
-    return FromStored(bytes).toLocal8Bit().toStdString() == bytes;
-#else
-    return IsValidUtf8(bytes);
-#endif
-}

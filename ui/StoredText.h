@@ -8,6 +8,3 @@
 // that code page's bytes, Windows-1252, which are never valid UTF-8 once they hold a letter
 // outside ASCII: such text is read as Windows-1252, so "M\xfcller" shows as "Müller".
 QString FromStored(std::string_view bytes);
-// Whether the stored bytes come back unchanged when the shown text is saved: not so for text
-// holding a zero byte, which no statement can carry, nor for text in another encoding.
-bool ShowsExactly(std::string_view bytes);

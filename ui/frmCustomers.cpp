@@ -1,10 +1,9 @@
 #include "frmCustomers.h"
-#include "ui_ExtraContactPage.h"
 #include "ui_frmCustomers.h"
 
 #include "About.h"
+#include "AddressBook.h"
 #include "ContactSheet.h"
-#include "ContactStore.h"
 #include "CustomerListModel.h"
 #include "CustomerToolBar.h"
 #include "EditorFields.h"
@@ -37,16 +36,17 @@
 #include <QToolButton>
 #include <QTreeView>
 
-#include <limits>
-
 namespace {
-constexpr int kContactNoteLines = 7;
-constexpr int kExtraNoteLines = 5;
+// The most lines the notes of the contact and of an extra contact take.
+std::size_t NoteLines(int column) {
+    return ContactColumnTable()[column].lines;
+}
 } // namespace
 
 TCustomersForm::TCustomersForm(QWidget* parent)
     : QMainWindow(parent), ui(std::make_unique<Ui::TCustomersForm>()),
-      listModel_(new TCustomerListModel(this)) {
+      listModel_(new TCustomerListModel(this)),
+      book_(std::make_unique<TAddressBook>(ContactDbPath())) {
     ui->setupUi(this);
     setObjectName("CustomersForm");
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
@@ -69,7 +69,7 @@ TCustomersForm::TCustomersForm(QWidget* parent)
     // File > Import/Export Contacts: the items follow list mode by themselves, and an export
     // takes the contacts the list shows.
     transfer_ = new TImportExport(
-        this, ui->mnuFile, ui->mnuClose, ui->pnlLstViewContacts,
+        this, *book_, ui->mnuFile, ui->mnuClose, ui->pnlLstViewContacts,
         [this] { return SearchStatement(); }, [this] { pQueryCustomers(); });
 
     // The client area is fixed: 744 by 493 below the menu, tool bar included.
@@ -89,27 +89,23 @@ void TCustomersForm::SetFileChooser(std::unique_ptr<TFileChooser> chooser) {
 
 void TCustomersForm::SetupFields() {
     pages_ = {ui->TabSheet2, ui->TabSheet3, ui->TabSheet4, ui->TabSheet5, ui->TabSheet6};
-    std::vector<TEditorFields::Control> controls = {
-        {ui->txtCustCmpnyName, FieldKind::Edit},  {ui->txtCustFrstName, FieldKind::Edit},
-        {ui->txtCustLstName, FieldKind::Edit},    {ui->txtCustEmail, FieldKind::Edit},
-        {ui->txtCustWebAddress, FieldKind::Edit}, {ui->txtCustAddress, FieldKind::Edit},
-        {ui->txtCtyStZip, FieldKind::Edit},       {ui->txtCustPhone, FieldKind::Masked},
-        {ui->txtCustFax, FieldKind::Masked},      {ui->txtContNotes, FieldKind::Note}};
+    std::vector<QWidget*> controls = {
+        ui->txtCustCmpnyName,  ui->txtCustFrstName, ui->txtCustLstName, ui->txtCustEmail,
+        ui->txtCustWebAddress, ui->txtCustAddress,  ui->txtCtyStZip,    ui->txtCustPhone,
+        ui->txtCustFax,        ui->txtContNotes};
     for (int n = 1; n <= kExtraContacts; ++n) {
         pages_[n - 1]->SetNumber(n);
-        for (const auto& control : pages_[n - 1]->Fields())
+        for (QWidget* control : pages_[n - 1]->Fields())
             controls.push_back(control);
     }
-    fields_ = std::make_unique<TEditorFields>(std::move(controls));
+    // Each control takes its column's limit and mask.
+    fields_ = std::make_unique<TEditorFields>(controls);
 
-    // The web address has no limit of its own; left at Qt's default, a long paste would be cut
-    // at 32767 characters without a word.
-    ui->txtCustWebAddress->setMaxLength(std::numeric_limits<int>::max());
     auto* wholeChars = new TWholeCharValidator(this);
     tools_->txtCustSearch->setValidator(wholeChars);
-    for (auto& [control, kind] : fields_->Controls())
-        if (kind == FieldKind::Edit)
-            static_cast<QLineEdit*>(control)->setValidator(wholeChars);
+    for (const TFieldControl& control : fields_->Controls())
+        if (control.Kind() == FieldKind::Edit)
+            static_cast<QLineEdit*>(control.Widget())->setValidator(wholeChars);
 }
 
 void TCustomersForm::SetKeyboardOrder() {
@@ -151,19 +147,13 @@ void TCustomersForm::WireEvents() {
     on(ui->txtContNotes, &TNoteMemo::changed, &TCustomersForm::txtContNotesChange);
     on(ui->lblSendCustEmail, &TLinkLabel::clicked, &TCustomersForm::lblSendCustEmail1Click);
     on(ui->lblCustWebSite, &TLinkLabel::clicked, &TCustomersForm::lblCustWebSiteClick);
-    for (auto& [control, kind] : fields_->Controls()) {
-        if (kind == FieldKind::Edit)
-            on(static_cast<QLineEdit*>(control), &QLineEdit::textChanged,
-               &TCustomersForm::pEnableSavebtn);
-        else if (kind == FieldKind::Masked)
-            on(static_cast<TMaskEdit*>(control), &TMaskEdit::valueChanged,
-               &TCustomersForm::pEnableSavebtn);
-    }
+    for (const TFieldControl& control : fields_->Controls())
+        control.OnChange(this, [this] { Guarded([&] { pEnableSavebtn(); }); });
     for (int n = 1; n <= kExtraContacts; ++n) {
-        const Ui::TExtraContactPage& page = pages_[n - 1]->Controls();
-        connect(page.txtExtraNotes, &TNoteMemo::changed, this,
+        TExtraContactPage* page = pages_[n - 1];
+        connect(page, &TExtraContactPage::notesChanged, this,
                 [this, n] { Guarded([&] { txtExtraNotesChange(n); }); });
-        connect(page.lblSendExtraEmail, &TLinkLabel::clicked, this,
+        connect(page, &TExtraContactPage::emailLinkClicked, this,
                 [this, n] { Guarded([&] { lblSendExtraEmailClick(n); }); });
     }
 }
@@ -256,19 +246,19 @@ void TCustomersForm::EnterMode(Mode mode) {
 }
 
 void TCustomersForm::ClearFields(bool all) {
-    for (QLineEdit* edit : {ui->txtCustFrstName, ui->txtCustLstName, ui->txtCustCmpnyName,
-                            ui->txtCustAddress, ui->txtCtyStZip})
-        SetFieldText(edit, FieldKind::Edit, QString());
-    SetFieldText(ui->txtCustPhone, FieldKind::Masked, QString());
-    SetFieldText(ui->txtCustFax, FieldKind::Masked, QString());
+    for (QWidget* control : {ui->txtCustFrstName, ui->txtCustLstName, ui->txtCustCmpnyName,
+                             ui->txtCustAddress, ui->txtCtyStZip})
+        SetFieldText(control, QString());
+    SetFieldText(ui->txtCustPhone, QString());
+    SetFieldText(ui->txtCustFax, QString());
     if (!all)
         return;
-    SetFieldText(ui->txtCustEmail, FieldKind::Edit, QString());
-    SetFieldText(ui->txtCustWebAddress, FieldKind::Edit, QString());
-    SetFieldText(ui->txtContNotes, FieldKind::Note, QString());
+    SetFieldText(ui->txtCustEmail, QString());
+    SetFieldText(ui->txtCustWebAddress, QString());
+    SetFieldText(ui->txtContNotes, QString());
     for (TExtraContactPage* page : pages_)
-        for (const auto& [control, kind] : page->Fields())
-            SetFieldText(control, kind, QString());
+        for (QWidget* control : page->Fields())
+            SetFieldText(control, QString());
 }
 
 void TCustomersForm::pClearCustForm() {
@@ -290,7 +280,7 @@ void TCustomersForm::tlbarAddNewCustClick() {
 
 void TCustomersForm::UpdateTabCaptions() {
     for (int n = 1; n <= kExtraContacts; ++n) {
-        const QString title = pages_[n - 1]->Controls().txtExtraTitle->text();
+        const QString title = pages_[n - 1]->Title();
         ui->PageControl1->setTabText(n,
                                      title.isEmpty() ? QString("Extra Contact %1").arg(n) : title);
     }
@@ -306,9 +296,7 @@ std::string TCustomersForm::SearchStatement() const {
 }
 
 void TCustomersForm::pQueryCustomers() {
-    TSQLiteDatabase db(ContactDbPath(), OpenMode::ExistingOnly);
-    std::unique_ptr<TSQLiteTable> result = db.OpenResult(SearchStatement());
-    listModel_->Fill(*result);
+    listModel_->Fill(*book_->List(SearchStatement()));
     ui->lstvCustomers->clearSelection();
     ui->lstvCustomers->setCurrentIndex(QModelIndex());
     // Lay the new rows out now rather than on the view's own deferred pass: a paint already
@@ -355,10 +343,9 @@ void TCustomersForm::lstvCustomers1Click() {
         return;
     const std::string id = listModel_->CellText(selected.first().row(), TCustomerListModel::CustId);
 
-    TSQLiteDatabase db(ContactDbPath(), OpenMode::ExistingOnly);
-    std::unique_ptr<TSQLiteTable> result = db.OpenResult(BuildSelectByIdStatement(id));
+    const StoredContact contact = book_->Load(id);
     ui->lblCustId->setText(FromLocal(id));
-    fields_->Load(*result, ValuesCutShort(db, id));
+    fields_->Load(contact.Values());
 
     UpdateTabCaptions();
     EnterMode(Mode::StoredContact);
@@ -372,8 +359,7 @@ void TCustomersForm::pEnableSavebtn() {
                             !ui->txtCustCmpnyName->text().isEmpty());
     ui->lblSendCustEmail->setEnabled(!ui->txtCustEmail->text().isEmpty());
     for (TExtraContactPage* page : pages_)
-        page->Controls().lblSendExtraEmail->setEnabled(
-            !page->Controls().txtExtraEmail->text().isEmpty());
+        page->SetEmailLinkEnabled(!page->Email().isEmpty());
     ui->lblCustWebSite->setEnabled(!ui->txtCustWebAddress->text().isEmpty());
 }
 
@@ -385,11 +371,11 @@ void TCustomersForm::NoteChanged(TNoteMemo* memo, int lineLimit) {
 }
 
 void TCustomersForm::txtContNotesChange() {
-    NoteChanged(ui->txtContNotes, kContactNoteLines);
+    NoteChanged(ui->txtContNotes, NoteLines(col::Notes));
 }
 
 void TCustomersForm::txtExtraNotesChange(int n) {
-    NoteChanged(pages_[n - 1]->Controls().txtExtraNotes, kExtraNoteLines);
+    NoteChanged(pages_[n - 1]->Notes(), NoteLines(col::ExtraColumn(n, col::XNotes)));
 }
 
 // ---- saving, deleting, cancelling --------------------------------------------------------------
@@ -400,30 +386,29 @@ void TCustomersForm::btnSave1Click() {
 
 void TCustomersForm::SaveChangesToCustomers() {
     ShowBusy("Saving Contact Information...");
-    {
-        TSQLiteDatabase db(ContactDbPath(), OpenMode::ExistingOnly);
-        WriteContact(db, fields_->ValuesInSaveOrder(), ToLocal(ui->lblCustId->text()),
-                     fields_->UnchangedApproximations());
-        CloseBusy();
-    }
+    book_->Save(fields_->ValuesInSaveOrder(), ToLocal(ui->lblCustId->text()), fields_->Untouched());
+    CloseBusy();
     pClearCustForm();
 }
 
 void TCustomersForm::btnDelete1Click() {
-    auto db = std::make_unique<TSQLiteDatabase>(ContactDbPath(), OpenMode::ExistingOnly);
-    const QMessageBox::StandardButton answer =
-        AskQuestion(this, "Delete this contact from your list?", "Delete Contact?",
-                    QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes, QMessageBox::NoButton);
-    const std::string id = ToLocal(ui->lblCustId->text());
+    // The book is opened before the question; the answer decides the rest.
+    bool asked = false;
+    QMessageBox::StandardButton answer = QMessageBox::NoButton;
     try {
-        if (answer == QMessageBox::Yes && !id.empty()) {
+        book_->Delete(ToLocal(ui->lblCustId->text()), [&] {
+            answer = AskQuestion(this, "Delete this contact from your list?", "Delete Contact?",
+                                 QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes,
+                                 QMessageBox::NoButton);
+            asked = true;
+            if (answer != QMessageBox::Yes || ui->lblCustId->text().isEmpty())
+                return false;
             ShowBusy("Deleting Contact Information...");
-            DeleteContact(*db, id);
-        }
+            return true;
+        });
     } catch (...) {
-        db.reset();
         // The delete is over either way: back to the list before the error is shown.
-        if (answer != QMessageBox::No) {
+        if (asked && answer != QMessageBox::No) {
             try {
                 pClearCustForm();
             } catch (...) {
@@ -432,7 +417,6 @@ void TCustomersForm::btnDelete1Click() {
         CloseBusy();
         throw;
     }
-    db.reset();
     if (answer != QMessageBox::No)
         pClearCustForm();
     CloseBusy();
@@ -491,8 +475,8 @@ void TCustomersForm::lblSendCustEmail1Click() {
 }
 
 void TCustomersForm::lblSendExtraEmailClick(int n) {
-    TShellOpen::Open("mailto:" + pages_[n - 1]->Controls().txtExtraEmail->text(),
-                     TShellOpen::ShowNormal, "Unable to open the Email Composer!", this);
+    TShellOpen::Open("mailto:" + pages_[n - 1]->Email(), TShellOpen::ShowNormal,
+                     "Unable to open the Email Composer!", this);
 }
 
 void TCustomersForm::lblCustWebSiteClick() {

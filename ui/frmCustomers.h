@@ -16,6 +16,7 @@ class TEditorFields;
 class TExtraContactPage;
 class TNoteMemo;
 struct ContactSheetData;
+class TAddressBook;
 class TFileChooser;
 class TImportExport;
 
@@ -89,6 +90,7 @@ private:
     std::unique_ptr<TCustomerToolBar> tools_;
     std::array<TExtraContactPage*, kExtraContacts> pages_{}; // TabSheet2 ... TabSheet6
     std::unique_ptr<TEditorFields> fields_;
+    std::unique_ptr<TAddressBook> book_;
     TImportExport* transfer_ = nullptr;
     bool shown_ = false;
 };

@@ -3,8 +3,8 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDialog>
-#include <QPushButton>
 #include <QPointer>
+#include <QPushButton>
 #include <QtTest>
 
 #include <algorithm>
@@ -16,9 +16,9 @@ struct Armed {
     SeenBox* seen;
     QMessageBox::StandardButton answer;
 };
-std::deque<Armed> armed;                // answers for the next message boxes, in order
-std::vector<BoxAnswerer*> answerers;    // the newest answers
-std::vector<WhenShown*> shownActions;   // in the order they were made
+std::deque<Armed> armed;              // answers for the next message boxes, in order
+std::vector<BoxAnswerer*> answerers;  // the newest answers
+std::vector<WhenShown*> shownActions; // in the order they were made
 bool guardOn = false;
 
 void Record(SeenBox* seen, QMessageBox* box) {
@@ -99,8 +99,7 @@ private:
             if (!answerers.empty()) {
                 BoxAnswerer* answerer = answerers.back();
                 Soon(box, [answerer](QMessageBox* b) {
-                    if (std::find(answerers.begin(), answerers.end(), answerer) ==
-                        answerers.end())
+                    if (std::find(answerers.begin(), answerers.end(), answerer) == answerers.end())
                         return;
                     SeenBox seen;
                     Record(&seen, b);

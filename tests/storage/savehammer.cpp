@@ -12,7 +12,7 @@
 //     saves had completed and which one may have been cut short.
 
 #include "savehammer.h"
-#include "ContactStore.h"
+#include "AddressBook.h"
 #include "SQLiteTable3.h"
 
 #include <sqlite3.h>

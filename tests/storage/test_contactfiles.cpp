@@ -1,6 +1,7 @@
 // Contact files from other programs and from this one: what lands in which column, what goes to
 // the notes, and that a file the import cannot take leaves the address book as it was.
 
+#include "AddressBook.h"
 #include "ContactExporter.h"
 #include "ContactFileError.h"
 #include "ContactImporter.h"
@@ -96,7 +97,7 @@ class TestContactFiles : public QObject {
     ImportSummary Import(const QByteArray& bytes, const QString& name = "in.vcf") {
         file_ = home_->path() + "/" + name;
         WriteFile(file_, bytes);
-        return ImportContacts(Db(), QFile::encodeName(file_).toStdString());
+        return TAddressBook(Db()).Import(QFile::encodeName(file_).toStdString());
     }
 
 private slots:
@@ -280,7 +281,7 @@ private slots:
             QVERIFY(big.resize(100 * 1000 * 1000));
         }
         try {
-            ImportContacts(Db(), QFile::encodeName(file_).toStdString());
+            TAddressBook(Db()).Import(QFile::encodeName(file_).toStdString());
             QFAIL("the import went through");
         } catch (const ContactFileError& e) {
             QVERIFY2(QString(e.what()).contains(message), e.what());
@@ -305,8 +306,8 @@ private slots:
         CancelAfterTwo cancelAfterTwo;
         try {
             const ImportSummary s =
-                ImportContacts(Db(), QFile::encodeName(home_->path() + "/in.vcf").toStdString(),
-                               cancel ? &cancelAfterTwo : nullptr);
+                TAddressBook(Db()).Import(QFile::encodeName(home_->path() + "/in.vcf").toStdString(),
+                                          cancel ? &cancelAfterTwo : nullptr);
             QVERIFY(cancel && s.cancelled);
         } catch (const std::exception& e) {
             QVERIFY2(!cancel && QString(e.what()).contains("boom"), e.what());
@@ -324,8 +325,8 @@ private slots:
         QFETCH(QString, name);
         Import(kCard21 + kCard30 + kCard40 + LinkedExtras(3));
         const QString path = home_->path() + "/" + name;
-        ExportContacts(Db(), QFile::encodeName(path).toStdString());
-        const ImportSummary again = ImportContacts(Db(), QFile::encodeName(path).toStdString());
+        TAddressBook(Db()).Export(QFile::encodeName(path).toStdString());
+        const ImportSummary again = TAddressBook(Db()).Import(QFile::encodeName(path).toStdString());
         QCOMPARE(again.imported, std::size_t(0));
         QCOMPARE(again.skipped, std::size_t(5));
         QCOMPARE(Column(1, "COUNT(*)"), "5");
@@ -336,7 +337,7 @@ private slots:
             .mustExec("INSERT INTO Customers(dbCustCompany,dbCustNotes) VALUES('Fold Co','x" +
                       QString(120, QChar(0x00e4)) + QString(40, QChar(0x20ac)) + "');");
         const QString path = home_->path() + "/fold.vcf";
-        ExportContacts(Db(), QFile::encodeName(path).toStdString());
+        TAddressBook(Db()).Export(QFile::encodeName(path).toStdString());
         const QByteArray bytes = FileBytes(path);
         QVERIFY(bytes.endsWith("\r\n"));
         for (const QByteArray& line : bytes.split('\n')) {
@@ -368,7 +369,7 @@ private slots:
         setrlimit(RLIMIT_FSIZE, &small);
         bool failed = false;
         try {
-            ExportContacts(Db(), QFile::encodeName(path).toStdString());
+            TAddressBook(Db()).Export(QFile::encodeName(path).toStdString());
         } catch (const std::exception&) {
             failed = true;
         }

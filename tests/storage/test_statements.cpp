@@ -1,7 +1,7 @@
 // The statements that write and search contacts, run against a real database file.
 #include "ContactColumns.h"
 #include "ContactStatements.h"
-#include "ContactStore.h"
+#include "AddressBook.h"
 #include "SQLiteTable3.h"
 #include "SqlLiteral.h"
 #include "TestHome.h"
@@ -129,6 +129,23 @@ private slots:
         DeleteContact(db, "2");
         WriteContact(db, Values("kept"), "2");
         QCOMPARE(Ids(db, "SELECT * FROM Customers WHERE dbCustFirstName = 'kept0'").size(), 1);
+    }
+
+    // The book reports each change it makes, with the contact's identifier, once it is made.
+    void bookReportsItsChanges() {
+        TAddressBook book(ContactDbPath());
+        QStringList seen;
+        book.OnChange([&](const BookChange& c) {
+            static const char* const kinds[] = {"added", "updated", "deleted"};
+            seen << QString("%1 %2").arg(kinds[int(c.kind)]).arg(QString::fromStdString(c.id));
+        });
+        const std::string id = book.Save(Values("new"), "");
+        book.Load(id);
+        book.Save(Values("changed"), id);
+        book.Delete("2", [] { return false; });
+        book.Delete(id, [] { return true; });
+        book.Save(Values("again"), id); // its row has gone: added afresh
+        QCOMPARE(seen, (QStringList{"added 4", "updated 4", "deleted 4", "added 4"}));
     }
 
     void searchMatchesPrefixCaseAndWildcards() {

@@ -2,6 +2,7 @@
 // one of the 45 columns of every contact equals what opening the contact in the editor and
 // saving it writes. And the command line moves contacts without a window.
 
+#include "AddressBook.h"
 #include "ContactExporter.h"
 #include "ContactFields.h"
 #include "ContactImporter.h"
@@ -42,8 +43,8 @@ QStringList AsTheEditorSaves(const QList<QByteArray>& stored) {
         } else {
             w.reset(new QLineEdit);
         }
-        SetFieldText(w.get(), field.kind, FromLocal(stored[i].toStdString()));
-        saved << QString::fromStdString(ToLocal(FieldText(w.get(), field.kind)));
+        SetFieldText(w.get(), FromLocal(stored[i].toStdString()));
+        saved << QString::fromStdString(ToLocal(FieldText(w.get())));
     }
     return saved;
 }
@@ -140,9 +141,9 @@ private slots:
 
         const std::string db = QFile::encodeName(home.dbPath()).toStdString();
         const std::string file = QFile::encodeName(home.path() + "/" + name).toStdString();
-        QCOMPARE(ExportContacts(db, file).exported, std::size_t(6));
+        QCOMPARE(TAddressBook(db).Export(file).exported, std::size_t(6));
         RawDb(home.dbPath()).mustExec("DELETE FROM Customers;");
-        const ImportSummary summary = ImportContacts(db, file);
+        const ImportSummary summary = TAddressBook(db).Import(file);
         QCOMPARE(summary.imported, std::size_t(6));
         QVERIFY2(summary.moved.empty(), summary.Text().c_str());
 

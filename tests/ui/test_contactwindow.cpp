@@ -269,7 +269,7 @@ private slots:
         d.form->pClearCustForm();
         QVERIFY(d.ListMode());
         for (const ContactField& f : LoadOrderFields()) {
-            QString text = FieldText(d.W(f.control), f.kind);
+            QString text = FieldText(d.W(f.control));
             QVERIFY2(text.remove(QRegularExpression("[()\\- ]")).isEmpty(), qPrintable(f.control));
         }
         QVERIFY(d.Id().isEmpty());

@@ -15,13 +15,20 @@ private slots:
     void fullStop_data() {
         QTest::addColumn<QString>("message");
         QTest::addColumn<QString>("shown");
-        QTest::newRow("letter") << "Unable to open" << "Unable to open.";
-        QTest::newRow("digit") << "code 5" << "code 5.";
-        QTest::newRow("exclamation") << "Unable to open!" << "Unable to open!";
-        QTest::newRow("bracket") << "range (0 to 4)" << "range (0 to 4)";
-        QTest::newRow("quote") << "near \"x\"" << "near \"x\"";
-        QTest::newRow("full stop") << "Done." << "Done.";
-        QTest::newRow("empty") << "" << "";
+        QTest::newRow("letter") << "Unable to open"
+                                << "Unable to open.";
+        QTest::newRow("digit") << "code 5"
+                               << "code 5.";
+        QTest::newRow("exclamation") << "Unable to open!"
+                                     << "Unable to open!";
+        QTest::newRow("bracket") << "range (0 to 4)"
+                                 << "range (0 to 4)";
+        QTest::newRow("quote") << "near \"x\""
+                               << "near \"x\"";
+        QTest::newRow("full stop") << "Done."
+                                   << "Done.";
+        QTest::newRow("empty") << ""
+                               << "";
     }
     void fullStop() {
         QFETCH(QString, message);

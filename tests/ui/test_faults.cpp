@@ -248,7 +248,7 @@ private:
 QStringList EditorTexts(const FormDriver& d) {
     QStringList texts;
     for (const ContactField& f : LoadOrderFields())
-        texts << FieldText(d.W(f.control), f.kind);
+        texts << FieldText(d.W(f.control));
     return texts;
 }
 
@@ -511,6 +511,42 @@ private slots:
         d.Click("btnDelete");
         QVERIFY(boxes.Errors().isEmpty());
         QCOMPARE(d.Count(), 2);
+    }
+
+    // A file another tool wrote, with two rows under one identifier: a save or a delete of one
+    // would change both, so it is refused with a message and the file stays as it was.
+    void sharedIdentifierIsRefused_data() {
+        QTest::addColumn<bool>("deleting");
+        QTest::newRow("save") << false;
+        QTest::newRow("delete") << true;
+    }
+    void sharedIdentifierIsRefused() {
+        QFETCH(bool, deleting);
+        FormDriver d(false);
+        d.Sql("CREATE TABLE Copied AS SELECT * FROM Customers");
+        d.Sql("INSERT INTO Copied SELECT * FROM Customers WHERE dbCustomer_ID = 3");
+        d.Sql("UPDATE Copied SET dbCustCompany = 'Second Janes' WHERE rowid = 4");
+        d.Sql("DROP TABLE Customers");
+        d.Sql("ALTER TABLE Copied RENAME TO Customers");
+        const QString whole = "SELECT group_concat(hex(dbCustAddress) || dbCustCompany) FROM "
+                              "(SELECT * FROM Customers ORDER BY rowid)";
+        const QString before = RawDb(d.home.dbPath()).value(whole);
+        d.Open();
+        BoxAnswerer boxes;
+        d.OpenCompany("Janes Place");
+        if (deleting) {
+            d.Click("btnDelete");
+        } else {
+            d.Type("txtCustAddress", " (moved)");
+            d.Click("btnSave");
+        }
+        const QList<SeenBox> seen = boxes.Take();
+        QCOMPARE(seen.size(), 1);
+        QVERIFY(seen[0].error);
+        QVERIFY2(seen[0].text.startsWith("The address book holds 2 contacts with the identifier 3"),
+                 qPrintable(seen[0].text));
+        QVERIFY(d.EditMode());
+        QCOMPARE(RawDb(d.home.dbPath()).value(whole), before);
     }
 
     // A failed save of a contact with a long note shows the start of its statement, and the whole

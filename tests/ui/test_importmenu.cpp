@@ -131,11 +131,14 @@ private slots:
         QTest::addColumn<QString>("filter");
         QTest::addColumn<QString>("written");
         QTest::addColumn<QByteArray>("start");
-        QTest::newRow("CSV filter") << "book" << "CSV files (*.csv)" << "book.csv"
-                                    << QByteArray("\xEF\xBB\xBF");
-        QTest::newRow("vCard filter") << "book" << "vCard files (*.vcf *.vcard)" << "book.vcf"
-                                      << QByteArray("BEGIN:VCARD");
-        QTest::newRow("own suffix wins") << "book.csv" << "vCard files (*.vcf *.vcard)"
+        QTest::newRow("CSV filter") << "book"
+                                    << "CSV files (*.csv)"
+                                    << "book.csv" << QByteArray("\xEF\xBB\xBF");
+        QTest::newRow("vCard filter") << "book"
+                                      << "vCard files (*.vcf *.vcard)"
+                                      << "book.vcf" << QByteArray("BEGIN:VCARD");
+        QTest::newRow("own suffix wins") << "book.csv"
+                                         << "vCard files (*.vcf *.vcard)"
                                          << "book.csv" << QByteArray("\xEF\xBB\xBF");
     }
     void exportTakesTheChosenType() {

@@ -22,7 +22,7 @@ const QString kEmptyPhone = QStringLiteral("(   )   -    ");
 QStringList EditorTexts(const FormDriver& d) {
     QStringList texts;
     for (const ContactField& f : LoadOrderFields())
-        texts << f.control + "=" + FieldText(d.W(f.control), f.kind);
+        texts << f.control + "=" + FieldText(d.W(f.control));
     return texts;
 }
 

@@ -1,0 +1,208 @@
+#include "AddressBook.h"
+
+#include "ContactExporter.h"
+#include "ContactFitting.h"
+#include "ContactImporter.h"
+#include "SQLiteTable3.h"
+#include "TextCodec.h"
+
+const char* const kCompactStatement = "VACUUM;";
+
+namespace {
+
+// The stored contact's columns whose value a text read cannot carry whole: a blob, or a text
+// with a zero byte inside (a read of it stops there).
+KeptColumns ValuesCutShort(TSQLiteDatabase& db, const std::string& id) {
+    std::string sql = "SELECT ";
+    for (const std::string& column : SaveOrderColumns()) {
+        if (sql.size() > 7)
+            sql += ',';
+        sql += "typeof(" + column + ")='blob' OR instr(CAST(" + column + " AS BLOB),x'00')>0";
+    }
+    const std::string select = BuildSelectByIdStatement(id);
+    sql += select.substr(select.find(" FROM "));
+    auto result = db.OpenResult(sql);
+    KeptColumns cut;
+    for (int i = 0; i < kDataColumns && !result->AtEnd(); ++i)
+        cut[i] = result->TextOrEmptyAt(i) == "1";
+    return cut;
+}
+
+// Whether the editor shows the stored text as it is, so that saving it again writes the same
+// bytes: not so for a zero byte, which no statement can carry, nor, outside Windows, for text
+// that is not UTF-8 (shown as Windows-1252).
+bool TextShowsExactly(const std::string& bytes) {
+    if (bytes.find('\0') != std::string::npos)
+        return false;
+#ifdef _WIN32
+    return true;
+#else
+    return IsValidUtf8(bytes);
+#endif
+}
+
+// A masked text without its blanks and the mask's literal characters: what a mask keeps of it.
+std::string MaskedCharacters(const std::string& text) {
+    std::string kept;
+    for (char c : text)
+        if (c != ' ' && c != '(' && c != ')' && c != '-')
+            kept += c;
+    return kept;
+}
+
+void RefuseSeveral(const StoredContact& loaded, const std::string& id, const char* doing,
+                   const char* done) {
+    if (id.empty() || id != loaded.id || loaded.rows <= 1)
+        return;
+    throw EAddressBookError("The address book holds " + std::to_string(loaded.rows) +
+                            " contacts with the identifier " + id + ": " + doing +
+                            " this one would change all of them, so nothing was " + done + ".");
+}
+
+} // namespace
+
+std::string WriteContact(TSQLiteDatabase& db, const ContactValues& values, const std::string& id,
+                         const KeptColumns& kept, bool* inserted) {
+    if (inserted)
+        *inserted = false;
+    if (!id.empty()) {
+        db.RunStatement(BuildUpdateStatement(values, id, kept));
+        if (db.Changes() > 0)
+            return id;
+    }
+    db.RunStatement(BuildInsertStatement(values));
+    if (inserted)
+        *inserted = true;
+    return std::to_string(db.LastInsertRowId());
+}
+
+void DeleteContact(TSQLiteDatabase& db, const std::string& id) {
+    db.RunStatement(BuildDeleteStatement(id));
+    db.RunStatement(kCompactStatement);
+}
+
+std::vector<ContactValues> ReadSavedContacts(TSQLiteDatabase& db, const std::string& query) {
+    auto rows = db.OpenResult(query);
+    std::vector<ContactValues> contacts;
+    contacts.reserve(rows->RowCount());
+    // Columns are looked up only in a result that has rows.
+    std::size_t at[kDataColumns] = {};
+    if (!rows->AtEnd())
+        for (int i = 0; i < kDataColumns; ++i)
+            at[i] = rows->ColumnOf(SaveOrderColumns()[i]);
+    for (; !rows->AtEnd(); rows->Advance()) {
+        ContactValues stored;
+        for (int i = 0; i < kDataColumns; ++i)
+            stored[i] = rows->TextOrEmptyAt(at[i]);
+        contacts.push_back(AsSaved(stored));
+    }
+    return contacts;
+}
+
+TAddressBook::TAddressBook(std::string path) : path_(std::move(path)) {}
+
+void TAddressBook::OnChange(std::function<void(const BookChange&)> listener) {
+    listeners_.push_back(std::move(listener));
+}
+
+void TAddressBook::Report(BookChange::Kind kind, const std::string& id) const {
+    for (const auto& listener : listeners_)
+        listener(BookChange{kind, id});
+}
+
+std::unique_ptr<TSQLiteTable> TAddressBook::List(const std::string& statement) const {
+    TSQLiteDatabase db(path_, OpenMode::ExistingOnly);
+    return db.OpenResult(statement);
+}
+
+std::vector<ContactValues> TAddressBook::SavedContacts(const std::string& query) const {
+    TSQLiteDatabase db(path_, OpenMode::ExistingOnly);
+    return ReadSavedContacts(db, query);
+}
+
+StoredContact TAddressBook::Load(const std::string& id) {
+    TSQLiteDatabase db(path_, OpenMode::ExistingOnly);
+    StoredContact contact;
+    contact.row = db.OpenResult(BuildSelectByIdStatement(id));
+    contact.id = id;
+    contact.cutShort = ValuesCutShort(db, id);
+    contact.rows = contact.row->RowCount();
+    loaded_ = contact;
+    return contact;
+}
+
+ContactValues StoredContact::Values() const {
+    ContactValues values;
+    for (int i : LoadOrder())
+        values[i] = row->TextOrEmptyAt(row->ColumnOf(SaveOrderColumns()[i]));
+    return values;
+}
+
+KeptColumns TAddressBook::KeptAsStored(const StoredContact& stored, const ContactValues& shown,
+                                       const KeptColumns& untouched) {
+    KeptColumns kept;
+    if (untouched.none() || !stored.row)
+        return kept;
+    const ContactValues values = stored.Values();
+    for (int i = 0; i < kDataColumns; ++i) {
+        if (!untouched[i])
+            continue;
+        const std::string& value = values[i];
+        switch (ContactColumnTable()[i].type) {
+        case FieldType::Phone:
+        case FieldType::Fax:
+        case FieldType::Extension:
+            // Laid into the mask, the stored text keeps its digits in their order and only
+            // gains or loses blanks and literals; one that loses anything else stays as stored.
+            kept[i] = MaskedCharacters(value) != MaskedCharacters(shown[i]);
+            break;
+        default:
+            kept[i] = !TextShowsExactly(value);
+        }
+        kept[i] = kept[i] || stored.cutShort[i];
+    }
+    return kept;
+}
+
+std::string TAddressBook::Save(const ContactValues& values, const std::string& id,
+                               const KeptColumns& untouched) {
+    RefuseSeveral(loaded_, id, "saving", "saved");
+    const KeptColumns kept =
+        !id.empty() && id == loaded_.id ? KeptAsStored(loaded_, values, untouched) : KeptColumns();
+    std::string saved;
+    bool inserted = false;
+    {
+        TSQLiteDatabase db(path_, OpenMode::ExistingOnly);
+        saved = WriteContact(db, values, id, kept, &inserted);
+    }
+    Report(inserted ? BookChange::Kind::Added : BookChange::Kind::Updated, saved);
+    return saved;
+}
+
+void TAddressBook::Delete(const std::string& id, const std::function<bool()>& confirm) {
+    TSQLiteDatabase db(path_, OpenMode::ExistingOnly);
+    RefuseSeveral(loaded_, id, "deleting", "deleted");
+    if (!confirm())
+        return;
+    db.RunStatement(BuildDeleteStatement(id));
+    // The contact has gone even when the compaction that follows fails.
+    Report(BookChange::Kind::Deleted, id);
+    db.RunStatement(kCompactStatement);
+}
+
+ImportSummary TAddressBook::Import(const std::string& filePath, IImportProgress* progress) {
+    // The whole file is read and checked before the book is touched.
+    const std::vector<ImportedContact> contacts = ReadContactsFrom(filePath);
+    ImportSummary summary;
+    {
+        TSQLiteDatabase db(path_, OpenMode::ExistingOnly);
+        summary = ImportContacts(db, contacts, progress);
+    }
+    for (const std::string& id : summary.addedIds)
+        Report(BookChange::Kind::Added, id);
+    return summary;
+}
+
+ExportSummary TAddressBook::Export(const std::string& filePath, const std::string& query) {
+    return ExportContacts(path_, filePath, query);
+}

@@ -1,0 +1,109 @@
+#pragma once
+
+#include "ContactStatements.h"
+
+#include <functional>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+class IImportProgress;
+class TSQLiteDatabase;
+class TSQLiteTable;
+struct ExportSummary;
+struct ImportSummary;
+
+// One change the address book made, reported after it is made.
+struct BookChange {
+    enum class Kind { Added, Updated, Deleted };
+    Kind kind;
+    std::string id;
+};
+
+// A stored contact as loaded: its row (a null column gives the empty text), and the columns
+// whose value a text read cannot carry whole (a blob, or a text with a zero byte inside, where
+// a read stops).
+struct StoredContact {
+    std::string id;
+    KeptColumns cutShort;
+    // How many rows carry the identifier: more than one only in a file another tool wrote,
+    // where a save or delete of one would change them all.
+    std::size_t rows = 0;
+    std::shared_ptr<const TSQLiteTable> row;
+
+    // The texts in table order, read in loading order: a contact that has gone meanwhile fails
+    // here, naming the first column read.
+    ContactValues Values() const;
+};
+
+// A save or delete the book refuses, with a message for the user; nothing has changed.
+class EAddressBookError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// The address book file, and the one way the program reads and changes it. Every operation
+// opens a connection of its own on the file as it exists (only the first-start build creates
+// it), runs its statements and closes the connection before it returns, also when it fails:
+// other copies of the program and other tools may use the file in between.
+class TAddressBook {
+public:
+    explicit TAddressBook(std::string path);
+
+    const std::string& Path() const { return path_; }
+    // Every change the book makes from now on, after it is made.
+    void OnChange(std::function<void(const BookChange&)> listener);
+
+    // The rows of a list or search statement.
+    std::unique_ptr<TSQLiteTable> List(const std::string& statement) const;
+    // Every contact the query lists, each as the editor would save it.
+    std::vector<ContactValues> SavedContacts(const std::string& query) const;
+
+    // The contact with the identifier, as stored.
+    StoredContact Load(const std::string& id);
+    // Writes the editor's values: an UPDATE of the stored contact, an INSERT for a new one (empty
+    // id). `untouched` names the columns the user has not changed since the contact was loaded:
+    // of those, a value the editor could not show exactly is left as it is stored. Returns the
+    // contact's identifier.
+    std::string Save(const ContactValues& values, const std::string& id,
+                     const KeptColumns& untouched = {});
+    // Deletes the contact, then compacts the file. The connection opens first, so that a book
+    // that cannot be opened fails before the user is asked; `confirm` asks, and nothing is
+    // deleted unless it returns true.
+    void Delete(const std::string& id, const std::function<bool()>& confirm);
+
+    // Adds the contacts of a vCard or CSV file in one transaction.
+    ImportSummary Import(const std::string& filePath, IImportProgress* progress = nullptr);
+    // Writes the contacts the query lists to a vCard or CSV file.
+    ExportSummary Export(const std::string& filePath,
+                         const std::string& query = "SELECT * FROM Customers");
+
+    // The columns of `untouched` whose stored value the editor cannot give back exactly: text
+    // that is not UTF-8 or holds a zero byte, a blob, a masked field whose stored text loses
+    // characters in the mask (`shown`: the editor's values).
+    static KeptColumns KeptAsStored(const StoredContact& stored, const ContactValues& shown,
+                                    const KeptColumns& untouched);
+
+private:
+    void Report(BookChange::Kind kind, const std::string& id) const;
+
+    std::string path_;
+    std::vector<std::function<void(const BookChange&)>> listeners_;
+    StoredContact loaded_; // the contact last loaded, for the keep-as-stored rule
+};
+
+// The statements behind a save and a delete, on a connection of the caller's: another program
+// on the same file in the tests and the fuzzers writes through them as the book does.
+// An UPDATE of a row that has gone meanwhile (deleted by another copy of the program) becomes
+// an INSERT rather than silently dropping what the user typed. Returns the identifier, and
+// tells through `inserted` whether the contact was added as a new row.
+std::string WriteContact(TSQLiteDatabase& db, const ContactValues& values, const std::string& id,
+                         const KeptColumns& kept = {}, bool* inserted = nullptr);
+void DeleteContact(TSQLiteDatabase& db, const std::string& id);
+// Every contact the query lists on that connection, each as the editor would save it.
+std::vector<ContactValues> ReadSavedContacts(TSQLiteDatabase& db, const std::string& query);
+
+// The compaction statement. The engine takes a name after VACUUM as an attached schema, so the
+// table name cannot stand there.
+extern const char* const kCompactStatement;
