@@ -1,5 +1,6 @@
 #include "ContactExporter.h"
 
+#include "AtomicFile.h"
 #include "ContactCards.h"
 #include "ContactCsv.h"
 #include "ContactFileError.h"
@@ -8,34 +9,16 @@
 #include "TextCodec.h"
 #include "VCardWriter.h"
 
-#include <cstdio>
-#include <filesystem>
-#include <fstream>
-#include <system_error>
-
 namespace {
 
-void WriteAtomically(const std::string& target, const std::string& bytes) {
-    namespace fs = std::filesystem;
-    const std::string partial = target + ".partial";
-    std::error_code ignored;
-    {
-        std::ofstream out(partial, std::ios::binary | std::ios::trunc);
-        if (!out)
-            throw ContactFileError("Cannot write \"" + target + "\".");
-        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-        out.close();
-        if (!out) {
-            fs::remove(partial, ignored);
-            throw ContactFileError("Cannot write \"" + target + "\": the disk may be full.");
-        }
-    }
-    std::error_code ec;
-    fs::rename(partial, target, ec);
-    if (ec) {
-        fs::remove(partial, ignored);
-        throw ContactFileError("Cannot write \"" + target + "\": " + ec.message() + ".");
-    }
+// An export onto the address book, or onto a file SQLite keeps beside it while it works, would
+// destroy the book. Compared as files, so another spelling or a link to it is caught as well.
+void RefuseAddressBook(const std::string& dbPath, const std::string& filePath) {
+    for (const char* suffix : {"", "-journal", "-wal", "-shm"})
+        if (SameFile(filePath, dbPath + suffix))
+            throw ContactFileError("Cannot export to \"" + filePath + "\": " +
+                                   (*suffix ? "the address book keeps its working file there."
+                                            : "it is the address book itself."));
 }
 
 } // namespace
@@ -51,6 +34,7 @@ bool IsCsvFileName(const std::string& filePath) {
 
 ExportSummary ExportContacts(const std::string& dbPath, const std::string& filePath,
                              const std::string& query) {
+    RefuseAddressBook(dbPath, filePath);
     const bool csv = IsCsvFileName(filePath);
     ExportSummary summary;
     summary.file = filePath;
@@ -74,6 +58,8 @@ ExportSummary ExportContacts(const std::string& dbPath, const std::string& fileP
             WriteContactCards(writer, saved);
         ++summary.exported;
     }
-    WriteAtomically(filePath, out);
+    TAtomicFile file(filePath);
+    file.Write(out);
+    file.Commit();
     return summary;
 }
