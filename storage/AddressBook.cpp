@@ -204,5 +204,6 @@ ImportSummary TAddressBook::Import(const std::string& filePath, IImportProgress*
 }
 
 ExportSummary TAddressBook::Export(const std::string& filePath, const std::string& query) {
-    return ExportContacts(path_, filePath, query);
+    RefuseExportOntoBook(path_, filePath);
+    return WriteContactFile(filePath, SavedContacts(query));
 }

@@ -378,6 +378,27 @@ private slots:
         QCOMPARE(FileBytes(path), QByteArray("old good file"));
         QCOMPARE(QDir(home_->path()).entryList({"keep*"}, QDir::Files), QStringList{"keep.vcf"});
     }
+
+    void exportRefusesTheAddressBook_data() {
+        QTest::addColumn<QString>("target"); // "@": the data folder, "~": HOME, with links into it
+        QTest::newRow("the book") << "@/Vellicard.db";
+        QTest::newRow("the book, spelt otherwise") << "@/../Vellicard2//./Vellicard.db";
+        QTest::newRow("its journal, not there") << "@/Vellicard.db-journal";
+        QTest::newRow("a link to the book") << "~/book.lnk";
+        QTest::newRow("a link to its log, not there") << "~/log.lnk";
+    }
+    void exportRefusesTheAddressBook() {
+        QFETCH(QString, target);
+        target.replace('@', home_->dataFolder()).replace('~', home_->path());
+        QVERIFY(QFile::link(home_->dbPath(), home_->path() + "/book.lnk") &&
+                QFile::link(home_->dbPath() + "-wal", home_->path() + "/log.lnk"));
+        const QByteArray book = FileBytes(home_->dbPath());
+        const QStringList files = QDir(home_->dataFolder()).entryList(QDir::Files | QDir::Hidden);
+        QVERIFY_THROWS_EXCEPTION(ContactFileError,
+                                 TAddressBook(Db()).Export(QFile::encodeName(target).toStdString()));
+        QCOMPARE(FileBytes(home_->dbPath()), book);
+        QCOMPARE(QDir(home_->dataFolder()).entryList(QDir::Files | QDir::Hidden), files);
+    }
 };
 
 QTEST_GUILESS_MAIN(TestContactFiles)
