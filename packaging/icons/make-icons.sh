@@ -4,7 +4,7 @@
 # needs ImageMagick; run this again only when the logo changes.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
-logo="$here/../../ui/logo.jpg"
+logo="$here/../../ui/dialogs/logo.jpg"
 convert=/usr/bin/convert
 [ -x "$convert" ] || convert=convert
 for size in 48 128 256; do
