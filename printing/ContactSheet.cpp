@@ -1,7 +1,6 @@
 #include "ContactSheet.h"
 
 #include "HalfEvenRounding.h"
-#include "unitPrintArea.h"
 
 #include <cstdint>
 
@@ -49,38 +48,38 @@ void DrawNotes(ISheetCanvas& canvas, int x, int y, const QStringList& lines) {
     }
 }
 
-void DrawRule(ISheetCanvas& canvas, int y) {
-    canvas.drawLine(PrintLeftX(), y, PrintRightX(), y);
+void DrawRule(ISheetCanvas& canvas, const PrintArea& area, int y) {
+    canvas.drawLine(PrintLeftX(area), y, PrintRightX(area), y);
 }
 
 } // namespace
 
-void DrawContactSheet(ISheetCanvas& canvas, const ContactSheetData& data) {
-    const int secondColumnX = InchPosition(kSecondColumn, PrinterDpiY());
-    const auto at = [](int hundredths) { return InchPosition(hundredths, PrinterDpiY()); };
+void DrawContactSheet(ISheetCanvas& canvas, const PrintArea& area, const ContactSheetData& data) {
+    const int leftX = PrintLeftX(area);
+    const int secondColumnX = InchPosition(kSecondColumn, area.dpiY);
+    const auto at = [&area](int hundredths) { return InchPosition(hundredths, area.dpiY); };
 
-    canvas.drawText(PrintLeftX(), at(kCompany), data.company);
-    canvas.drawText(PrintLeftX(), at(kPerson), data.firstName + QLatin1Char(' ') + data.lastName);
-    canvas.drawText(PrintLeftX(), at(kStreet), data.address);
-    canvas.drawText(PrintLeftX(), at(kCityLine), data.cityStateZip);
+    canvas.drawText(leftX, at(kCompany), data.company);
+    canvas.drawText(leftX, at(kPerson), data.firstName + QLatin1Char(' ') + data.lastName);
+    canvas.drawText(leftX, at(kStreet), data.address);
+    canvas.drawText(leftX, at(kCityLine), data.cityStateZip);
     canvas.drawText(secondColumnX, at(kEmail), data.email);
     canvas.drawText(secondColumnX, at(kWebAddress), data.webAddress);
     canvas.drawText(secondColumnX, at(kPhoneAndFax),
                     QStringLiteral("Phone: ") + data.phone + QStringLiteral(" ") +
                         QStringLiteral("Fax: ") + data.fax);
-    DrawNotes(canvas, PrintLeftX(), at(kContactNotes), data.notes);
-    DrawRule(canvas, at(kFirstRule));
+    DrawNotes(canvas, leftX, at(kContactNotes), data.notes);
+    DrawRule(canvas, area, at(kFirstRule));
 
     for (int n = 0; n < 5; ++n) {
         const ExtraContactSheetData& extra = data.extras[n];
         const Band& band = kBands[n];
-        canvas.drawText(PrintLeftX(), at(band.heading),
-                        extra.title + QLatin1Char(' ') + extra.name);
-        canvas.drawText(PrintLeftX(), at(band.phoneLine),
+        canvas.drawText(leftX, at(band.heading), extra.title + QLatin1Char(' ') + extra.name);
+        canvas.drawText(leftX, at(band.phoneLine),
                         QStringLiteral("Phone: ") + extra.phone + QStringLiteral(" ") +
                             QStringLiteral("ext: ") + extra.extension + QStringLiteral("  ") +
                             QStringLiteral("Fax: ") + extra.fax);
         DrawNotes(canvas, secondColumnX, at(band.notes), extra.notes);
-        DrawRule(canvas, at(band.ruleBelow));
+        DrawRule(canvas, area, at(band.ruleBelow));
     }
 }

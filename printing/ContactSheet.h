@@ -1,6 +1,7 @@
 #pragma once
 
 #include "SheetCanvas.h"
+#include "unitPrintArea.h"
 
 #include <QString>
 #include <QStringList>
@@ -38,6 +39,6 @@ struct ContactSheetData {
     std::array<ExtraContactSheetData, 5> extras;
 };
 
-// Draws the one-page contact sheet onto the canvas at positions taken from the page metrics of
-// the current printer. Uses the canvas's font and pen as they are.
-void DrawContactSheet(ISheetCanvas& canvas, const ContactSheetData& data);
+// Draws the one-page contact sheet onto the canvas at positions taken from the page figures of
+// the printer the canvas prints on. Uses the canvas's font and pen as they are.
+void DrawContactSheet(ISheetCanvas& canvas, const PrintArea& area, const ContactSheetData& data);

@@ -2,8 +2,7 @@
 
 #include "DefaultPrinter.h"
 #include "PainterCanvas.h"
-#include "PrinterCapsScope.h"
-#include "PrinterDeviceCaps.h"
+#include "PrinterPrintArea.h"
 
 #include <QFont>
 #include <QPainter>
@@ -11,12 +10,8 @@
 
 #include <stdexcept>
 
-void RunSheetPrintJob(const std::function<void(ISheetCanvas&)>& draw) {
+void RunSheetPrintJob(const std::function<void(ISheetCanvas&, const PrintArea&)>& draw) {
     QPrinter printer(RequireDefaultPrinter(), QPrinter::HighResolution);
-
-    // While the job runs the metrics must describe this job's printer, not a fresh lookup.
-    PrinterDeviceCaps jobCaps(printer);
-    PrinterCapsScope capsScope(&jobCaps);
 
     QPainter painter;
     if (!painter.begin(&printer))
@@ -29,15 +24,13 @@ void RunSheetPrintJob(const std::function<void(ISheetCanvas&)>& draw) {
         font.setPointSize(8);
         painter.setFont(font);
 
+        // Read from the started job, so the figures describe the very page being printed.
+        const PrintArea area = PrintAreaOf(printer);
         PainterCanvas canvas(painter);
-        draw(canvas);
+        draw(canvas, area);
     } catch (...) {
         painter.end();
         throw;
     }
     painter.end();
-}
-
-void PrintContactSheet(const ContactSheetData& data) {
-    RunSheetPrintJob([&data](ISheetCanvas& canvas) { DrawContactSheet(canvas, data); });
 }

@@ -1,69 +1,37 @@
 #include "unitPrintArea.h"
 
-#include "DefaultPrinterCaps.h"
 #include "HalfEvenRounding.h"
-
-#include <cstdint>
 
 namespace {
 
-IPrinterCaps* installedSource = nullptr;
-
-IPrinterCaps& Caps() {
-    static DefaultPrinterCaps defaultSource;
-    return installedSource ? *installedSource : defaultSource;
-}
-
 // Half an inch horizontally, an exact half rounded to the even neighbour (203 dpi gives 102,
 // 301 dpi gives 150).
-int HalfInch() {
-    return static_cast<int>(RoundHalfEven(PrinterDpiX(), 2));
+int HalfInch(const PrintArea& area) {
+    return static_cast<int>(RoundHalfEven(area.dpiX, 2));
 }
 
 } // namespace
 
-IPrinterCaps* SetPrinterCapsSource(IPrinterCaps* source) {
-    IPrinterCaps* previous = installedSource;
-    installedSource = source;
-    return previous;
+int RightUnprintable(const PrintArea& area) {
+    return area.pageWidth - area.leftOffset - area.printableWidth;
 }
 
-int PageWidth() {
-    return Caps().PhysicalWidth();
-}
-
-int LeftOffset() {
-    return Caps().PhysicalOffsetX();
-}
-
-int PrinterDpiX() {
-    return Caps().LogPixelsX();
-}
-
-int PrinterDpiY() {
-    return Caps().LogPixelsY();
-}
-
-int RightUnprintable() {
-    return PageWidth() - LeftOffset() - Caps().HorzRes();
-}
-
-int SideMargin() {
-    const int left = LeftOffset();
-    const int right = RightUnprintable();
+int SideMargin(const PrintArea& area) {
+    const int left = area.leftOffset;
+    const int right = RightUnprintable(area);
     const int widerStrip = left < right ? right : left;
-    const int halfInch = HalfInch();
+    const int halfInch = HalfInch(area);
     return widerStrip < halfInch ? halfInch : widerStrip;
 }
 
-int PrintLeftX() {
-    const int left = LeftOffset();
-    const int margin = SideMargin();
+int PrintLeftX(const PrintArea& area) {
+    const int left = area.leftOffset;
+    const int margin = SideMargin(area);
     return left < margin ? margin - left : 0;
 }
 
-// Deliberately not the mirror of PrintLeftX: the rules end PageWidth - 2 * SideMargin +
-// LeftOffset, which is where the sheet's layout has always put them.
-int PrintRightX() {
-    return PageWidth() - 2 * SideMargin() + LeftOffset();
+// Deliberately not the mirror of PrintLeftX: the rules end pageWidth - 2 * SideMargin +
+// leftOffset, which is where the sheet's layout has always put them.
+int PrintRightX(const PrintArea& area) {
+    return area.pageWidth - 2 * SideMargin(area) + area.leftOffset;
 }

@@ -1,26 +1,22 @@
 #pragma once
 
-class IPrinterCaps;
+// The figures of one printer's page that the sheet is laid out from, in that printer's device
+// units (dots per inch for the two resolutions). The printer canvas has its origin at the
+// top-left of the printable area, leftOffset units right of the paper's left edge.
+struct PrintArea {
+    int pageWidth = 0;      // the whole sheet of paper
+    int leftOffset = 0;     // the unprintable strip at the left paper edge
+    int printableWidth = 0; // the printable area
+    int dpiX = 0;
+    int dpiY = 0;
+};
 
-// Page metrics of the current printer in its device units. Nothing is cached: every call asks
-// the installed capability source again. The printer canvas has its origin at the top-left of
-// the printable area, LeftOffset units right of the paper's left edge.
-
-int PageWidth();
-int LeftOffset();
-int PrinterDpiX();
-int PrinterDpiY();
 // Width of the unprintable strip at the right paper edge.
-int RightUnprintable();
+int RightUnprintable(const PrintArea& area);
 // Margin kept on both sides, from the paper edge: never less than either unprintable strip
 // nor than half an inch.
-int SideMargin();
+int SideMargin(const PrintArea& area);
 // Canvas x where the sheet's text starts.
-int PrintLeftX();
+int PrintLeftX(const PrintArea& area);
 // Canvas x where the sheet's rules end.
-int PrintRightX();
-
-// Installs the source the metrics ask; nullptr puts back the default, a printer object made for
-// the default printer on each question. Returns the source that was installed before.
-// The caller keeps ownership.
-IPrinterCaps* SetPrinterCapsSource(IPrinterCaps* source);
+int PrintRightX(const PrintArea& area);

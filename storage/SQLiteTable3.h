@@ -53,8 +53,6 @@ public:
     // The key of the row the last successful INSERT added.
     std::int64_t LastInsertRowId() const;
 
-    // For the fuzzers and tests that reach past the layer; the program itself does not.
-
 private:
     [[noreturn]] void FailWith(const std::string& message, const std::string& statement) const;
     // Compiles the first statement of the text; never returns null.
@@ -86,9 +84,6 @@ public:
 
     std::uint32_t RowCount() const { return rowCount_; }
     std::uint32_t ColumnCount() const { return columnCount_; }
-    std::uint32_t Cursor() const { return cursor_; }
-    const std::vector<std::string>& ColumnNames() const { return columnNames_; }
-    const std::vector<ColumnKind>& ColumnKinds() const { return columnKinds_; }
 
 private:
     friend class TSQLiteDatabase;

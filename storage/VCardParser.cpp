@@ -162,7 +162,6 @@ VCardProperty ParseProperty(const std::string& line, std::size_t colon) {
                 quotedPrintable = true;
             if (key == "CHARSET")
                 charset = Unquoted(value);
-            property.params.emplace_back(key, Unquoted(value));
         }
     }
     std::string value = line.substr(colon + 1);
@@ -193,13 +192,6 @@ bool VCardProperty::HasType(const char* type) const {
         if (t == type)
             return true;
     return false;
-}
-
-std::string VCardProperty::Param(const char* name) const {
-    for (const auto& p : params)
-        if (p.first == name)
-            return p.second;
-    return std::string();
 }
 
 const VCardProperty* VCard::First(const char* name) const {

@@ -12,12 +12,9 @@ struct VCardProperty {
     // TYPE values in lower case, from every written form: "TYPE=WORK,VOICE", "TYPE=work;TYPE=fax",
     // TYPE="work,voice" and the bare words of version 2.1 ("TEL;WORK;FAX").
     std::vector<std::string> types;
-    // Other parameters, names upper case, quotes removed.
-    std::vector<std::pair<std::string, std::string>> params;
     std::string value;
 
     bool HasType(const char* type) const;
-    std::string Param(const char* name) const;
 };
 
 struct VCard {

@@ -1,10 +1,11 @@
 #include "ContactSheet.h"
-#include "FakePrinterCaps.h"
-#include "PrinterCapsScope.h"
 
 #include <QtTest>
 
 namespace {
+
+// 600 dpi, page 5100 wide, left strip 100, printable 4900: text from 200, rules to 4600.
+constexpr PrintArea k600Dpi{5100, 100, 4900, 600, 600};
 
 struct DrawOp {
     enum Kind { Text, Line } kind;
@@ -108,10 +109,8 @@ private slots:
 };
 
 void TestContactSheet::wholeSheetAt600DpiInOrder() {
-    FakePrinterCaps caps; // 5100 wide, left strip 100, printable 4900: text from 200, rules to 4600
-    PrinterCapsScope scope(&caps);
     RecordingCanvas canvas;
-    DrawContactSheet(canvas, SampleContact());
+    DrawContactSheet(canvas, k600Dpi, SampleContact());
 
     using Op = DrawOp;
     const QList<Op> expected = {
@@ -154,16 +153,10 @@ void TestContactSheet::wholeSheetAt600DpiInOrder() {
 }
 
 void TestContactSheet::exactHalvesAt150DpiRoundToEven() {
-    FakePrinterCaps caps;
-    caps.physicalWidth = 1275;
-    caps.physicalOffsetX = 25;
-    caps.horzRes = 1225;
-    caps.dpiX = caps.dpiY = 150;
-    PrinterCapsScope scope(&caps);
     ContactSheetData data = SampleContact();
     data.extras[0].notes = QStringList{"First band note"};
     RecordingCanvas canvas;
-    DrawContactSheet(canvas, data);
+    DrawContactSheet(canvas, PrintArea{1275, 25, 1225, 150, 150}, data);
 
     const auto at = [&](const QString& text) {
         const DrawOp* op = canvas.findText(text);
@@ -190,14 +183,8 @@ void TestContactSheet::exactHalvesAt150DpiRoundToEven() {
 }
 
 void TestContactSheet::secondColumnUsesVerticalResolution() {
-    FakePrinterCaps caps;
-    caps.physicalOffsetX = 0;
-    caps.horzRes = 5100;
-    caps.dpiX = 600;
-    caps.dpiY = 300;
-    PrinterCapsScope scope(&caps);
     RecordingCanvas canvas;
-    DrawContactSheet(canvas, SampleContact());
+    DrawContactSheet(canvas, PrintArea{5100, 0, 5100, 600, 300}, SampleContact());
 
     // The half inch of the margin is horizontal (300 at 600 across); every inch position,
     // the second column's x included, is in units of the 300 down.
@@ -211,10 +198,8 @@ void TestContactSheet::secondColumnUsesVerticalResolution() {
 }
 
 void TestContactSheet::emptyContactPrintsEveryBand() {
-    FakePrinterCaps caps;
-    PrinterCapsScope scope(&caps);
     RecordingCanvas canvas;
-    DrawContactSheet(canvas, ContactSheetData{});
+    DrawContactSheet(canvas, k600Dpi, ContactSheetData{});
 
     const QString emptyBandPhone = "Phone: (   )   -     ext:        Fax: (   )   -    ";
     QList<DrawOp> expected = {
@@ -237,8 +222,6 @@ void TestContactSheet::emptyContactPrintsEveryBand() {
 }
 
 void TestContactSheet::notesStepByTheHeightOfW() {
-    FakePrinterCaps caps;
-    PrinterCapsScope scope(&caps);
     RecordingCanvas canvas;
     canvas.height = 149;
     ContactSheetData data;
@@ -246,7 +229,7 @@ void TestContactSheet::notesStepByTheHeightOfW() {
         data.notes.append(QStringLiteral("note %1").arg(i));
     for (int i = 1; i <= 5; ++i)
         data.extras[2].notes.append(QStringLiteral("extra %1").arg(i));
-    DrawContactSheet(canvas, data);
+    DrawContactSheet(canvas, k600Dpi, data);
 
     for (int i = 1; i <= 7; ++i) {
         const DrawOp* op = canvas.findText(QStringLiteral("note %1").arg(i));

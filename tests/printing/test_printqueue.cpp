@@ -2,8 +2,8 @@
 #include "CupsQueue.h"
 #include "PdfText.h"
 #include "PrintJob.h"
+#include "PrinterPrintArea.h"
 #include "SheetExpectations.h"
-#include "unitPrintArea.h"
 
 #include <QElapsedTimer>
 #include <QPrinter>
@@ -76,6 +76,22 @@ QList<Placed> ExpectedTexts(const ContactSheetData& d) {
     return texts;
 }
 
+// The page figures of the queue's default printer in the mode the print job uses.
+PrintArea DefaultPrinterArea() {
+    QPrinter printer(QPrinterInfo::defaultPrinter(), QPrinter::HighResolution);
+    return PrintAreaOf(printer);
+}
+
+QList<int> Figures(const PrintArea& a) {
+    return {a.pageWidth, a.leftOffset, a.printableWidth, a.dpiX, a.dpiY};
+}
+
+void PrintSheet(const ContactSheetData& data) {
+    RunSheetPrintJob([&data](ISheetCanvas& canvas, const PrintArea& area) {
+        DrawContactSheet(canvas, area, data);
+    });
+}
+
 // pdftotext splits at blanks, so runs of blanks (an extension of three digits) count as one.
 QString Collapsed(const QString& text) {
     return text.simplified();
@@ -118,26 +134,27 @@ void TestPrintQueue::metricsDescribeTheQueuesPrinter() {
     const QPrinterInfo info = QPrinterInfo::defaultPrinter();
     QCOMPARE(info.printerName(), QStringLiteral("Sheet"));
 
-    const int dpiX = PrinterDpiX();
+    const PrintArea area = DefaultPrinterArea();
+    const int dpiX = area.dpiX;
     QVERIFY(dpiX >= 72);
-    QVERIFY(PrinterDpiY() >= 72);
+    QVERIFY(area.dpiY >= 72);
     // A queue without a driver uses the scheduler's paper, A4 or Letter depending on the
     // machine; either way the width must come out in device units, not points or millimetres.
-    const double widthMm = PageWidth() * 25.4 / dpiX;
+    const double widthMm = area.pageWidth * 25.4 / dpiX;
     QVERIFY2(qAbs(widthMm - 210.0) <= 1.0 || qAbs(widthMm - 215.9) <= 1.0,
              qPrintable(QStringLiteral("page %1 units at %2 dpi is %3 mm wide")
-                            .arg(PageWidth())
+                            .arg(area.pageWidth)
                             .arg(dpiX)
                             .arg(widthMm)));
-    QVERIFY(LeftOffset() >= 0);
-    QVERIFY(RightUnprintable() >= 0);
-    QVERIFY(SideMargin() >= LeftOffset());
-    QVERIFY(SideMargin() >= RightUnprintable());
-    QVERIFY(PrintLeftX() >= 0);
+    QVERIFY(area.leftOffset >= 0);
+    QVERIFY(RightUnprintable(area) >= 0);
+    QVERIFY(SideMargin(area) >= area.leftOffset);
+    QVERIFY(SideMargin(area) >= RightUnprintable(area));
+    QVERIFY(PrintLeftX(area) >= 0);
     qInfo("queue printer: %d x %d dpi, page %d, left strip %d, right strip %d, side margin %d,"
           " text from %d, rules to %d",
-          PrinterDpiX(), PrinterDpiY(), PageWidth(), LeftOffset(), RightUnprintable(), SideMargin(),
-          PrintLeftX(), PrintRightX());
+          area.dpiX, area.dpiY, area.pageWidth, area.leftOffset, RightUnprintable(area),
+          SideMargin(area), PrintLeftX(area), PrintRightX(area));
 }
 
 void TestPrintQueue::sheetLandsOnOnePageAtItsPositions() {
@@ -146,7 +163,7 @@ void TestPrintQueue::sheetLandsOnOnePageAtItsPositions() {
 
     QElapsedTimer clock;
     clock.start();
-    PrintContactSheet(data);
+    PrintSheet(data);
     const qint64 submitMs = clock.elapsed();
     const QString pdf = queue_.waitForNewJob(before, 60000);
     const qint64 landedMs = clock.elapsed();
@@ -163,9 +180,10 @@ void TestPrintQueue::sheetLandsOnOnePageAtItsPositions() {
     // Where the page's printable area starts, for turning canvas units into page points.
     QPrinter printer(QPrinterInfo::defaultPrinter(), QPrinter::HighResolution);
     const QRectF printable = printer.pageRect(QPrinter::DevicePixel);
-    const int dpiX = PrinterDpiX();
-    const int dpiY = PrinterDpiY();
-    QCOMPARE(qRound(printable.left()), LeftOffset());
+    const PrintArea area = PrintAreaOf(printer);
+    const int dpiX = area.dpiX;
+    const int dpiY = area.dpiY;
+    QCOMPARE(qRound(printable.left()), area.leftOffset);
     const int lineStep = QFontMetrics(SheetFont(), &printer).height();
 
     const QList<PdfWord> words = PdfText::Words(pdf);
@@ -174,7 +192,7 @@ void TestPrintQueue::sheetLandsOnOnePageAtItsPositions() {
     const int secondColumnX = InchUnits(395, dpiY);
     double worstDx = 0, worstDy = 0;
     for (const Placed& expected : ExpectedTexts(data)) {
-        const int x = expected.secondColumn ? secondColumnX : PrintLeftX();
+        const int x = expected.secondColumn ? secondColumnX : PrintLeftX(area);
         const int y = InchUnits(expected.yHundredthsOfInch, dpiY) + expected.lineIndex * lineStep;
         const double xPt = (x + printable.left()) * 72.0 / dpiX;
         const double yPt = (y + printable.top()) * 72.0 / dpiY;
@@ -219,19 +237,19 @@ void TestPrintQueue::sheetLandsOnOnePageAtItsPositions() {
 
 void TestPrintQueue::failedDrawingStillEndsTheJob() {
     const QStringList before = queue_.jobFiles();
-    const int pageWidthOutside = PageWidth();
-    int pageWidthInside = -1;
+    const PrintArea outside = DefaultPrinterArea();
+    PrintArea inside;
     try {
-        RunSheetPrintJob([&](ISheetCanvas& canvas) {
-            pageWidthInside = PageWidth();
-            canvas.drawText(PrintLeftX(), PrinterDpiY(), QStringLiteral("Drawn before failing"));
+        RunSheetPrintJob([&](ISheetCanvas& canvas, const PrintArea& area) {
+            inside = area;
+            canvas.drawText(PrintLeftX(area), area.dpiY, QStringLiteral("Drawn before failing"));
             throw std::runtime_error("drawing failed");
         });
         QFAIL("the failure while drawing was swallowed");
     } catch (const std::runtime_error& e) {
         QCOMPARE(QString::fromUtf8(e.what()), QStringLiteral("drawing failed"));
     }
-    QCOMPARE(pageWidthInside, pageWidthOutside);
+    QCOMPARE(Figures(inside), Figures(outside));
 
     // The job was ended, so what was drawn reaches the queue.
     const QString pdf = queue_.waitForNewJob(before, 60000);
@@ -251,15 +269,8 @@ void TestPrintQueue::noDefaultPrinterIsReported() {
 
     QVERIFY(QPrinterInfo::defaultPrinter().isNull());
     try {
-        PrintContactSheet(JoesBarAndGrill());
+        PrintSheet(JoesBarAndGrill());
         QFAIL("printing without a default printer did not fail");
-    } catch (const std::runtime_error& e) {
-        QCOMPARE(QString::fromUtf8(e.what()), kNoDefault);
-    }
-    // Outside a job the metrics ask the default printer too, and fail the same way.
-    try {
-        PageWidth();
-        QFAIL("page metrics without a default printer did not fail");
     } catch (const std::runtime_error& e) {
         QCOMPARE(QString::fromUtf8(e.what()), kNoDefault);
     }

@@ -7,7 +7,7 @@
 #include "../printing/CupsQueue.h"
 #include "../printing/PdfText.h"
 #include "../printing/SheetExpectations.h"
-#include "unitPrintArea.h"
+#include "PrinterPrintArea.h"
 
 #include <QFontMetrics>
 #include <QMenuBar>
@@ -26,6 +26,12 @@ QStringList EditorTexts(const FormDriver& d) {
     return texts;
 }
 
+// The page figures of the default printer in the mode the print job uses.
+PrintArea DefaultPrinterArea() {
+    QPrinter printer(QPrinterInfo::defaultPrinter(), QPrinter::HighResolution);
+    return PrintAreaOf(printer);
+}
+
 // One line the sheet should show: its text and where its top-left corner lies in device units.
 struct Line {
     QString text;
@@ -35,8 +41,9 @@ struct Line {
 // The sheet for the window's sample contact "Joes Bar and Grill" as stored, worked out from the
 // queue printer's own metrics; `contactNotes` replaces its one stored notes line when given.
 QList<Line> JoesSheet(const QString& company, const QStringList& contactNotes, int lineStep) {
-    const int dpi = PrinterDpiY();
-    const int left = PrintLeftX();
+    const PrintArea area = DefaultPrinterArea();
+    const int dpi = area.dpiY;
+    const int left = PrintLeftX(area);
     const int second = InchUnits(395, dpi);
     QList<Line> lines = {
         {company, left, InchUnits(125, dpi)},
@@ -75,8 +82,9 @@ QList<Line> JoesSheet(const QString& company, const QStringList& contactNotes, i
 void CheckPage(const QString& pdf, const QList<Line>& expected) {
     QPrinter printer(QPrinterInfo::defaultPrinter(), QPrinter::HighResolution);
     const QRectF printable = printer.pageRect(QPrinter::DevicePixel);
-    const int dpiX = PrinterDpiX();
-    const int dpiY = PrinterDpiY();
+    const PrintArea area = PrintAreaOf(printer);
+    const int dpiX = area.dpiX;
+    const int dpiY = area.dpiY;
     const auto xPoints = [&](int x) { return (x + printable.left()) * 72.0 / dpiX; };
     const auto yPoints = [&](int y) { return (y + printable.top()) * 72.0 / dpiY; };
     const double secondColumnPt = xPoints(InchUnits(395, dpiY));

@@ -3,13 +3,12 @@
 // every position is known.
 #include "FormDriver.h"
 
-#include "../printing/FakePrinterCaps.h"
 #include "ContactSheet.h"
-#include "PrinterCapsScope.h"
 
 namespace {
 
-// With the fake printer's defaults (600 dpi, page 5100, left strip 100, printable 4900).
+// The printer the sheet is drawn for: 600 dpi, page 5100, left strip 100, printable 4900.
+constexpr PrintArea kPrinter{5100, 100, 4900, 600, 600};
 constexpr int kLeftX = 200;
 constexpr int kRightX = 4600;
 constexpr int kSecondX = 2370;
@@ -83,7 +82,7 @@ QList<Op> NotesOps(int x, int top, const QStringList& lines) {
 
 RecordingCanvas Draw(const FormDriver& d) {
     RecordingCanvas canvas;
-    DrawContactSheet(canvas, d.form->SheetData());
+    DrawContactSheet(canvas, kPrinter, d.form->SheetData());
     return canvas;
 }
 
@@ -131,13 +130,8 @@ void AppendToNote(FormDriver& d, const QString& control, const QString& text) {
 class SheetFromWindowTest : public QObject {
     Q_OBJECT
 
-    FakePrinterCaps caps_;
-    std::unique_ptr<PrinterCapsScope> scope_;
-
 private slots:
-    void init() { scope_ = std::make_unique<PrinterCapsScope>(&caps_); }
     void cleanup() {
-        scope_.reset();
         // A failure inside a handler would have shown an error box; none is expected here.
         QVERIFY(!QApplication::activeModalWidget());
     }

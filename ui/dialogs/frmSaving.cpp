@@ -18,10 +18,6 @@ constexpr int kTickMs = 10;
 int tickInterval = kTickMs; // TBusyTicks::kManual: no timer ticks
 } // namespace
 
-int TSavingForm::Counter() {
-    return counter;
-}
-
 TSavingForm::TSavingForm(QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowStaysOnTopHint) {

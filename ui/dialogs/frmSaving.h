@@ -18,9 +18,6 @@ public:
     QProgressBar* prgbarSaving() const { return prgbarSaving_; }
     QTimer* tmrFrmSaving() const { return tmrFrmSaving_; }
 
-    // The fill counter shared by all instances (there is never more than one).
-    static int Counter();
-
     // Returns once the window has been painted, handling meanwhile only the events that map and
     // paint it (user input waits), or after timeoutMs on a platform that never shows it. The bar
     // does not move while it waits.

@@ -458,7 +458,9 @@ ContactSheetData TCustomersForm::SheetData() const {
 }
 
 void TCustomersForm::mnuPrintClick() {
-    RunSheetPrintJob([this](ISheetCanvas& canvas) { DrawContactSheet(canvas, SheetData()); });
+    RunSheetPrintJob([this](ISheetCanvas& canvas, const PrintArea& area) {
+        DrawContactSheet(canvas, area, SheetData());
+    });
 }
 void TCustomersForm::mnuHelpClick() {
     TShellOpen::Open(HelpFilePath(), TShellOpen::ShowNormal, "Unable to open the Help files!",

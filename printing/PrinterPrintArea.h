@@ -1,0 +1,8 @@
+#pragma once
+
+#include "unitPrintArea.h"
+
+class QPrinter;
+
+// The page figures of one printer as it stands, in its device pixels.
+PrintArea PrintAreaOf(const QPrinter& printer);
