@@ -36,6 +36,8 @@ public:
 
     QWidget* Widget() const;
     FieldKind Kind() const;
+    // The plain edit, or null for a masked edit or a note.
+    QLineEdit* PlainEdit() const { return edit_; }
     // A masked control gives its full-length value, a note its text with CR LF line breaks.
     QString Text() const;
     void SetText(const QString& text);

@@ -104,8 +104,8 @@ void TCustomersForm::SetupFields() {
     auto* wholeChars = new TWholeCharValidator(this);
     tools_->txtCustSearch->setValidator(wholeChars);
     for (const TFieldControl& control : fields_->Controls())
-        if (control.Kind() == FieldKind::Edit)
-            static_cast<QLineEdit*>(control.Widget())->setValidator(wholeChars);
+        if (QLineEdit* edit = control.PlainEdit())
+            edit->setValidator(wholeChars);
 }
 
 void TCustomersForm::SetKeyboardOrder() {
