@@ -597,7 +597,8 @@ private slots:
             second.start(child, {"update", "-1"});
             QVERIFY(second.waitForStarted(60000));
             QCOMPARE(line(second), QByteArray("B"));
-            QVERIFY2(line(second).startsWith("D "), qPrintable(QString("start %1").arg(start)));
+            const QByteArray done = line(second);
+            QVERIFY2(done.startsWith("D "), qPrintable(QString("start %1: %2").arg(start).arg(done)));
             second.kill();
             second.waitForFinished(60000);
         }
