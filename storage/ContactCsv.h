@@ -8,9 +8,15 @@
 const CsvRow& CsvHeader();
 void AppendCsvContact(std::string& out, const ContactValues& saved);
 
-// Rows of a file with that header; its columns are found by their names (the stored column
-// names also serve), in any order, and unknown columns are ignored. Throws ContactFileError when
-// the first row names none of the columns.
+// Rows of a file with that header, or of the CSV layouts of Google Contacts, Outlook and
+// Thunderbird. Columns are found by their names (the stored column names also serve, case does
+// not matter), in any order. A field takes the first column of its names with a value; city,
+// state and zip code columns make the "City, State, Zip Code" line, street lines join with ", ".
+// Every other cell with a value goes to the notes as "Header: value", a cell past the header as
+// "Column 12: value". Throws ContactFileError when the first row names none of the columns.
 std::vector<ImportedContact> ContactsFromCsv(const std::vector<CsvRow>& rows);
+// The same from the bytes of a file, UTF-16 too; the refusal names the headers it read and the
+// encoding it read them in.
+std::vector<ImportedContact> ContactsFromCsvFile(const std::string& bytes);
 // Whether the first row names at least one of the columns.
 bool LooksLikeContactCsv(const std::string& bytes);

@@ -145,6 +145,12 @@ int FittedContact::OwnerOf(int column) {
 }
 
 void FittedContact::MoveToNotes(int owner, const std::string& kind, const std::string& value) {
+    MoveToNotes(owner, kind, value, MoveReason::NoField);
+}
+
+void FittedContact::MoveToNotes(int owner, const std::string& kind, const std::string& value,
+                                MoveReason why) {
+    movedReasons_.push_back(why);
     moved_[owner] = Joined(moved_[owner], kind + ": " + WithCrLfBreaks(value));
     movedKinds_.push_back(owner == 0 ? kind
                                      : "Extra contact " + std::to_string(owner) + " " + kind);
@@ -184,7 +190,7 @@ void FittedContact::SetText(int column, const std::string& value) {
     }
     if (!keepLong_ && c.limit > 0 && EditorLength(value) > c.limit) {
         values_[column] = EditorPrefix(value, c.limit);
-        MoveToNotes(OwnerOf(column), KindOfColumn(column), value);
+        MoveToNotes(OwnerOf(column), KindOfColumn(column), value, MoveReason::TooLong);
         return;
     }
     values_[column] = value;
@@ -195,7 +201,7 @@ void FittedContact::SetPhone(int column, const std::string& number) {
     if (FitPhone(number, &value))
         values_[column] = value;
     else
-        MoveToNotes(OwnerOf(column), KindOfColumn(column), number);
+        MoveToNotes(OwnerOf(column), KindOfColumn(column), number, MoveReason::PhoneMask);
 }
 
 void FittedContact::SetExtension(int column, const std::string& extension) {
@@ -203,7 +209,7 @@ void FittedContact::SetExtension(int column, const std::string& extension) {
     if (FitExtension(extension, &value))
         values_[column] = value;
     else
-        MoveToNotes(OwnerOf(column), KindOfColumn(column), extension);
+        MoveToNotes(OwnerOf(column), KindOfColumn(column), extension, MoveReason::PhoneMask);
 }
 
 void FittedContact::SetEmail(int column, const std::string& address) {
@@ -213,14 +219,15 @@ void FittedContact::SetEmail(int column, const std::string& address) {
     if (address.empty() || (fits && IsPlainEmail(address)))
         SetText(column, address);
     else
-        MoveToNotes(OwnerOf(column), KindOfColumn(column), address);
+        MoveToNotes(OwnerOf(column), KindOfColumn(column), address,
+                    IsPlainEmail(address) ? MoveReason::TooLong : MoveReason::NotPlainEmail);
 }
 
 void FittedContact::SetWeb(const std::string& address) {
     if (IsSafeWebAddress(address))
         values_[col::WebSite] = address;
     else
-        MoveToNotes(0, KindOfColumn(col::WebSite), address);
+        MoveToNotes(0, KindOfColumn(col::WebSite), address, MoveReason::UnsafeWeb);
 }
 
 bool FittedContact::IsFilled(int column) const {

@@ -5,6 +5,15 @@
 #include <string>
 #include <vector>
 
+// Why a value went to the notes rather than into a field, for the import's summary.
+enum class MoveReason {
+    NoField,   // nothing in the editor for it, or its field already taken
+    PhoneMask, // a phone, fax or extension number the mask cannot hold
+    NotPlainEmail,
+    UnsafeWeb, // a web address that is not http or https
+    TooLong,   // longer than its field takes
+};
+
 // The editor's values for one contact built from an untrusted file. Nothing is ever cut or
 // dropped silently: whatever does not fit its field — a text over the field's length limit, a
 // number the phone mask cannot hold, an e-mail address that is not a plain address, a web address
@@ -34,12 +43,15 @@ public:
     void AddNoteText(int owner, const std::string& text);
     // A value with no field of its own.
     void MoveToNotes(int owner, const std::string& kind, const std::string& value);
+    void MoveToNotes(int owner, const std::string& kind, const std::string& value, MoveReason why);
 
     bool IsFilled(int column) const;
     // Values with the notes put together; line breaks in notes as "\r\n".
     ContactValues Values() const;
     // The kinds of value moved to notes, for the summary; empty when all fitted.
     const std::vector<std::string>& MovedKinds() const { return movedKinds_; }
+    // Why each of them moved, in the same order.
+    const std::vector<MoveReason>& MovedReasons() const { return movedReasons_; }
 
 private:
     static int OwnerOf(int column);
@@ -48,6 +60,7 @@ private:
     std::string notes_[kExtraContacts + 1];
     std::string moved_[kExtraContacts + 1];
     std::vector<std::string> movedKinds_;
+    std::vector<MoveReason> movedReasons_;
     bool keepLong_ = false;
 };
 

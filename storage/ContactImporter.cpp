@@ -70,14 +70,50 @@ private:
 
 } // namespace
 
+void ImportSummary::AddMoved(const std::string& name, const FittedContact& fitted) {
+    if (fitted.MovedReasons().empty())
+        return;
+    moved.push_back(name);
+    for (MoveReason why : fitted.MovedReasons())
+        ++movedBy[why];
+}
+
 std::string ImportSummary::Text() const {
     if (cancelled)
         return "Import cancelled: the address book is unchanged.";
     std::string text = "Imported " + Plural(imported, "contact", "contacts") + ", " +
                        std::to_string(skipped) + " skipped as already present, " +
                        std::to_string(moved.size()) + " with values moved to notes";
-    for (const std::string& line : moved)
-        text += "\n  " + line;
+    struct Kind {
+        MoveReason why;
+        const char* one;
+        const char* many;
+    };
+    static const Kind kinds[] = {
+        {MoveReason::PhoneMask, "phone number that does not fit the mask moved to notes",
+         "phone numbers that do not fit the mask moved to notes"},
+        {MoveReason::NotPlainEmail, "e-mail address that is not a plain address moved to notes",
+         "e-mail addresses that are not plain addresses moved to notes"},
+        {MoveReason::UnsafeWeb, "web address that is not http or https moved to notes",
+         "web addresses that are not http or https moved to notes"},
+        {MoveReason::TooLong, "value too long for its field kept whole in the notes",
+         "values too long for their field kept whole in the notes"},
+        {MoveReason::NoField, "value with no field of its own moved to notes",
+         "values with no field of their own moved to notes"},
+    };
+    for (const Kind& k : kinds) {
+        const auto found = movedBy.find(k.why);
+        if (found != movedBy.end())
+            text += "\n  " + Plural(found->second, k.one, k.many);
+    }
+    if (moved.empty())
+        return text;
+    text += "\nContacts with values moved to notes:";
+    const std::size_t shown = 20;
+    for (std::size_t i = 0; i < moved.size() && i < shown; ++i)
+        text += "\n  " + moved[i];
+    if (moved.size() > shown)
+        text += "\n  and " + std::to_string(moved.size() - shown) + " more";
     return text;
 }
 
@@ -88,11 +124,8 @@ std::vector<ImportedContact> ReadContactFile(const std::string& bytes) {
     std::vector<ImportedContact> contacts;
     if (LooksLikeVCard(bytes))
         contacts = ContactsFromCards(ParseVCards(bytes));
-    else if (bytes.find('\0') == std::string::npos && LooksLikeContactCsv(bytes))
-        contacts = ContactsFromCsv(ParseCsv(bytes));
     else
-        throw ContactFileError(
-            "The file is neither a vCard file (.vcf) nor a CSV file of contacts (.csv).");
+        contacts = ContactsFromCsvFile(bytes); // refuses a file that is no contact CSV either
     if (contacts.empty())
         throw ContactFileError("The file holds no contacts.");
     return contacts;
@@ -128,13 +161,7 @@ ImportSummary ImportContacts(TSQLiteDatabase& db, const std::vector<ImportedCont
         db.RunStatement(BuildInsertStatement(values));
         summary.addedIds.push_back(std::to_string(db.LastInsertRowId()));
         ++summary.imported;
-        const auto& kinds = contacts[i].fitted.MovedKinds();
-        if (!kinds.empty()) {
-            std::string line = ContactLabel(values) + ": ";
-            for (std::size_t k = 0; k < kinds.size(); ++k)
-                line += (k ? ", " : "") + kinds[k];
-            summary.moved.push_back(line);
-        }
+        summary.AddMoved(ContactLabel(values), contacts[i].fitted);
     }
     transaction.Commit();
     if (progress) {

@@ -3,6 +3,7 @@
 #include "ContactCards.h"
 
 #include <cstddef>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -12,13 +13,18 @@ class TSQLiteDatabase;
 struct ImportSummary {
     std::size_t imported = 0;
     std::size_t skipped = 0; // equal to a contact already in the book, or earlier in the file
-    // One entry per contact with values moved to notes: its name and the kinds moved.
+    // The names of the contacts with values moved to notes, in the order of the file.
     std::vector<std::string> moved;
+    // How many values moved to notes, by why they did.
+    std::map<MoveReason, std::size_t> movedBy;
     bool cancelled = false;
     std::vector<std::string> addedIds; // of the contacts added, once the import is committed
 
-    // "Imported 412 contacts, 3 skipped as already present, 5 with values moved to notes",
-    // then a line for each contact with moved values.
+    // Counts the values of an imported contact that went to its notes.
+    void AddMoved(const std::string& name, const FittedContact& fitted);
+    // "Imported 412 contacts, 3 skipped as already present, 5 with values moved to notes", a
+    // line for each kind of moved value with their number, then the first 20 of those contacts
+    // by name and how many more.
     std::string Text() const;
 };
 

@@ -77,6 +77,49 @@ QByteArray LinkedExtras(int count) {
     return file;
 }
 
+// A file in another program's layout: its header row, then one row per contact given as
+// "Header=value" cells, every other column blank.
+QByteArray Layout(const QByteArray& header, const QList<QStringList>& contacts) {
+    QByteArray file = header + "\r\n";
+    const QList<QByteArray> names = header.split(',');
+    for (const QStringList& cells : contacts) {
+        QStringList row(names.size());
+        for (const QString& cell : cells)
+            row[names.indexOf(cell.section('=', 0, 0).toUtf8())] = cell.section('=', 1);
+        for (QString& v : row)
+            if (v.contains(',') || v.contains('\n'))
+                v = '"' + v + '"';
+        file += row.join(',').toUtf8() + "\r\n";
+    }
+    return file;
+}
+
+QByteArray Utf16(const QString& text, QStringConverter::Encoding encoding, const char* mark) {
+    return mark + QByteArray(QStringEncoder(encoding).encode(text));
+}
+
+const QByteArray kGoogleOld =
+    "Name,Given Name,Additional Name,Family Name,Notes,Group Membership,E-mail 1 - Type,"
+    "E-mail 1 - Value,E-mail 2 - Type,E-mail 2 - Value,Phone 1 - Type,Phone 1 - Value,"
+    "Address 1 - Formatted,Address 1 - Street,Address 1 - City,Address 1 - Region,"
+    "Address 1 - Postal Code,Organization 1 - Name,Organization 1 - Title,Website 1 - Value";
+const QByteArray kGoogleNew =
+    "First Name,Middle Name,Last Name,Nickname,Organization Name,Organization Title,Notes,"
+    "Labels,E-mail 1 - Label,E-mail 1 - Value,Phone 1 - Label,Phone 1 - Value,Phone 2 - Label,"
+    "Phone 2 - Value,Address 1 - Street,Address 1 - City,Address 1 - Region,"
+    "Address 1 - Postal Code,Address 1 - Country";
+const QByteArray kOutlook =
+    "First Name,Middle Name,Last Name,Title,Suffix,Nickname,E-mail Address,E-mail 2 Address,"
+    "Home Phone,Business Phone,Mobile Phone,Business Fax,Job Title,Department,Company,"
+    "Business Street,Business City,Business State,Business Postal Code,Business Country/Region,"
+    "Home Street,Home City,Web Page,Notes";
+const QByteArray kThunderbird =
+    "First Name,Last Name,Display Name,Nickname,Primary Email,Secondary Email,Screen Name,"
+    "Work Phone,Home Phone,Fax Number,Pager Number,Mobile Number,Home Address,Home Address 2,"
+    "Home City,Home State,Home ZipCode,Home Country,Work Address,Work Address 2,Work City,"
+    "Work State,Work ZipCode,Work Country,Job Title,Department,Organization,Web Page 1,"
+    "Web Page 2,Birth Year,Birth Month,Birth Day,Custom 1,Notes";
+
 } // namespace
 
 class TestContactFiles : public QObject {
@@ -240,8 +283,136 @@ private slots:
         // The summary names the contact whenever something went to the notes.
         QCOMPARE(summary.moved.size(), std::size_t(notes.isEmpty() ? 0 : 1));
         if (!notes.isEmpty())
-            QVERIFY2(QString::fromStdString(summary.Text()).contains(notes.section(':', 0, 0)),
+            QVERIFY2(QString::fromStdString(summary.Text()).contains("moved to notes:\n  "),
                      summary.Text().c_str());
+    }
+
+    void readsOtherProgramsCsv_data() {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<QString>("fields"); // of the first contact: "column=value;..."
+        QTest::addColumn<QString>("notes");
+        QTest::newRow("Google, old layout")
+            << Layout(
+                   kGoogleOld,
+                   {{"Name=Ann Lee", "Given Name=Ann", "Family Name=Lee", "Notes=met at a fair",
+                     "E-mail 1 - Type=* Work", "E-mail 1 - Value=ann@x.example",
+                     "E-mail 2 - Value=ann@home.example", "Phone 1 - Value=225-555-0199",
+                     "Address 1 - Formatted=1 Main St\nBaton Rouge", "Address 1 - Street=1 Main St",
+                     "Address 1 - City=Baton Rouge", "Address 1 - Region=LA",
+                     "Address 1 - Postal Code=70801", "Organization 1 - Name=Lee Co",
+                     "Organization 1 - Title=CEO", "Website 1 - Value=lee.example"}})
+            << "dbCustFirstName=Ann;dbCustLastName=Lee;dbCustEmail=ann@x.example;dbCustPhone=(225)"
+               "555-0199;dbCustAddress=1 Main St;dbCustCtyStZp=Baton Rouge, LA 70801;dbCustCompany"
+               "=Lee Co;dbCustWebSite=lee.example"
+            << "met at a fair\r\nName: Ann Lee\r\nE-mail 1 - Type: * Work\r\nE-mail 2 - Value: "
+               "ann@home.example\r\nAddress 1 - Formatted: 1 Main St\r\nBaton Rouge\r\n"
+               "Organization 1 - Title: CEO";
+        QTest::newRow("Google, new layout")
+            << Layout(kGoogleNew, {{"First Name=Bo", "Last Name=Ng", "Organization Name=Ng Ltd",
+                                    "E-mail 1 - Value=bo@ng.example", "Phone 1 - Value=2255550100",
+                                    "Phone 2 - Value=225 555 0111", "Address 1 - Street=2 Elm Rd",
+                                    "Address 1 - City=Austin", "Address 1 - Region=TX",
+                                    "Address 1 - Postal Code=73301"},
+                                   {"Last Name=Solo"}})
+            << "dbCustCompany=Ng Ltd;dbCustEmail=bo@ng.example;dbCustPhone=(225)555-0100;"
+               "dbCustAddress=2 Elm Rd;dbCustCtyStZp=Austin, TX 73301"
+            << "Phone 2 - Value: 225 555 0111";
+        QTest::newRow("Outlook")
+            << Layout(kOutlook,
+                      {{"First Name=Cy", "Last Name=Ruiz", "E-mail Address=cy@r.example",
+                        "Home Phone=225 555 0124", "Business Phone=225.555.0123",
+                        "Business Fax=2255550125", "Job Title=Owner", "Company=Ruiz & Sons",
+                        "Business Street=9 Oak Ave", "Business City=Mobile", "Business State=AL",
+                        "Business Postal Code=36602", "Home Street=1 Home Rd",
+                        "Web Page=https://r.example/", "Notes=call mornings"}})
+            << "dbCustCompany=Ruiz & Sons;dbCustEmail=cy@r.example;dbCustPhone=(225)555-0123;"
+               "dbCustFax=(225)555-0125;dbCustAddress=9 Oak Ave;dbCustCtyStZp=Mobile, AL 36602;"
+               "dbCustWebSite=https://r.example/"
+            << "call mornings\r\nHome Phone: 225 555 0124\r\nJob Title: Owner\r\nHome Street: 1 "
+               "Home Rd";
+        QTest::newRow("Thunderbird")
+            << Layout(kThunderbird,
+                      {{"First Name=Ann", "Last Name=Lee", "Primary Email=ann@x.example",
+                        "Organization=Lee Co", "Work Phone=225-555-0199", "Work Address=5 Bay St",
+                        "Work Address 2=Suite 4", "Work City=Mobile", "Work State=AL",
+                        "Work ZipCode=36602", "Home City=Daphne", "Birth Year=1980"}})
+            << "dbCustEmail=ann@x.example;dbCustCompany=Lee Co;dbCustPhone=(225)555-0199;"
+               "dbCustAddress=5 Bay St, Suite 4;dbCustCtyStZp=Mobile, AL 36602"
+            << "Home City: Daphne\r\nBirth Year: 1980";
+        QTest::newRow("a row longer than its header")
+            << QByteArray("Company Name,Notes\r\nLong Co,hi,one,,three\r\n")
+            << "dbCustCompany=Long Co"
+            << "hi\r\nColumn 3: one\r\nColumn 5: three";
+        QTest::newRow("UTF-16LE with its mark")
+            << Utf16("First Name,Last Name\r\nJürgen,Müller\r\n", QStringConverter::Utf16LE,
+                     "\xFF\xFE")
+            << "dbCustFirstName=Jürgen;dbCustLastName=Müller"
+            << "";
+        // Passes once one-line fields keep only the first line of a value (ContactFitting).
+        QTest::newRow("line break in a name")
+            << QByteArray("First Name,Last Name\r\n\"Car\r\nol\",Ng\r\n") << "dbCustFirstName=Car"
+            << "First Name: Car\r\nol";
+    }
+    void readsOtherProgramsCsv() {
+        QFETCH(QByteArray, file);
+        QFETCH(QString, fields);
+        QFETCH(QString, notes);
+        Import(file, "in.csv");
+        QEXPECT_FAIL("line break in a name", "the one-line rule is not in this tree yet", Abort);
+        for (const QString& f : fields.split(';'))
+            QCOMPARE(Column(1, f.section('=', 0, 0)), f.section('=', 1));
+        QCOMPARE(Column(1, "dbCustNotes"), notes);
+    }
+
+    void refusedCsvNamesWhatItRead_data() {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("unknown header")
+            << QByteArray("Vorname,Nachname,Firma,Strasse,Ort,PLZ,Land,Telefon,Mobil\r\nA,B\r\n")
+            << "Read as UTF-8, its first row names no column this program knows: \"Vorname\", "
+               "\"Nachname\", \"Firma\", \"Strasse\", \"Ort\", \"PLZ\", \"Land\", "
+               "\"Telefon\", ….";
+        QTest::newRow("UTF-16BE without a mark")
+            << Utf16("Nom,Prénom\r\nA,B\r\n", QStringConverter::Utf16BE, "")
+            << "Read as UTF-16BE, its first row names no column this program knows: \"Nom\", "
+               "\"Prénom\".";
+    }
+    void refusedCsvNamesWhatItRead() {
+        QFETCH(QByteArray, file);
+        QFETCH(QString, message);
+        try {
+            Import(file, "in.csv");
+            QFAIL("the import went through");
+        } catch (const ContactFileError& e) {
+            QVERIFY2(QString(e.what()).endsWith(message), e.what());
+        }
+        QCOMPARE(Column(1, "COUNT(*)"), "0");
+    }
+
+    // Counts by kind, then twenty names in the order of the file and how many more.
+    void summaryCountsKindsAndCutsNames() {
+        QList<QStringList> rows;
+        QString names;
+        for (int i = 1; i <= 25; ++i) {
+            const QString name = QString("Co%1").arg(i, 2, 10, QChar('0'));
+            rows << QStringList{"Organization=" + name, "Work Phone=12345"};
+            if (i <= 3)
+                rows.last() << (i < 3 ? "Primary Email=a@b@c.example"
+                                      : "Primary Email=abcdefghijklmnopqrstuvwxyz@example.com");
+            if (i == 4)
+                rows.last() << "Birth Year=1980";
+            if (i <= 20)
+                names += "\n  " + name;
+        }
+        rows << QStringList{"Last Name=Abcdefghijklmnopqrstuvwxyz"};
+        const ImportSummary summary = Import(Layout(kThunderbird, rows), "in.csv");
+        QCOMPARE(QString::fromStdString(summary.Text()),
+                 "Imported 26 contacts, 0 skipped as already present, 26 with values moved to "
+                 "notes\n  25 phone numbers that do not fit the mask moved to notes\n  2 e-mail "
+                 "addresses that are not plain addresses moved to notes\n  2 values too long for "
+                 "their field kept whole in the notes\n  1 value with no field of its own moved "
+                 "to notes\nContacts with values moved to notes:" +
+                     names + "\n  and 6 more");
     }
 
     void refusedFileChangesNothing_data() {

@@ -165,6 +165,10 @@ private slots:
         const QByteArray card = "BEGIN:VCARD\r\nVERSION:3.0\r\nN:Kay;Ada;;;\r\nEND:VCARD\r\n";
         QTest::newRow("import") << QStringList{"--import", "@in.vcf"} << card << 0
                                 << "Imported 1 contact, 0 skipped";
+        QTest::newRow("import, a number moved")
+            << QStringList{"--import", "@in.vcf"}
+            << QByteArray(card).replace("END", "TEL:12345\r\nEND") << 0
+            << "\n  1 phone number that does not fit";
         QTest::newRow("import garbage") << QStringList{"--import", "@in.vcf"}
                                         << QByteArray("\x01\x02garbage") << 1 << "neither";
         QTest::newRow("import missing file")
