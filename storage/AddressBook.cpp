@@ -3,6 +3,7 @@
 #include "ContactExporter.h"
 #include "ContactFitting.h"
 #include "ContactImporter.h"
+#include "ContactReader.h"
 #include "SQLiteTable3.h"
 #include "TextCodec.h"
 
@@ -81,22 +82,66 @@ void DeleteContact(TSQLiteDatabase& db, const std::string& id) {
     db.RunStatement(kCompactStatement);
 }
 
+namespace {
+
+// Hands each row of the result to `use` as the editor would save it.
+void UseSavedRows(TSQLiteTable& rows, const std::function<void(const ContactValues&)>& use,
+                  std::int64_t* lastRowId = nullptr) {
+    // Columns are looked up only in a result that has rows.
+    if (rows.AtEnd())
+        return;
+    std::size_t at[kDataColumns] = {};
+    for (int i = 0; i < kDataColumns; ++i)
+        at[i] = rows.ColumnOf(SaveOrderColumns()[i]);
+    const std::size_t rowIdAt = lastRowId ? rows.ColumnOf("vcPageRow") : 0;
+    for (; !rows.AtEnd(); rows.Advance()) {
+        ContactValues stored;
+        for (int i = 0; i < kDataColumns; ++i)
+            stored[i] = rows.TextOrEmptyAt(at[i]);
+        if (lastRowId)
+            *lastRowId = rows.IntegerAt(rowIdAt);
+        use(AsSaved(stored));
+    }
+}
+
+} // namespace
+
 std::vector<ContactValues> ReadSavedContacts(TSQLiteDatabase& db, const std::string& query) {
     auto rows = db.OpenResult(query);
     std::vector<ContactValues> contacts;
     contacts.reserve(rows->RowCount());
-    // Columns are looked up only in a result that has rows.
-    std::size_t at[kDataColumns] = {};
-    if (!rows->AtEnd())
-        for (int i = 0; i < kDataColumns; ++i)
-            at[i] = rows->ColumnOf(SaveOrderColumns()[i]);
-    for (; !rows->AtEnd(); rows->Advance()) {
-        ContactValues stored;
-        for (int i = 0; i < kDataColumns; ++i)
-            stored[i] = rows->TextOrEmptyAt(at[i]);
-        contacts.push_back(AsSaved(stored));
-    }
+    UseSavedRows(*rows, [&](const ContactValues& saved) { contacts.push_back(saved); });
     return contacts;
+}
+
+void ForEachSavedContact(TSQLiteDatabase& db, const std::string& query,
+                         const std::function<void(const ContactValues&)>& use) {
+    static const std::string kAll = "SELECT * FROM Customers";
+    static const std::string kWhere = " WHERE ";
+    const bool all = query == kAll;
+    const bool some = query.compare(0, kAll.size() + kWhere.size(), kAll + kWhere) == 0;
+    if (!all && !some) {
+        for (const ContactValues& saved : ReadSavedContacts(db, query))
+            use(saved);
+        return;
+    }
+    // A page at a time in the order of the rows, each page a read of its own.
+    const std::string condition =
+        some ? "(" + query.substr(kAll.size() + kWhere.size()) + ")" : std::string();
+    constexpr int kPage = 2000;
+    std::int64_t last = 0;
+    for (bool first = true;; first = false) {
+        std::string where = condition;
+        if (!first)
+            where += (where.empty() ? "" : " AND ") + std::string("rowid>") + std::to_string(last);
+        auto rows = db.OpenResult("SELECT *,rowid AS vcPageRow FROM Customers" +
+                                  (where.empty() ? std::string() : " WHERE " + where) +
+                                  " ORDER BY rowid LIMIT " + std::to_string(kPage));
+        const std::uint32_t count = rows->RowCount();
+        UseSavedRows(*rows, use, &last);
+        if (count < static_cast<std::uint32_t>(kPage))
+            return;
+    }
 }
 
 TAddressBook::TAddressBook(std::string path) : path_(std::move(path)) {}
@@ -191,12 +236,13 @@ void TAddressBook::Delete(const std::string& id, const std::function<bool()>& co
 }
 
 ImportSummary TAddressBook::Import(const std::string& filePath, IImportProgress* progress) {
-    // The whole file is read and checked before the book is touched.
-    const std::vector<ImportedContact> contacts = ReadContactsFrom(filePath);
+    // The file's format is checked before the book is opened; the whole file is read and
+    // checked before the book is changed.
+    TContactReader reader(filePath);
     ImportSummary summary;
     {
         TSQLiteDatabase db(path_, OpenMode::ExistingOnly);
-        summary = ImportContacts(db, contacts, progress);
+        summary = ImportContacts(db, reader, progress);
     }
     for (const std::string& id : summary.addedIds)
         Report(BookChange::Kind::Added, id);
@@ -205,5 +251,8 @@ ImportSummary TAddressBook::Import(const std::string& filePath, IImportProgress*
 
 ExportSummary TAddressBook::Export(const std::string& filePath, const std::string& query) {
     RefuseExportOntoBook(path_, filePath);
-    return WriteContactFile(filePath, SavedContacts(query));
+    TSQLiteDatabase db(path_, OpenMode::ExistingOnly);
+    return WriteContactFile(filePath, [&](const std::function<void(const ContactValues&)>& write) {
+        ForEachSavedContact(db, query, write);
+    });
 }

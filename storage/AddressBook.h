@@ -103,6 +103,11 @@ std::string WriteContact(TSQLiteDatabase& db, const ContactValues& values, const
 void DeleteContact(TSQLiteDatabase& db, const std::string& id);
 // Every contact the query lists on that connection, each as the editor would save it.
 std::vector<ContactValues> ReadSavedContacts(TSQLiteDatabase& db, const std::string& query);
+// The same one contact at a time. The list of all contacts and the searches are read a page at
+// a time, each page a short read of its own, so that neither memory nor the time others wait
+// for the book grows with its size.
+void ForEachSavedContact(TSQLiteDatabase& db, const std::string& query,
+                         const std::function<void(const ContactValues&)>& use);
 
 // The compaction statement. The engine takes a name after VACUUM as an attached schema, so the
 // table name cannot stand there.

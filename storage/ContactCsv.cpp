@@ -261,6 +261,10 @@ std::string Refusal(const CsvRow& first, const std::string& encoding) {
 
 } // namespace
 
+std::string CsvRefusal(const std::string& text, const std::string& encoding) {
+    return Refusal(FirstCsvRow(text), encoding);
+}
+
 bool LooksLikeContactCsv(const std::string& bytes) {
     std::string encoding;
     return PlanFor(FirstCsvRow(CsvText(bytes, &encoding))).known;

@@ -18,5 +18,7 @@ std::vector<ImportedContact> ContactsFromCsv(const std::vector<CsvRow>& rows);
 // The same from the bytes of a file, UTF-16 too; the refusal names the headers it read and the
 // encoding it read them in.
 std::vector<ImportedContact> ContactsFromCsvFile(const std::string& bytes);
+// The message that refuses a file whose text (as UTF-8, read in `encoding`) is no contact CSV.
+std::string CsvRefusal(const std::string& text, const std::string& encoding);
 // Whether the first row names at least one of the columns.
 bool LooksLikeContactCsv(const std::string& bytes);

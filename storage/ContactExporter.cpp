@@ -28,25 +28,38 @@ bool IsCsvFileName(const std::string& filePath) {
 
 ExportSummary WriteContactFile(const std::string& filePath,
                                const std::vector<ContactValues>& contacts) {
+    return WriteContactFile(filePath, [&](const std::function<void(const ContactValues&)>& write) {
+        for (const ContactValues& saved : contacts)
+            write(saved);
+    });
+}
+
+ExportSummary WriteContactFile(const std::string& filePath, const ContactSource& source) {
+    // Written on in pieces of about this size.
+    constexpr std::size_t kPiece = 256 * 1024;
     ExportSummary summary;
     summary.file = filePath;
-    std::string out;
-    out.reserve(contacts.size() * 600u + 1024u);
-    if (IsCsvFileName(filePath)) {
+    TAtomicFile file(filePath);
+    const bool csv = IsCsvFileName(filePath);
+    VCardWriter writer;
+    std::string& out = writer.Output();
+    out.reserve(kPiece + 64 * 1024);
+    if (csv) {
         // The byte-order mark makes spreadsheets read the file as UTF-8.
         out = "\xEF\xBB\xBF";
         AppendCsvRow(out, CsvHeader());
-        for (const ContactValues& saved : contacts)
-            AppendCsvContact(out, saved);
-    } else {
-        VCardWriter writer;
-        writer.Output().swap(out);
-        for (const ContactValues& saved : contacts)
-            WriteContactCards(writer, saved);
-        out.swap(writer.Output());
     }
-    summary.exported = contacts.size();
-    TAtomicFile file(filePath);
+    source([&](const ContactValues& saved) {
+        if (csv)
+            AppendCsvContact(out, saved);
+        else
+            WriteContactCards(writer, saved);
+        ++summary.exported;
+        if (out.size() >= kPiece) {
+            file.Write(out);
+            out.clear();
+        }
+    });
     file.Write(out);
     file.Commit();
     return summary;

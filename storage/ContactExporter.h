@@ -3,6 +3,7 @@
 #include "ContactStatements.h"
 
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -18,6 +19,11 @@ struct ExportSummary {
 // was (see TAtomicFile).
 ExportSummary WriteContactFile(const std::string& filePath,
                                const std::vector<ContactValues>& contacts);
+// The same for contacts handed over one at a time: `source` calls its argument for each. The file
+// is written as they come, so the memory it takes does not grow with the book.
+using ContactSource =
+    std::function<void(const std::function<void(const ContactValues&)>& write)>;
+ExportSummary WriteContactFile(const std::string& filePath, const ContactSource& source);
 // Throws ContactFileError when the target is the address book at dbPath, or a file the engine
 // keeps beside it while it works.
 void RefuseExportOntoBook(const std::string& dbPath, const std::string& filePath);

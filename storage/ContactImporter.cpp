@@ -8,8 +8,16 @@
 #include "SQLiteTable3.h"
 #include "TextCodec.h"
 
-#include <fstream>
-#include <set>
+#include "ContactReader.h"
+#include "SqlLiteral.h"
+#include "SqlStatement.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <unordered_map>
 
 namespace {
 
@@ -17,32 +25,42 @@ std::string Plural(std::size_t n, const char* one, const char* many) {
     return std::to_string(n) + " " + (n == 1 ? one : many);
 }
 
-std::string ReadWholeFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        throw ContactFileError("Cannot open \"" + path + "\" for reading.");
-    in.seekg(0, std::ios::end);
-    const std::streamoff size = in.tellg();
-    if (size < 0)
-        throw ContactFileError("Cannot read \"" + path + "\".");
-    if (static_cast<std::uint64_t>(size) > kMaxImportBytes)
-        throw ContactFileError("\"" + path + "\" is too large to be a contact file (more than " +
-                               std::to_string(kMaxImportBytes / (1024 * 1024)) + " MB).");
-    in.seekg(0, std::ios::beg);
-    std::string bytes(static_cast<std::size_t>(size), '\0');
-    if (size > 0 && !in.read(&bytes[0], size))
-        throw ContactFileError("Cannot read \"" + path + "\".");
-    return bytes;
+// Two contacts are the same when the editor would show them the same. The values are compared
+// through a 128-bit digest of all of them (with a separator after each): two different contacts
+// that agree in it are far less likely than a fault in the memory holding them, and a digest
+// keeps the memory of a big import small.
+struct ContactKey {
+    std::uint64_t a;
+    std::uint64_t b;
+    bool operator==(const ContactKey& other) const { return a == other.a && b == other.b; }
+};
+
+struct ContactKeyHash {
+    std::size_t operator()(const ContactKey& key) const { return static_cast<std::size_t>(key.a); }
+};
+
+std::uint64_t Mixed(std::uint64_t h) {
+    h ^= h >> 33;
+    h *= 0xff51afd7ed558ccdULL;
+    h ^= h >> 33;
+    h *= 0xc4ceb9fe1a85ec53ULL;
+    h ^= h >> 33;
+    return h;
 }
 
-// Two contacts are the same when the editor would show them the same.
-std::string KeyOf(const ContactValues& saved) {
-    std::string key;
+ContactKey KeyOf(const ContactValues& saved) {
+    std::uint64_t a = 0xcbf29ce484222325ULL;
+    std::uint64_t b = 0x9e3779b97f4a7c15ULL;
+    auto add = [&](unsigned char c) {
+        a = (a ^ c) * 0x100000001b3ULL;
+        b = ((b ^ c) << 7 | (b ^ c) >> 57) * 0xbf58476d1ce4e5b9ULL;
+    };
     for (const std::string& v : saved) {
-        key += v;
-        key += '\x1f';
+        for (char c : v)
+            add(static_cast<unsigned char>(c));
+        add(0x1f);
     }
-    return key;
+    return {Mixed(a), Mixed(b ^ a)};
 }
 
 // Undoes the transaction unless it was committed, whatever leaves the import.
@@ -69,14 +87,6 @@ private:
 };
 
 } // namespace
-
-void ImportSummary::AddMoved(const std::string& name, const FittedContact& fitted) {
-    if (fitted.MovedReasons().empty())
-        return;
-    moved.push_back(name);
-    for (MoveReason why : fitted.MovedReasons())
-        ++movedBy[why];
-}
 
 std::string ImportSummary::Text() const {
     if (cancelled)
@@ -132,41 +142,332 @@ std::vector<ImportedContact> ReadContactFile(const std::string& bytes) {
 }
 
 std::vector<ImportedContact> ReadContactsFrom(const std::string& filePath) {
-    return ReadContactFile(ReadWholeFile(filePath));
+    TContactReader reader(filePath);
+    std::vector<ImportedContact> contacts;
+    std::vector<ImportedContact> batch;
+    while (reader.Next(batch))
+        for (ImportedContact& contact : batch)
+            contacts.push_back(std::move(contact));
+    return contacts;
 }
+
+namespace {
+
+std::string ColumnList(const char* prefix = "") {
+    std::string list;
+    for (const std::string& column : SaveOrderColumns())
+        list += (list.empty() ? "" : ",") + std::string(prefix) + column;
+    return list;
+}
+
+// What the summary needs of a contact with values moved to notes, kept with its staged row: the
+// reasons as digits, a separator, and the contact's name. Empty when nothing moved.
+std::string MovedRecord(const ContactValues& values, const FittedContact& fitted) {
+    if (fitted.MovedReasons().empty())
+        return {};
+    std::string record;
+    for (MoveReason why : fitted.MovedReasons())
+        record += static_cast<char>('0' + static_cast<int>(why));
+    return record + '\x1f' + ContactLabel(values);
+}
+
+void AddMovedRecord(ImportSummary& summary, const std::string& record) {
+    const std::size_t cut = record.find('\x1f');
+    if (cut == std::string::npos)
+        return;
+    for (std::size_t i = 0; i < cut; ++i)
+        ++summary.movedBy[static_cast<MoveReason>(record[i] - '0')];
+    summary.moved.push_back(record.substr(cut + 1));
+}
+
+// Counts the import's progress in units of the caller's choosing (the file's bytes, or the
+// contacts), nine tenths of them for reading and staging, the rest for adding to the book.
+class ProgressShare {
+public:
+    ProgressShare(IImportProgress* progress, std::uint64_t total)
+        : progress_(progress), total_(std::max<std::uint64_t>(total, 1)) {
+        if (progress_)
+            progress_->Start(static_cast<std::size_t>(total_));
+    }
+    ~ProgressShare() {
+        if (progress_)
+            progress_->Finish();
+    }
+    bool Read(std::uint64_t done) { return Step(done * 9 / 10); }
+    bool Added(std::size_t chunk, std::size_t chunks) {
+        return Step(total_ * 9 / 10 +
+                    (total_ - total_ * 9 / 10) * chunk / std::max<std::size_t>(chunks, 1));
+    }
+    void Done() {
+        if (progress_)
+            progress_->Step(static_cast<std::size_t>(total_));
+    }
+
+private:
+    bool Step(std::uint64_t done) {
+        return !progress_ || progress_->Step(static_cast<std::size_t>(done));
+    }
+    IImportProgress* progress_;
+    std::uint64_t total_;
+};
+
+// The staging file: a private database of its own in the temporary folder, attached to the
+// book's connection only while the import runs and removed afterwards. Writing it takes no lock
+// on the book; it is tuned for speed, as nothing in it outlives the import.
+class StagingFile {
+public:
+    explicit StagingFile(TSQLiteDatabase& db) : db_(db) {
+        const char* folder = std::getenv("TMPDIR");
+        std::string pattern =
+            std::string(folder && *folder ? folder : "/tmp") + "/vellicard-import-XXXXXX";
+        std::vector<char> name(pattern.begin(), pattern.end());
+        name.push_back('\0');
+        const int fd = mkstemp(name.data());
+        if (fd < 0)
+            throw ContactFileError(std::string("Cannot create a working file for the import: ") +
+                                   std::strerror(errno) + ".");
+        close(fd);
+        path_ = name.data();
+        try {
+            db_.RunStatement("ATTACH " + SqlText(path_) + " AS staged;");
+            attached_ = true;
+            db_.OpenResult("PRAGMA staged.journal_mode=OFF;");
+            db_.RunStatement("PRAGMA staged.synchronous=OFF;");
+            db_.RunStatement("CREATE TABLE staged.Rows(seq INTEGER PRIMARY KEY,"
+                             "skip INTEGER NOT NULL DEFAULT 0,moved TEXT," +
+                             ColumnList() + ");");
+        } catch (...) {
+            Remove();
+            throw;
+        }
+    }
+    ~StagingFile() { Remove(); }
+
+private:
+    void Remove() noexcept {
+        if (attached_) {
+            try {
+                db_.RunStatement("DETACH staged;");
+            } catch (...) {
+            }
+            attached_ = false;
+        }
+        unlink(path_.c_str());
+        unlink((path_ + "-journal").c_str());
+    }
+    TSQLiteDatabase& db_;
+    std::string path_;
+    bool attached_ = false;
+};
+
+class StagedImport {
+public:
+    StagedImport(TSQLiteDatabase& db, ProgressShare& progress)
+        : db_(db), progress_(progress), staging_(db) {
+        ReadBookKeys();
+        std::string insert = "INSERT INTO staged.Rows(seq,moved," + ColumnList() + ")VALUES(?,?";
+        for (int i = 0; i < kDataColumns; ++i)
+            insert += ",?";
+        stage_ = std::make_unique<TSQLiteStatement>(db_, insert + ");");
+    }
+
+    // Stages the contacts not already present; in a transaction of the staging file alone.
+    void Add(const std::vector<ImportedContact>& contacts) {
+        db_.RunStatement("BEGIN;");
+        try {
+            for (const ImportedContact& contact : contacts) {
+                const ContactValues values = contact.fitted.Values();
+                const auto placed = keys_.emplace(KeyOf(values), staged_ + 1);
+                if (!placed.second) {
+                    ++summary_.skipped;
+                    continue;
+                }
+                ++staged_;
+                stage_->BindInteger(1, static_cast<std::int64_t>(staged_));
+                const std::string moved = MovedRecord(values, contact.fitted);
+                if (!moved.empty())
+                    stage_->BindText(2, moved);
+                for (int i = 0; i < kDataColumns; ++i)
+                    stage_->BindText(i + 3, values[i]);
+                stage_->Run();
+            }
+            db_.RunStatement("COMMIT;");
+        } catch (...) {
+            stage_->Reset();
+            db_.RunStatement("ROLLBACK;");
+            throw;
+        }
+    }
+
+    // Moves the staged contacts into the book, kInsertRows at a time. False when cancelled, with
+    // the book as it was.
+    bool Commit() {
+        const std::size_t chunks = (staged_ + kInsertRows - 1) / kInsertRows;
+        TSQLiteStatement insert(db_, "INSERT INTO main.Customers(" + ColumnList() + ")SELECT " +
+                                         ColumnList() +
+                                         " FROM staged.Rows WHERE seq>?1 AND seq<=?2 AND skip=0 "
+                                         "ORDER BY seq;");
+        TSQLiteStatement skip(db_, "UPDATE staged.Rows SET skip=1 WHERE seq=?;");
+        try {
+            for (std::size_t chunk = 0; chunk < chunks; ++chunk) {
+                if (!progress_.Added(chunk, chunks)) {
+                    TakeOut();
+                    return false;
+                }
+                Transaction transaction(db_);
+                SkipContactsAddedMeanwhile(skip, chunk * kInsertRows);
+                insert.BindInteger(1, static_cast<std::int64_t>(chunk * kInsertRows));
+                insert.BindInteger(2, static_cast<std::int64_t>((chunk + 1) * kInsertRows));
+                insert.Run();
+                // Nobody else writes until the commit: every row past the last seen is ours.
+                TSQLiteStatement added(db_, "SELECT rowid FROM main.Customers WHERE rowid>? "
+                                            "ORDER BY rowid;");
+                added.BindInteger(1, lastSeen_);
+                while (added.Step()) {
+                    lastSeen_ = added.IntegerAt(0);
+                    addedIds_.push_back(lastSeen_);
+                }
+                transaction.Commit();
+                committed_ = addedIds_.size();
+            }
+        } catch (...) {
+            TakeOut();
+            throw;
+        }
+        return true;
+    }
+
+    ImportSummary Summary() {
+        ImportSummary summary = summary_;
+        summary.imported = addedIds_.size();
+        summary.addedIds.reserve(addedIds_.size());
+        for (std::int64_t id : addedIds_)
+            summary.addedIds.push_back(std::to_string(id));
+        TSQLiteStatement moved(
+            db_, "SELECT moved FROM staged.Rows WHERE skip=0 AND moved IS NOT NULL ORDER BY seq;");
+        while (moved.Step())
+            AddMovedRecord(summary, std::string(moved.TextAt(0)));
+        return summary;
+    }
+
+private:
+    // The stored contacts as the editor saves them, read a page at a time so that no read
+    // keeps others from saving for long.
+    void ReadBookKeys() {
+        constexpr int kPage = 2000;
+        for (;;) {
+            const std::string range = " FROM Customers WHERE rowid>" + std::to_string(lastSeen_) +
+                                      " ORDER BY rowid LIMIT " + std::to_string(kPage);
+            // A rowid past the page's last is read first: a row added between the two reads
+            // is then read again with the next page, never missed.
+            auto last = db_.OpenResult("SELECT max(rowid) FROM (SELECT rowid" + range + ")");
+            if (last->AtEnd() || last->TextOrEmptyAt(0).empty())
+                break;
+            const std::int64_t pageEnd = last->IntegerAt(0);
+            for (const ContactValues& saved : ReadSavedContacts(
+                     db_, "SELECT *" + std::string(" FROM Customers WHERE rowid>") +
+                              std::to_string(lastSeen_) + " AND rowid<=" + std::to_string(pageEnd)))
+                keys_.emplace(KeyOf(saved), 0);
+            lastSeen_ = pageEnd;
+        }
+    }
+
+    // Contacts other copies added since the book was read: a staged contact equal to one of
+    // them is not added after all.
+    void SkipContactsAddedMeanwhile(TSQLiteStatement& skip, std::size_t stagedAdded) {
+        const std::string newer =
+            "SELECT * FROM Customers WHERE rowid>" + std::to_string(lastSeen_) + " ORDER BY rowid";
+        for (const ContactValues& saved : ReadSavedContacts(db_, newer)) {
+            auto found = keys_.find(KeyOf(saved));
+            if (found == keys_.end() || found->second == 0)
+                continue;
+            if (found->second > stagedAdded) {
+                skip.BindInteger(1, static_cast<std::int64_t>(found->second));
+                skip.Run();
+                ++summary_.skipped;
+            }
+            found->second = 0;
+        }
+        auto last = db_.OpenResult("SELECT max(rowid) FROM Customers");
+        if (!last->AtEnd() && !last->TextOrEmptyAt(0).empty())
+            lastSeen_ = std::max(lastSeen_, last->IntegerAt(0));
+    }
+
+    // Takes the contacts of chunks already committed out of the book again.
+    void TakeOut() noexcept {
+        if (committed_ == 0)
+            return;
+        try {
+            Transaction transaction(db_);
+            TSQLiteStatement remove(db_, "DELETE FROM main.Customers WHERE rowid=?;");
+            for (std::size_t i = 0; i < committed_; ++i) {
+                remove.BindInteger(1, addedIds_[i]);
+                remove.Run();
+            }
+            transaction.Commit();
+            addedIds_.clear();
+            committed_ = 0;
+        } catch (...) {
+            // The book is out of reach; what failed first is what the user hears of.
+        }
+    }
+
+    TSQLiteDatabase& db_;
+    ProgressShare& progress_;
+    StagingFile staging_;
+    std::unique_ptr<TSQLiteStatement> stage_;
+    // Every contact seen: 0 for one in the book, else its place in the staging file.
+    std::unordered_map<ContactKey, std::size_t, ContactKeyHash> keys_;
+    std::size_t staged_ = 0;
+    std::int64_t lastSeen_ = 0; // the highest rowid of the book read so far
+    std::vector<std::int64_t> addedIds_;
+    std::size_t committed_ = 0;
+    ImportSummary summary_;
+};
+
+ImportSummary Cancelled() {
+    ImportSummary cancelled;
+    cancelled.cancelled = true;
+    return cancelled;
+}
+
+} // namespace
 
 ImportSummary ImportContacts(TSQLiteDatabase& db, const std::vector<ImportedContact>& contacts,
                              IImportProgress* progress) {
-    ImportSummary summary;
-    Transaction transaction(db);
-
-    std::set<std::string> present;
-    for (const ContactValues& saved : ReadSavedContacts(db, "SELECT * FROM Customers"))
-        present.insert(KeyOf(saved));
-
-    if (progress)
-        progress->Start(contacts.size());
-    for (std::size_t i = 0; i < contacts.size(); ++i) {
-        if (progress && !progress->Step(i)) {
-            progress->Finish();
-            ImportSummary cancelled;
-            cancelled.cancelled = true;
-            return cancelled; // the transaction rolls back
-        }
-        const ContactValues values = contacts[i].fitted.Values();
-        if (!present.insert(KeyOf(values)).second) {
-            ++summary.skipped;
-            continue;
-        }
-        db.RunStatement(BuildInsertStatement(values));
-        summary.addedIds.push_back(std::to_string(db.LastInsertRowId()));
-        ++summary.imported;
-        summary.AddMoved(ContactLabel(values), contacts[i].fitted);
+    ProgressShare share(progress, contacts.size());
+    StagedImport import(db, share);
+    for (std::size_t i = 0; i < contacts.size(); i += TContactReader::kBatchContacts) {
+        if (!share.Read(i))
+            return Cancelled();
+        const auto end =
+            contacts.begin() + static_cast<std::ptrdiff_t>(
+                                   std::min(contacts.size(), i + TContactReader::kBatchContacts));
+        import.Add(
+            std::vector<ImportedContact>(contacts.begin() + static_cast<std::ptrdiff_t>(i), end));
     }
-    transaction.Commit();
-    if (progress) {
-        progress->Step(contacts.size());
-        progress->Finish();
+    if (!share.Read(contacts.size()) || !import.Commit())
+        return Cancelled();
+    ImportSummary summary = import.Summary();
+    share.Done();
+    return summary;
+}
+
+ImportSummary ImportContacts(TSQLiteDatabase& db, TContactReader& reader,
+                             IImportProgress* progress) {
+    ProgressShare share(progress, reader.Size());
+    StagedImport import(db, share);
+    std::vector<ImportedContact> batch;
+    if (!share.Read(0))
+        return Cancelled();
+    while (reader.Next(batch)) {
+        import.Add(batch);
+        if (!share.Read(reader.BytesRead()))
+            return Cancelled();
     }
+    if (!import.Commit())
+        return Cancelled();
+    ImportSummary summary = import.Summary();
+    share.Done();
     return summary;
 }

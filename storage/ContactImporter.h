@@ -8,6 +8,7 @@
 #include <vector>
 
 class IImportProgress;
+class TContactReader;
 class TSQLiteDatabase;
 
 struct ImportSummary {
@@ -20,17 +21,11 @@ struct ImportSummary {
     bool cancelled = false;
     std::vector<std::string> addedIds; // of the contacts added, once the import is committed
 
-    // Counts the values of an imported contact that went to its notes.
-    void AddMoved(const std::string& name, const FittedContact& fitted);
     // "Imported 412 contacts, 3 skipped as already present, 5 with values moved to notes", a
     // line for each kind of moved value with their number, then the first 20 of those contacts
     // by name and how many more.
     std::string Text() const;
 };
-
-// Larger files are refused before anything is read: no address book of a small business
-// comes near it, and a file that size is far more likely a mistake.
-constexpr std::size_t kMaxImportBytes = 64u * 1024u * 1024u;
 
 // The contacts in a vCard or CSV file (the format is told by the content, not the name). Throws
 // ContactFileError with a message for the user when the file is neither, or broken.
@@ -38,7 +33,18 @@ std::vector<ImportedContact> ReadContactFile(const std::string& bytes);
 
 // Reads and checks the whole file: its contacts, or ContactFileError with a message for the user.
 std::vector<ImportedContact> ReadContactsFrom(const std::string& filePath);
-// Adds the contacts to the book on that connection in one transaction: any failure or a cancel
-// leaves the book exactly as it was. A contact equal to one already stored is skipped.
+
+// Adds the contacts to the book on that connection. A contact equal to one already stored, or to
+// one earlier in the file, is skipped. The contacts are first gathered in a private staging
+// file, outside the book; the book then takes them in short transactions of kInsertRows rows
+// each, so that other copies of the program never wait long for it. Any failure or a cancel
+// leaves the book as it was: contacts already added are taken out again.
 ImportSummary ImportContacts(TSQLiteDatabase& db, const std::vector<ImportedContact>& contacts,
                              IImportProgress* progress = nullptr);
+// The same for a file read as it goes: the progress counts the file's bytes. A broken file
+// fails before anything reaches the book.
+ImportSummary ImportContacts(TSQLiteDatabase& db, TContactReader& reader,
+                             IImportProgress* progress = nullptr);
+
+// Rows added to the book in one transaction.
+constexpr std::size_t kInsertRows = 4000;

@@ -86,16 +86,20 @@ void AppendUtf8(std::string& out, unsigned code) {
     }
 }
 
-std::string Utf16ToUtf8(const std::string& bytes, std::size_t from, bool little) {
+// Converts the units from `from` on; returns where it stopped: at a byte that makes no whole
+// unit, or, unless `last`, at the first half of a pair whose second half is not there.
+std::size_t Utf16ToUtf8(const std::string& bytes, std::size_t from, bool little, bool last,
+                        std::string& out) {
     const auto unit = [&](std::size_t k) {
         const auto a = static_cast<unsigned char>(bytes[k]);
         const auto b = static_cast<unsigned char>(bytes[k + 1]);
         return little ? unsigned(a | b << 8) : unsigned(a << 8 | b);
     };
-    std::string out;
-    out.reserve(bytes.size() / 2);
-    for (std::size_t k = from; k + 1 < bytes.size(); k += 2) {
+    std::size_t k = from;
+    for (; k + 1 < bytes.size(); k += 2) {
         unsigned code = unit(k);
+        if (code >= 0xD800 && code <= 0xDBFF && k + 3 >= bytes.size() && !last)
+            break; // its second half comes with the next piece
         if (code >= 0xD800 && code <= 0xDBFF && k + 3 < bytes.size() && unit(k + 2) >= 0xDC00 &&
             unit(k + 2) <= 0xDFFF) {
             code = 0x10000 + ((code - 0xD800) << 10) + (unit(k + 2) - 0xDC00);
@@ -105,7 +109,7 @@ std::string Utf16ToUtf8(const std::string& bytes, std::size_t from, bool little)
         }
         AppendUtf8(out, code);
     }
-    return out;
+    return k;
 }
 
 // Without a byte-order mark: text in the Latin alphabet has a zero in every other byte, the
@@ -144,14 +148,30 @@ CsvRow FirstCsvRow(const std::string& bytes) {
     return row;
 }
 
+int Utf16Order(const std::string& head, std::size_t* bom) {
+    *bom = 2;
+    if (head.compare(0, 2, "\xFF\xFE") == 0)
+        return 2;
+    if (head.compare(0, 2, "\xFE\xFF") == 0)
+        return 1;
+    *bom = 0;
+    return ZeroSideOfPairs(head);
+}
+
+std::string TakeUtf16AsUtf8(std::string& pending, bool little, bool last) {
+    std::string out;
+    out.reserve(pending.size() / 2);
+    pending.erase(0, Utf16ToUtf8(pending, 0, little, last, out));
+    return out;
+}
+
 std::string CsvText(const std::string& bytes, std::string* encoding) {
-    const bool leBom = bytes.compare(0, 2, "\xFF\xFE") == 0;
-    const bool beBom = bytes.compare(0, 2, "\xFE\xFF") == 0;
-    const int zeros = leBom || beBom ? 0 : ZeroSideOfPairs(bytes);
-    if (leBom || beBom || zeros != 0) {
-        const bool little = leBom || zeros == 2;
-        *encoding = little ? "UTF-16LE" : "UTF-16BE";
-        return Utf16ToUtf8(bytes, leBom || beBom ? 2 : 0, little);
+    std::size_t bom = 0;
+    if (const int order = Utf16Order(bytes, &bom)) {
+        *encoding = order == 2 ? "UTF-16LE" : "UTF-16BE";
+        std::string out;
+        Utf16ToUtf8(bytes, bom, order == 2, true, out);
+        return out;
     }
     *encoding = IsValidUtf8(bytes) ? "UTF-8" : "Windows-1252";
     return bytes;

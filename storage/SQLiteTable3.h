@@ -59,6 +59,7 @@ private:
     sqlite3_stmt* Prepare(const std::string& statement) const;
     sqlite3* handle_ = nullptr;
     friend class TSQLiteTable;
+    friend class TSQLiteStatement;
 };
 
 class TSQLiteTable {

@@ -1,5 +1,6 @@
 #include "ImportProgressDialog.h"
 
+#include <QCoreApplication>
 #include <QProgressDialog>
 
 TImportProgressDialog::TImportProgressDialog(QWidget* parent) : parent_(parent) {}
@@ -9,9 +10,9 @@ TImportProgressDialog::~TImportProgressDialog() = default;
 void TImportProgressDialog::Start(std::size_t total) {
     if (total < kShownFrom)
         return;
+    total_ = total;
     dialog_ = std::make_unique<QProgressDialog>(QStringLiteral("Importing contacts..."),
-                                                QStringLiteral("Cancel"), 0,
-                                                static_cast<int>(total), parent_);
+                                                QStringLiteral("Cancel"), 0, kSteps, parent_);
     dialog_->setObjectName(QStringLiteral("dlgImportProgress"));
     dialog_->setWindowModality(Qt::WindowModal);
     dialog_->setMinimumDuration(0);
@@ -23,8 +24,10 @@ bool TImportProgressDialog::Step(std::size_t done) {
     if (!dialog_)
         return true;
     // Setting the value of a modal progress dialog also lets the Cancel button be pressed.
-    if (done % 16 == 0 || done == static_cast<std::size_t>(dialog_->maximum()))
-        dialog_->setValue(static_cast<int>(done));
+    dialog_->setValue(static_cast<int>(static_cast<double>(done) / total_ * kSteps));
+    // The import steps a batch at a time, often with the same value: Cancel is seen all the same.
+    if (dialog_->isVisible())
+        QCoreApplication::processEvents();
     return !dialog_->wasCanceled();
 }
 

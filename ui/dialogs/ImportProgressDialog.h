@@ -8,10 +8,12 @@ class QProgressDialog;
 class QWidget;
 
 // The import's progress as a modal dialog with Cancel. Files of a few hundred contacts go by too
-// fast to need one, so it appears only for bigger files.
+// fast to need one, so it appears only for bigger files. The import counts in bytes of the file,
+// which the dialog shows in thousandths.
 class TImportProgressDialog : public IImportProgress {
 public:
-    static constexpr std::size_t kShownFrom = 300;
+    static constexpr std::size_t kShownFrom = 16 * 1024;
+    static constexpr int kSteps = 1000;
 
     explicit TImportProgressDialog(QWidget* parent);
     ~TImportProgressDialog() override;
@@ -23,4 +25,5 @@ public:
 private:
     QWidget* parent_;
     std::unique_ptr<QProgressDialog> dialog_;
+    std::size_t total_ = 0;
 };

@@ -1,0 +1,341 @@
+#include "ContactReader.h"
+#include "CsvTable.h"
+
+#include "ContactCsv.h"
+#include "ContactFileError.h"
+#include "TextCodec.h"
+#include "VCardParser.h"
+
+#include <string_view>
+
+namespace {
+
+constexpr std::size_t kReadBlock = 1024 * 1024;
+// A CSV chunk ends at the first row end after this many bytes.
+constexpr std::size_t kCsvChunk = 512 * 1024;
+// Enough of the file's start to tell its format: a CSV header never needs more.
+constexpr std::size_t kHeadBytes = 64 * 1024;
+constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+
+const char* const kNeitherFormat =
+    "The file is neither a vCard file (.vcf) nor a CSV file of contacts (.csv).";
+
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
+
+std::string_view Trimmed(std::string_view text) {
+    while (!text.empty() && IsBlank(text.front()))
+        text.remove_prefix(1);
+    while (!text.empty() && IsBlank(text.back()))
+        text.remove_suffix(1);
+    return text;
+}
+
+bool SameNoCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        char c = a[i];
+        if (c >= 'a' && c <= 'z')
+            c = static_cast<char>(c - 'a' + 'A');
+        if (c != b[i])
+            return false;
+    }
+    return true;
+}
+
+// Whether a content line is "BEGIN:VCARD" or "END:VCARD" (`word` in upper case), also with a
+// group or parameters, as the parser reads it.
+bool IsCardLine(std::string_view line, std::string_view word) {
+    const std::size_t colon = line.find(':');
+    if (colon == std::string_view::npos)
+        return false;
+    std::string_view name = line.substr(0, std::min(colon, line.substr(0, colon).find(';')));
+    const std::size_t dot = name.find('.');
+    if (dot != std::string_view::npos)
+        name.remove_prefix(dot + 1);
+    return SameNoCase(Trimmed(name), word) && SameNoCase(Trimmed(line.substr(colon + 1)), "VCARD");
+}
+
+bool NamesQuotedPrintable(std::string_view line) {
+    const std::string head = LowerAscii(std::string(line.substr(0, line.find(':'))));
+    return head.find("quoted-printable") != std::string::npos;
+}
+
+// The parsers count lines and rows from the start of what they are given; for a message about
+// a later part of the file, the same part is parsed again behind as many empty lines or rows as
+// came before it, so that the message names the place in the whole file.
+std::vector<VCard> ParseCardsAt(const std::string& piece, std::size_t firstLine) {
+    try {
+        std::vector<VCard> cards = ParseVCards(piece);
+        for (VCard& card : cards)
+            card.line += firstLine - 1;
+        return cards;
+    } catch (const ContactFileError&) {
+        if (firstLine > 1)
+            ParseVCards(std::string(firstLine - 1, '\n') + piece);
+        throw;
+    }
+}
+
+std::vector<CsvRow> ParseRowsAt(const std::string& chunk, std::size_t rowsBefore) {
+    try {
+        return ParseCsv(chunk);
+    } catch (const ContactFileError&) {
+        std::string earlier;
+        for (std::size_t i = 0; i < rowsBefore; ++i)
+            earlier += "-\n";
+        if (rowsBefore > 0)
+            ParseCsv(earlier + chunk);
+        throw;
+    }
+}
+
+} // namespace
+
+TContactReader::TContactReader(const std::string& filePath)
+    : path_(filePath), in_(filePath, std::ios::binary) {
+    if (!in_)
+        throw ContactFileError("Cannot open \"" + path_ + "\" for reading.");
+    in_.seekg(0, std::ios::end);
+    const std::streamoff size = in_.tellg();
+    if (size < 0)
+        throw ContactFileError("Cannot read \"" + path_ + "\".");
+    size_ = static_cast<std::uint64_t>(size);
+    in_.seekg(0, std::ios::beg);
+
+    // A file in UTF-16 is told by its first bytes, and read from then on as UTF-8.
+    {
+        std::string first(static_cast<std::size_t>(std::min<std::uint64_t>(size_, 1024)), '\0');
+        in_.read(&first[0], static_cast<std::streamsize>(first.size()));
+        std::size_t bom = 0;
+        utf16_ = Utf16Order(first, &bom);
+        if (utf16_)
+            encoding_ = utf16_ == 2 ? "UTF-16LE" : "UTF-16BE";
+        in_.clear();
+        in_.seekg(static_cast<std::streamoff>(bom), std::ios::beg);
+    }
+
+    // Blanks alone make an empty file, however many there are.
+    std::size_t start = 0;
+    for (;;) {
+        Fill(start + kReadBlock);
+        while (at_ + start < buffer_.size() && IsBlank(buffer_[at_ + start]))
+            ++start;
+        if (at_ + start < buffer_.size() || eof_)
+            break;
+    }
+    if (at_ + start == buffer_.size() && std::string_view(buffer_).substr(at_, 3) != kByteOrderMark)
+        throw ContactFileError("The file is empty.");
+    Fill(start + kHeadBytes);
+    const std::string head = buffer_.substr(at_, start + kHeadBytes);
+    if (LooksLikeVCard(head))
+        format_ = Format::VCard;
+    else if (head.find('\0') == std::string::npos && LooksLikeContactCsv(head))
+        format_ = Format::Csv;
+    else if (head.find('\0') == std::string::npos)
+        throw ContactFileError(
+            CsvRefusal(head, utf16_ || IsValidUtf8(head) ? encoding_ : "Windows-1252"));
+    else
+        throw ContactFileError(kNeitherFormat);
+}
+
+bool TContactReader::Fill(std::size_t wanted) {
+    if (buffer_.size() - at_ >= wanted)
+        return true;
+    buffer_.erase(0, at_);
+    at_ = 0;
+    while (buffer_.size() < wanted && !eof_) {
+        const std::size_t had = buffer_.size();
+        const std::size_t block = std::max(kReadBlock, wanted - had);
+        std::string& into = utf16_ ? raw_ : buffer_;
+        const std::size_t before = into.size();
+        into.resize(before + block);
+        in_.read(&into[before], static_cast<std::streamsize>(block));
+        const std::streamsize got = in_.gcount();
+        into.resize(before + static_cast<std::size_t>(got));
+        if (got < static_cast<std::streamsize>(block)) {
+            if (in_.bad())
+                throw ContactFileError("Cannot read \"" + path_ + "\".");
+            eof_ = true;
+        }
+        if (utf16_)
+            buffer_ += TakeUtf16AsUtf8(raw_, utf16_ == 2, eof_);
+    }
+    return buffer_.size() >= wanted;
+}
+
+// The lines up to the end of the next card (or of the file): the text between two cards goes
+// with the card before it. A piece is cut only where the parser would also see a card end: not
+// inside a folded line nor after a quoted-printable soft line break.
+bool TContactReader::ReadVCardPiece(std::string& piece, std::size_t& firstLine) {
+    piece.clear();
+    firstLine = line_;
+    int depth = 0;
+    bool cardEnded = false;
+    bool softBreak = false;
+    bool quotedPrintable = false;
+    for (;;) {
+        std::size_t searched = 0;
+        std::size_t newline;
+        while ((newline = buffer_.find('\n', at_ + searched)) == std::string::npos && !eof_) {
+            searched = buffer_.size() - at_;
+            Fill(searched + kReadBlock);
+        }
+        if (at_ >= buffer_.size())
+            break;
+        const std::size_t end = newline == std::string::npos ? buffer_.size() : newline + 1;
+        std::string_view content(buffer_.data() + at_, end - at_);
+        while (!content.empty() && (content.back() == '\n' || content.back() == '\r'))
+            content.remove_suffix(1);
+        if (content.substr(0, 3) == kByteOrderMark)
+            content.remove_prefix(3);
+        const bool continued =
+            softBreak || (!content.empty() && (content[0] == ' ' || content[0] == '\t'));
+        if (cardEnded && !continued)
+            break;
+        if (!continued) {
+            quotedPrintable = NamesQuotedPrintable(content);
+            if (IsCardLine(content, "BEGIN")) {
+                ++depth;
+            } else if (IsCardLine(content, "END") && depth > 0) {
+                cardEnded = --depth == 0;
+            }
+        }
+        softBreak = quotedPrintable && !content.empty() && content.back() == '=';
+        piece.append(buffer_, at_, end - at_);
+        consumed_ += end - at_;
+        at_ = end;
+        ++line_;
+    }
+    return !piece.empty();
+}
+
+void TContactReader::FlushCards(std::vector<ImportedContact>& batch) {
+    if (cards_.empty())
+        return;
+    for (ImportedContact& contact : ContactsFromCards(cards_))
+        batch.push_back(std::move(contact));
+    cards_.clear();
+}
+
+void TContactReader::NextVCards(std::vector<ImportedContact>& batch) {
+    std::string piece;
+    std::size_t firstLine = 0;
+    while (batch.empty()) {
+        if (!ReadVCardPiece(piece, firstLine)) {
+            FlushCards(batch);
+            return;
+        }
+        for (VCard& card : ParseCardsAt(piece, firstLine)) {
+            // An extra contact's card stays with the cards before it, where its contact is.
+            if (cards_.size() >= kBatchContacts && !card.First("X-VELLICARD-EXTRA-OF"))
+                FlushCards(batch);
+            cards_.push_back(std::move(card));
+        }
+    }
+}
+
+// Whole rows, about kCsvChunk bytes of them, or the rest of the file. The scan follows the
+// reader's quoting so that a line break inside a quoted field never ends a chunk.
+bool TContactReader::ReadCsvChunk(std::string& chunk) {
+    auto byteAt = [this](std::size_t r, char& c) {
+        if (at_ + r >= buffer_.size() && !Fill(r + 1 + kReadBlock) && at_ + r >= buffer_.size())
+            return false;
+        c = buffer_[at_ + r];
+        return true;
+    };
+    auto markAt = [&](std::size_t r) {
+        char c;
+        for (std::size_t k = 0; k < kByteOrderMark.size(); ++k)
+            if (!byteAt(r + k, c) || c != kByteOrderMark[k])
+                return false;
+        return true;
+    };
+    std::size_t r = 0;
+    std::size_t cut = 0;
+    bool quoted = false;
+    bool fieldStart = true;
+    bool whole = false; // the rest of the file
+    char c;
+    for (;;) {
+        if (!byteAt(r, c)) {
+            whole = true;
+            break;
+        }
+        if (quoted) {
+            char d;
+            if (c == '"' && byteAt(r + 1, d) && d == '"') {
+                r += 2;
+                continue;
+            }
+            quoted = c != '"';
+            ++r;
+            continue;
+        }
+        if (c == '"' && fieldStart) {
+            quoted = true;
+            fieldStart = false;
+        } else if (c == '\r' || c == '\n') {
+            char d;
+            if (c == '\r' && byteAt(r + 1, d) && d == '\n')
+                ++r;
+            fieldStart = true;
+            // A byte-order mark after the cut would be dropped as the start of a file.
+            if (!markAt(r + 1)) {
+                cut = r + 1;
+                if (cut >= kCsvChunk)
+                    break;
+            }
+        } else {
+            fieldStart = c == ',';
+        }
+        ++r;
+    }
+    const std::size_t take = whole ? buffer_.size() - at_ : cut;
+    chunk.assign(buffer_, at_, take);
+    at_ += take;
+    consumed_ += take;
+    return !chunk.empty();
+}
+
+void TContactReader::NextCsvRows(std::vector<ImportedContact>& batch) {
+    std::string chunk;
+    while (batch.empty()) {
+        if (!ReadCsvChunk(chunk))
+            return;
+        if (chunk.find('\0') != std::string::npos)
+            throw ContactFileError(kNeitherFormat);
+        std::vector<CsvRow> rows = ParseRowsAt(chunk, rowsBefore_);
+        if (rows.empty())
+            continue;
+        std::vector<CsvRow> table;
+        table.reserve(rows.size() + 1);
+        if (header_.empty()) {
+            header_ = rows.front();
+            rowsBefore_ = 1;
+        } else {
+            table.push_back(header_);
+        }
+        for (CsvRow& row : rows)
+            table.push_back(std::move(row));
+        for (ImportedContact& contact : ContactsFromCsv(table)) {
+            contact.line += rowsBefore_ - 1;
+            batch.push_back(std::move(contact));
+        }
+        rowsBefore_ += table.size() - 1;
+    }
+}
+
+bool TContactReader::Next(std::vector<ImportedContact>& batch) {
+    batch.clear();
+    if (format_ == Format::VCard)
+        NextVCards(batch);
+    else
+        NextCsvRows(batch);
+    if (batch.empty() && contactsRead_ == 0)
+        throw ContactFileError("The file holds no contacts.");
+    contactsRead_ += batch.size();
+    return !batch.empty();
+}

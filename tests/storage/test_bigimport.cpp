@@ -1,0 +1,174 @@
+// Imports far bigger than one batch of the reader: the book stays open to other writers, and
+// what spans batches comes out as from a small file.
+#include "AddressBook.h"
+#include "ContactFileError.h"
+#include "ContactImporter.h"
+#include "RawDb.h"
+#include "SQLiteTable3.h"
+#include "TestHome.h"
+#include "unitBuildData.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QtTest>
+
+#include <atomic>
+#include <chrono>
+#include <set>
+#include <thread>
+
+namespace {
+
+QByteArray Cards(int count) {
+    QByteArray file;
+    for (int i = 1; i <= count; ++i) {
+        const QByteArray n = QByteArray::number(i);
+        file += "BEGIN:VCARD\r\nVERSION:3.0\r\nUID:c" + n + "\r\nN:Kay;Ada;;;\r\nORG:Kay Engines " +
+                n + "\r\nEND:VCARD\r\n";
+        for (int e = 1; e <= 2; ++e)
+            file += "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Extra " + n + "-" + QByteArray::number(e) +
+                    "\r\nX-VELLICARD-EXTRA-OF:c" + n + ";" + QByteArray::number(e) +
+                    "\r\nEND:VCARD\r\n";
+    }
+    return file;
+}
+
+QByteArray Rows(int count) {
+    QByteArray file = "Company Name,Notes\r\n";
+    for (int i = 1; i <= count; ++i)
+        file += "Row " + QByteArray::number(i) + ",\"line one, \"\"quoted\"\"\r\nline two " +
+                QByteArray(300, 'x') + "\"\r\n";
+    return file;
+}
+
+} // namespace
+
+class TestBigImport : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<TestHome> home_;
+
+    std::string Db() const { return QFile::encodeName(home_->dbPath()).toStdString(); }
+    std::string Write(const QByteArray& bytes, const QString& name) {
+        const QString path = home_->path() + "/" + name;
+        QFile f(path);
+        if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size())
+            return {};
+        return QFile::encodeName(path).toStdString();
+    }
+
+private slots:
+    void init() {
+        home_ = std::make_unique<TestHome>();
+        PrepareDataFiles();
+        RawDb(home_->dbPath()).mustExec("DELETE FROM Customers;");
+    }
+    void cleanup() { home_.reset(); }
+
+    // Another copy saving all the while the import runs waits for the book far less than its
+    // busy timeout; the identifiers the import reports are its own contacts' only.
+    void othersSaveDuringTheImport() {
+        constexpr int kContacts = 40000;
+        const std::string file = Write(Cards(kContacts), "big.vcf");
+        std::atomic<bool> done{false};
+        std::vector<std::string> theirs;
+        qint64 longestWait = 0;
+        std::string failure;
+        std::thread other([&] {
+            try {
+                TSQLiteDatabase db(Db(), OpenMode::ExistingOnly);
+                ContactValues values;
+                for (int n = 0; !done; ++n) {
+                    values[2] = "Other " + std::to_string(n);
+                    QElapsedTimer waited;
+                    waited.start();
+                    db.RunStatement("BEGIN IMMEDIATE;");
+                    longestWait = std::max(longestWait, waited.elapsed());
+                    db.RunStatement(BuildInsertStatement(values));
+                    theirs.push_back(std::to_string(db.LastInsertRowId()));
+                    db.RunStatement("COMMIT;");
+                    // A user saves now and then, not in a tight loop that could starve the import.
+                    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+                }
+            } catch (const std::exception& e) {
+                failure = e.what();
+            }
+        });
+        ImportSummary summary;
+        try {
+            summary = TAddressBook(Db()).Import(file);
+        } catch (...) {
+            done = true;
+            other.join();
+            throw;
+        }
+        done = true;
+        other.join();
+        QVERIFY2(failure.empty(), failure.c_str());
+        QVERIFY(!theirs.empty());
+        QVERIFY2(longestWait < 1000, qPrintable(QString("waited %1 ms").arg(longestWait)));
+        QCOMPARE(summary.imported, std::size_t(kContacts));
+        QCOMPARE(summary.addedIds.size(), std::size_t(kContacts));
+        std::set<std::string> ours(summary.addedIds.begin(), summary.addedIds.end());
+        QCOMPARE(ours.size(), std::size_t(kContacts));
+        for (const std::string& id : theirs)
+            QVERIFY(!ours.count(id));
+        RawDb raw(home_->dbPath());
+        QCOMPARE(raw.value("SELECT COUNT(*) FROM Customers").toInt(),
+                 kContacts + int(theirs.size()));
+        QCOMPARE(raw.value("SELECT dbExtraName2 FROM Customers WHERE dbCustomer_ID=" +
+                           QString::fromStdString(summary.addedIds.back())),
+                 QString("Extra %1-2").arg(kContacts));
+    }
+
+    // What spans the reader's batches: extra contacts after their contact, duplicates far
+    // apart, quoted line breaks, and the place a message names.
+    void spansBatches_data() {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<int>("imported");
+        QTest::addColumn<int>("skipped");
+        QTest::addColumn<QString>("check"); // "SQL|value" on the book afterwards, or the message
+        QTest::newRow("extras after their contact")
+            << Cards(3000) << "in.vcf" << 3000 << 0
+            << "SELECT dbExtraName1 FROM Customers WHERE dbCustCompany='Kay Engines 2001'|"
+               "Extra 2001-1";
+        QTest::newRow("duplicates far apart") << Cards(3000) + Cards(1500) << "in.vcf" << 3000
+                                              << 1500 << "SELECT COUNT(*) FROM Customers|3000";
+        QTest::newRow("quoted line breaks")
+            << Rows(4000) << "in.csv" << 4000 << 0
+            << "SELECT dbCustNotes FROM Customers WHERE dbCustCompany='Row 3999'|"
+               "line one, \"quoted\"\r\nline two " +
+                   QString(300, 'x');
+        QTest::newRow("stray line late") << Cards(3000) + "NOTE:stray\r\n" << "in.vcf" << 0 << 0
+                                         << "Line 48001 of the file";
+        QTest::newRow("cut short late") << Rows(4000) + "Row,\"open\r\n" << "in.csv" << 0 << 0
+                                        << "quoted field in row 4002";
+    }
+    void spansBatches() {
+        QFETCH(QByteArray, file);
+        QFETCH(QString, name);
+        QFETCH(int, imported);
+        QFETCH(int, skipped);
+        QFETCH(QString, check);
+        const std::string path = Write(file, name);
+        if (imported == 0) {
+            try {
+                TAddressBook(Db()).Import(path);
+                QFAIL("the import went through");
+            } catch (const ContactFileError& e) {
+                QVERIFY2(QString(e.what()).contains(check), e.what());
+            }
+            QCOMPARE(RawDb(home_->dbPath()).value("SELECT COUNT(*) FROM Customers"), "0");
+            return;
+        }
+        const ImportSummary summary = TAddressBook(Db()).Import(path);
+        QCOMPARE(summary.imported, std::size_t(imported));
+        QCOMPARE(summary.skipped, std::size_t(skipped));
+        QCOMPARE(RawDb(home_->dbPath()).value(check.section('|', 0, 0)),
+                 check.section('|', 1));
+    }
+};
+
+QTEST_MAIN(TestBigImport)
+#include "test_bigimport.moc"
