@@ -14,6 +14,11 @@ struct ImportSummary {
     std::size_t skipped = 0; // equal to a contact already in the book, or earlier in the file
     // One entry per contact with values moved to notes: its name and the kinds moved.
     std::vector<std::string> moved;
+    // For the import flow to fill: one entry per contact whose values reading had to change
+    // (ImportedContact::fitted.ChangedKinds()), its name and the kinds, as `moved`; and the
+    // photos, logos, sounds and keys left out (the sum of ImportedContact::leftOut).
+    std::vector<std::string> changed;
+    std::size_t leftOut = 0;
     bool cancelled = false;
     std::vector<std::string> addedIds; // of the contacts added, once the import is committed
 
