@@ -135,7 +135,7 @@ private slots:
                            "1|dbCustNotes|First line\r\nSecond line"};
         QTest::newRow("3.0 byte-order mark, LF, groups, escapes")
             << kCard30
-            << QStringList{"1|dbCustCompany|Acme, Inc., Sales",
+            << QStringList{"1|dbCustCompany|Acme, Inc.",
                            "1|dbCustEmail|jane@acme.example",
                            "1|dbCustPhone|(225)555-0199",
                            "1|dbCustFax|(225)555-0198",
