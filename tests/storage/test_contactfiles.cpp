@@ -153,7 +153,7 @@ private slots:
                            "2|dbCustPhone|(   )   -    "};
         const QByteArray iPhone = "BEGIN:VCARD\r\r\nVERSION:3.0\r\r\nN:Smith;Bob;;;\r\r\n"
                                   "ORG:Smith Auto Repair;\r\r\nEMAIL:bob@smithauto.com\r\r\n"
-                                  "URL:http\\://www.example.com\r\r\nEND:VCARD\r\r\n";
+                                  "URL:http\\://www.exam\r\r\n ple.com\r\r\nEND:VCARD\r\r\n";
         const QStringList bob{"1|dbCustLastName|Smith", "1|dbCustFirstName|Bob",
                               "1|dbCustCompany|Smith Auto Repair",
                               "1|dbCustEmail|bob@smithauto.com",
