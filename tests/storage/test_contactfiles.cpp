@@ -71,13 +71,9 @@ QByteArray Card30(const QByteArray& lines) {
 }
 
 QByteArray Utf16(const QByteArray& utf8, bool bigEndian, bool byteOrderMark) {
-    QByteArray out = byteOrderMark ? QByteArray(bigEndian ? "\xFE\xFF" : "\xFF\xFE") : "";
-    for (const QChar c : QString::fromUtf8(utf8)) {
-        const char16_t unit = c.unicode();
-        const char hi = char(unit >> 8), lo = char(unit & 0xFF);
-        out.append(bigEndian ? hi : lo).append(bigEndian ? lo : hi);
-    }
-    return out;
+    QStringEncoder to(bigEndian ? QStringConverter::Utf16BE : QStringConverter::Utf16LE,
+                      byteOrderMark ? QStringConverter::Flag::WriteBom : QStringConverter::Flag::Default);
+    return to(QString::fromUtf8(utf8));
 }
 
 QByteArray LinkedExtras(int count) {
