@@ -214,9 +214,6 @@ private slots:
         QTest::newRow("not valid in its charset")
             << QByteArray("NOTE;CHARSET=SHIFT_JIS:\x82\r\nTITLE;CHARSET=UTF-8:\xe9t\xe9\r\n")
             << QStringList{kReadAsWindows1252} << 0 << "‚\r\nTitle: été";
-        QTest::newRow("valid Windows-1251 and Shift_JIS")
-            << QByteArray("NOTE;CHARSET=WINDOWS-1251:\xc8\r\nTITLE;CHARSET=SHIFT_JIS:\x83\x5c\r\n")
-            << QStringList{} << 0 << "И\r\nTitle: ソ";
         QTest::newRow("photo, logo, sound, key")
             << QByteArray("PHOTO;ENCODING=b;TYPE=JPEG:AAAA\r\nLOGO:http://x.example/l.png\r\n"
                           "SOUND;ENCODING=b:AAAA\r\nKEY;ENCODING=b:AAAA\r\n")
