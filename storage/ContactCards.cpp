@@ -131,8 +131,9 @@ void WriteContactCards(VCardWriter& w, const ContactValues& v) {
     w.Property("PRODID", ProductId());
     w.Property("UID", uid);
     w.Property("N", VCardWriter::Structured({v[LastName], v[FirstName], "", "", ""}));
-    w.Property("FN", VCardWriter::Escaped(FirstFilled({WithBlank(v[FirstName], v[LastName]),
-                                                       v[Company], v[Email], PhoneOrEmpty(v[Phone])})));
+    w.Property("FN",
+               VCardWriter::Escaped(FirstFilled({WithBlank(v[FirstName], v[LastName]), v[Company],
+                                                 v[Email], PhoneOrEmpty(v[Phone])})));
     w.Text("ORG", v[Company]);
     if (!v[Address].empty() || !v[CtyStZp].empty()) {
         std::string locality, region, code;
@@ -160,9 +161,10 @@ void WriteContactCards(VCardWriter& w, const ContactValues& v) {
         w.Property("PRODID", ProductId());
         w.Property("UID", NewUid());
         w.Property("N", VCardWriter::Structured({family, given, "", "", ""}));
-        w.Property("FN", VCardWriter::Escaped(FirstFilled(
-                             {name, v[Company], v[ExtraColumn(n, XEmail)],
-                              PhoneWithExtension(v[ExtraColumn(n, XPhone)], v[ExtraColumn(n, XExt)])})));
+        w.Property("FN",
+                   VCardWriter::Escaped(FirstFilled(
+                       {name, v[Company], v[ExtraColumn(n, XEmail)],
+                        PhoneWithExtension(v[ExtraColumn(n, XPhone)], v[ExtraColumn(n, XExt)])})));
         w.Text("ORG", v[Company]);
         w.Text("TITLE", v[ExtraColumn(n, XTitle)]);
         w.Text("TEL;TYPE=WORK,VOICE",

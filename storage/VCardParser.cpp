@@ -140,8 +140,7 @@ void DecodeValue(VCardProperty& property, const std::string& bytes, const std::s
     const std::string cs = LowerAscii(charset);
     std::string text;
     bool read = true;
-    if (cs == "iso-8859-1" || cs == "latin1" || cs == "windows-1252" ||
-        cs == "cp1252") {
+    if (cs == "iso-8859-1" || cs == "latin1" || cs == "windows-1252" || cs == "cp1252") {
         text = Windows1252ToUtf8(bytes);
     } else if (cs.empty() || cs == "utf-8" || cs == "us-ascii") {
         read = IsValidUtf8(bytes);

@@ -32,8 +32,9 @@ struct VCard {
 // Reads every card of a file: UTF-8 with or without a byte-order mark, or UTF-16; lines ended by
 // CR LF, LF, CR or the CR CR LF of some phones; folded lines (version 2.1 keeps the blank it folded
 // at, the later versions drop it); QUOTED-PRINTABLE values with soft line breaks; CHARSET= on any
-// property, for every charset iconv knows; groups; nested cards (2.1 AGENT) skipped. Throws ContactFileError for text that is not a card file, a card that is
-// not closed, or a property line outside any card.
+// property, for every charset iconv knows; groups; nested cards (2.1 AGENT) skipped. Throws
+// ContactFileError for text that is not a card file, a card that is not closed, or a property line
+// outside any card.
 std::vector<VCard> ParseVCards(const std::string& bytes);
 
 // Whether the bytes look like a card file at all (its first line begins a card).

@@ -7,9 +7,9 @@
 // file against the book (see vcardcheck.py); empty when it reads every card and agrees.
 inline QString VobjectDisagreement(const QString& vcfPath, const QString& dbPath) {
     QProcess python;
-    python.start("/usr/bin/python3",
-                 {qEnvironmentVariable("VC_SOURCE_DIR") + "/tests/common/vcardcheck.py", vcfPath,
-                  dbPath});
+    python.start(
+        "/usr/bin/python3",
+        {qEnvironmentVariable("VC_SOURCE_DIR") + "/tests/common/vcardcheck.py", vcfPath, dbPath});
     if (!python.waitForFinished(60000))
         return "vcardcheck.py did not finish";
     const QString errors = python.readAllStandardError();
