@@ -11,6 +11,7 @@ packages=(
   fonts-liberation fp-utils
   cups cups-client cups-bsd poppler-utils file locales
   dpkg-dev desktop-file-utils appstream man-db xchm xdg-utils shared-mime-info
+  python3-vobject
 )
 for group in "$@"; do
   case "$group" in

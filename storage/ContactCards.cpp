@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <initializer_list>
 #include <map>
 #include <random>
 
@@ -58,6 +59,21 @@ std::string PhoneWithExtension(const std::string& phone, const std::string& exte
                 c = '_';
     }
     return number.empty() ? "x" + ext : number + " x" + ext;
+}
+
+std::string PhoneOrEmpty(const std::string& phone) {
+    return IsBlankPhone(phone) ? std::string() : phone;
+}
+
+// A card's FN must not be empty: when there is no person, the first of the other values that
+// is filled stands in, and a card without any of them is called kNoName.
+const char* const kNoName = "(no name)";
+
+std::string FirstFilled(std::initializer_list<std::string> values) {
+    for (const std::string& v : values)
+        if (!v.empty())
+            return v;
+    return kNoName;
 }
 
 bool ExtraIsEmpty(const ContactValues& v, int n) {
@@ -115,8 +131,9 @@ void WriteContactCards(VCardWriter& w, const ContactValues& v) {
     w.Property("PRODID", ProductId());
     w.Property("UID", uid);
     w.Property("N", VCardWriter::Structured({v[LastName], v[FirstName], "", "", ""}));
-    const std::string person = WithBlank(v[FirstName], v[LastName]);
-    w.Property("FN", VCardWriter::Escaped(person.empty() ? v[Company] : person));
+    w.Property("FN",
+               VCardWriter::Escaped(FirstFilled({WithBlank(v[FirstName], v[LastName]), v[Company],
+                                                 v[Email], PhoneOrEmpty(v[Phone])})));
     w.Text("ORG", v[Company]);
     if (!v[Address].empty() || !v[CtyStZp].empty()) {
         std::string locality, region, code;
@@ -144,7 +161,10 @@ void WriteContactCards(VCardWriter& w, const ContactValues& v) {
         w.Property("PRODID", ProductId());
         w.Property("UID", NewUid());
         w.Property("N", VCardWriter::Structured({family, given, "", "", ""}));
-        w.Property("FN", VCardWriter::Escaped(name));
+        w.Property("FN",
+                   VCardWriter::Escaped(FirstFilled(
+                       {name, v[Company], v[ExtraColumn(n, XEmail)],
+                        PhoneWithExtension(v[ExtraColumn(n, XPhone)], v[ExtraColumn(n, XExt)])})));
         w.Text("ORG", v[Company]);
         w.Text("TITLE", v[ExtraColumn(n, XTitle)]);
         w.Text("TEL;TYPE=WORK,VOICE",
@@ -228,16 +248,130 @@ std::string Part(const std::vector<std::string>& parts, std::size_t i) {
     return i < parts.size() ? parts[i] : std::string();
 }
 
-// The organisation's units after the name, "Company, Department".
-std::string Organisation(const CardReader& r, const VCard& card) {
+// What to call a value with no field of its own in the notes, by the property that holds it.
+// Other programs' names for the same thing share a caption.
+const char* NotesCaption(const std::string& name) {
+    static const struct {
+        const char* name;
+        const char* caption;
+    } kCaptions[] = {
+        {"NICKNAME", "Nickname"},
+        {"BDAY", "Birthday"},
+        {"ANNIVERSARY", "Anniversary"},
+        {"X-ANNIVERSARY", "Anniversary"},
+        {"X-EVOLUTION-ANNIVERSARY", "Anniversary"},
+        {"CATEGORIES", "Categories"},
+        {"LABEL", "Address Label"},
+        {"TITLE", "Title"},
+        {"ROLE", "Role"},
+        {"IMPP", "Instant Messaging"},
+        {"X-MS-IMADDRESS", "Instant Messaging"},
+        {"X-AIM", "AIM"},
+        {"X-JABBER", "Jabber"},
+        {"X-SKYPE", "Skype"},
+        {"X-SKYPE-USERNAME", "Skype"},
+        {"X-MSN", "MSN"},
+        {"X-YAHOO", "Yahoo"},
+        {"X-ICQ", "ICQ"},
+        {"X-GOOGLE-TALK", "Google Talk"},
+        {"X-GTALK", "Google Talk"},
+        {"X-QQ", "QQ"},
+        {"X-GADUGADU", "Gadu-Gadu"},
+        {"X-MS-MANAGER", "Manager"},
+        {"X-MANAGER", "Manager"},
+        {"X-EVOLUTION-MANAGER", "Manager"},
+        {"X-KADDRESSBOOK-X-MANAGERSNAME", "Manager"},
+        {"X-MS-ASSISTANT", "Assistant"},
+        {"X-ASSISTANT", "Assistant"},
+        {"X-EVOLUTION-ASSISTANT", "Assistant"},
+        {"X-KADDRESSBOOK-X-ASSISTANTSNAME", "Assistant"},
+        {"X-MS-SPOUSE", "Spouse"},
+        {"X-SPOUSE", "Spouse"},
+        {"X-EVOLUTION-SPOUSE", "Spouse"},
+        {"X-KADDRESSBOOK-X-SPOUSENAME", "Spouse"},
+        {"X-ABRELATEDNAMES", "Related Name"},
+    };
+    for (const auto& c : kCaptions)
+        if (name == c.name)
+            return c.caption;
+    return nullptr;
+}
+
+// Pictures, sounds and keys: nothing of the address book can hold them.
+bool IsLeftOut(const VCardProperty& p) {
+    return p.name == "PHOTO" || p.name == "LOGO" || p.name == "SOUND" || p.name == "KEY";
+}
+
+// Every value with no field of its own into the owner's notes; `skip` names one the caller
+// has a field for. Counts what cannot go anywhere in `leftOut`.
+void ReadUnplaced(FittedContact& c, const CardReader& r, const VCard& card, int owner,
+                  const char* skip, std::size_t* leftOut) {
+    for (const VCardProperty& p : card.properties) {
+        if (IsLeftOut(p)) {
+            ++*leftOut;
+            continue;
+        }
+        const char* caption = NotesCaption(p.name);
+        if (!caption || (skip && p.name == skip))
+            continue;
+        std::string value;
+        if (p.name == "CATEGORIES") {
+            for (const std::string& category : r.Parts(p, ','))
+                if (!TrimmedAscii(category).empty())
+                    value += (value.empty() ? "" : ", ") + TrimmedAscii(category);
+        } else {
+            value = r.Text(p);
+        }
+        if (!TrimmedAscii(value).empty())
+            c.MoveToNotes(owner, caption, value);
+    }
+}
+
+// What reading the card's bytes had to change, for the summary.
+void NoteReadingChanges(FittedContact& c, const VCard& card) {
+    for (const VCardProperty& p : card.properties) {
+        if (IsLeftOut(p))
+            continue;
+        if (p.readAsWindows1252)
+            c.NoteChange(kReadAsWindows1252);
+        if (p.zeroBytesRemoved)
+            c.NoteChange(kZeroBytesRemoved);
+    }
+}
+
+// The organisation's name; its units after the name ("Sales", "East") go to the notes.
+std::string Organisation(FittedContact& c, const CardReader& r, const VCard& card, int owner) {
     const VCardProperty* org = card.First("ORG");
     if (!org)
         return std::string();
-    std::string text;
-    for (const std::string& unit : r.Parts(*org))
-        if (!unit.empty())
-            text = text.empty() ? unit : text + ", " + unit;
-    return text;
+    const std::vector<std::string> units = r.Parts(*org);
+    for (std::size_t i = 1; i < units.size(); ++i)
+        if (!TrimmedAscii(units[i]).empty())
+            c.MoveToNotes(owner, "Department", units[i]);
+    return units.front();
+}
+
+// An FN that only stands in for a missing name (see FirstFilled) is not a person's name.
+bool IsStandInName(const std::string& fn, const CardReader& r, const VCard& card) {
+    if (fn == kNoName)
+        return true;
+    if (const VCardProperty* org = card.First("ORG"))
+        if (fn == r.Parts(*org).front())
+            return true;
+    for (const VCardProperty& p : card.properties)
+        if ((p.name == "EMAIL" || p.name == "TEL") && fn == r.Text(p))
+            return true;
+    return false;
+}
+
+bool HasEmptyName(const CardReader& r, const VCard& card) {
+    const VCardProperty* n = card.First("N");
+    if (!n)
+        return false;
+    for (const std::string& part : r.Parts(*n))
+        if (!part.empty())
+            return false;
+    return true;
 }
 
 void ReadPhones(FittedContact& c, const CardReader& r, const VCard& card, int phoneCol, int extCol,
@@ -287,13 +421,14 @@ void ReadNotes(FittedContact& c, const CardReader& r, const VCard& card, int own
             c.AddNoteText(owner, r.Text(p));
 }
 
-FittedContact ReadContactCard(const VCard& card) {
+ImportedContact ReadContactCard(const VCard& card) {
     using namespace col;
-    FittedContact c;
+    ImportedContact contact;
+    contact.line = card.line;
+    FittedContact& c = contact.fitted;
     c.KeepLongValues(IsOwnCard(card));
     const CardReader r(card);
-    const std::string company = Organisation(r, card);
-    c.SetText(Company, company);
+    c.SetText(Company, Organisation(c, r, card, 0));
 
     std::string first, last;
     if (const VCardProperty* n = card.First("N")) {
@@ -303,7 +438,7 @@ FittedContact ReadContactCard(const VCard& card) {
     }
     if (first.empty() && last.empty()) {
         const std::string fn = r.TextOf("FN");
-        if (!fn.empty() && fn != company) {
+        if (!fn.empty() && !IsStandInName(fn, r, card)) {
             const std::size_t blank = fn.rfind(' ');
             first = blank == std::string::npos ? fn : fn.substr(0, blank);
             last = blank == std::string::npos ? "" : fn.substr(blank + 1);
@@ -333,18 +468,19 @@ FittedContact ReadContactCard(const VCard& card) {
                 c.MoveToNotes(0, "Web Site", r.Text(p));
             else
                 c.SetWeb(r.Text(p));
-        } else if (p.name == "TITLE" || p.name == "ROLE") {
-            c.MoveToNotes(0, p.name == "TITLE" ? "Title" : "Role", r.Text(p));
         }
     }
     ReadPhones(c, r, card, Phone, -1, Fax, 0);
     ReadEmails(c, r, card, Email, 0);
     ReadNotes(c, r, card, 0);
-    return c;
+    ReadUnplaced(c, r, card, 0, nullptr, &contact.leftOut);
+    NoteReadingChanges(c, card);
+    return contact;
 }
 
-void ReadExtraCard(FittedContact& c, const VCard& card, int n) {
+void ReadExtraCard(ImportedContact& contact, const VCard& card, int n) {
     using namespace col;
+    FittedContact& c = contact.fitted;
     const CardReader r(card);
     std::string name = r.TextOf("FN");
     if (!card.First("FN")) {
@@ -352,18 +488,28 @@ void ReadExtraCard(FittedContact& c, const VCard& card, int n) {
             const auto parts = r.Parts(*np);
             name = WithBlank(Part(parts, 1), Part(parts, 0));
         }
+    } else if (HasEmptyName(r, card) && IsStandInName(name, r, card)) {
+        name.clear();
     }
     c.SetText(ExtraColumn(n, XName), name);
     c.SetText(ExtraColumn(n, XTitle), r.TextOf("TITLE"));
     ReadPhones(c, r, card, ExtraColumn(n, XPhone), ExtraColumn(n, XExt), ExtraColumn(n, XFax), n);
     ReadEmails(c, r, card, ExtraColumn(n, XEmail), n);
     ReadNotes(c, r, card, n);
+    ReadUnplaced(c, r, card, n, "TITLE", &contact.leftOut);
+    NoteReadingChanges(c, card);
 }
 
 // An extra contact with no place left: one line in the contact's notes.
-void ExtraToNotes(FittedContact& c, const VCard& card) {
+void ExtraToNotes(ImportedContact& contact, const VCard& card) {
+    FittedContact& c = contact.fitted;
     const CardReader r(card);
+    for (const VCardProperty& p : card.properties)
+        contact.leftOut += IsLeftOut(p);
+    NoteReadingChanges(c, card);
     std::string text = r.TextOf("FN");
+    if (HasEmptyName(r, card) && IsStandInName(text, r, card))
+        text.clear();
     for (const VCardProperty& p : card.properties)
         if (p.name == "TITLE" || p.name == "TEL" || p.name == "EMAIL" || p.name == "NOTE")
             text = text.empty() ? r.Text(p) : text + ", " + r.Text(p);
@@ -399,7 +545,7 @@ std::vector<ImportedContact> ContactsFromCards(const std::vector<VCard>& cards) 
         if (links[i].parent.empty()) {
             const CardReader r(cards[i]);
             const std::string uid = TrimmedAscii(r.TextOf("UID"));
-            contacts.push_back({ReadContactCard(cards[i]), cards[i].line});
+            contacts.push_back(ReadContactCard(cards[i]));
             if (!uid.empty())
                 byUid.emplace(uid, contacts.size() - 1);
         }
@@ -414,14 +560,14 @@ std::vector<ImportedContact> ContactsFromCards(const std::vector<VCard>& cards) 
         const auto parent = byUid.find(links[i].parent);
         if (parent == byUid.end()) {
             // Its contact is not in this file: a person of their own.
-            contacts.push_back({ReadContactCard(cards[i]), cards[i].line});
+            contacts.push_back(ReadContactCard(cards[i]));
             placed[i] = true;
             continue;
         }
         const int n = links[i].position;
         if (n != 0 && !taken[parent->second][n]) {
             taken[parent->second][n] = true;
-            ReadExtraCard(contacts[parent->second].fitted, cards[i], n);
+            ReadExtraCard(contacts[parent->second], cards[i], n);
             placed[i] = true;
         }
     }
@@ -433,11 +579,11 @@ std::vector<ImportedContact> ContactsFromCards(const std::vector<VCard>& cards) 
         while (n <= kExtraContacts && taken[owner][n])
             ++n;
         if (n > kExtraContacts) {
-            ExtraToNotes(contacts[owner].fitted, cards[i]);
+            ExtraToNotes(contacts[owner], cards[i]);
             continue;
         }
         taken[owner][n] = true;
-        ReadExtraCard(contacts[owner].fitted, cards[i], n);
+        ReadExtraCard(contacts[owner], cards[i], n);
     }
     return contacts;
 }

@@ -12,7 +12,8 @@ class VCardWriter;
 // FN (FN is the company when there is no person), street and "City, State, Zip Code" in ADR,
 // phone and fax as work TELs, EMAIL, URL, NOTE, and a UID. Each extra contact is a card of its
 // own with its name, TITLE, phone (extension after " x"), fax, EMAIL, NOTE and the company in
-// ORG, so another program lists every person with the company. It names its contact's card
+// ORG, so another program lists every person with the company. FN is never empty: a contact
+// without a person or company is called by its e-mail address. It names its contact's card
 // twice: RELATED;TYPE=colleague with the contact's UID, which vCard 4.0 readers understand and
 // others ignore, and X-VELLICARD-EXTRA-OF with that UID and the extra contact's number 1 to 5,
 // which brings the people back into their places on import; an unknown X- property is kept or
@@ -22,11 +23,15 @@ void WriteContactCards(VCardWriter& writer, const ContactValues& saved);
 struct ImportedContact {
     FittedContact fitted;
     std::size_t line = 0; // where its card begins, for messages
+    // Photos, logos, sounds and keys of its cards, which the address book has no place for.
+    std::size_t leftOut = 0;
 };
 
 // Cards that name another card of the file as their contact become that contact's extra
 // contacts, in their places; every other card is a contact of its own. Extra people beyond five
-// go into the contact's notes.
+// go into the contact's notes. Values with no field of their own (nickname, birthday, instant
+// messaging, categories, a postal label, title and role, the organisation's units after its
+// name, a manager or assistant) go into the notes with their kind.
 std::vector<ImportedContact> ContactsFromCards(const std::vector<VCard>& cards);
 
 // "Joe City, State 12345" <-> locality "Joe City", region "State", code "12345"; a line of any

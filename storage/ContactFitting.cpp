@@ -46,7 +46,30 @@ std::string Joined(const std::string& a, const std::string& b) {
     return a + "\r\n" + b;
 }
 
+bool HasLineBreak(const std::string& text) {
+    return text.find_first_of("\r\n") != std::string::npos;
+}
+
+// The lines of a text that are not blank.
+std::vector<std::string> LinesOf(const std::string& text) {
+    std::vector<std::string> lines;
+    std::size_t at = 0;
+    while (at <= text.size()) {
+        std::size_t end = text.find_first_of("\r\n", at);
+        if (end == std::string::npos)
+            end = text.size();
+        const std::string line = text.substr(at, end - at);
+        if (!TrimmedAscii(line).empty())
+            lines.push_back(line);
+        at = end + 1;
+    }
+    return lines;
+}
+
 } // namespace
+
+const char* const kReadAsWindows1252 = "text in an unknown or broken charset read as Windows-1252";
+const char* const kZeroBytesRemoved = "zero bytes removed";
 
 bool FitPhone(const std::string& text, std::string* value) {
     const std::string trimmed = TrimmedAscii(text);
@@ -188,12 +211,32 @@ void FittedContact::SetText(int column, const std::string& value) {
         AddNoteText(OwnerOf(column), value);
         return;
     }
-    if (!keepLong_ && c.limit > 0 && EditorLength(value) > c.limit) {
-        values_[column] = EditorPrefix(value, c.limit);
-        MoveToNotes(OwnerOf(column), KindOfColumn(column), value, MoveReason::TooLong);
-        return;
+    std::string kept = value;
+    bool moved = false;
+    if (HasLineBreak(value)) {
+        const std::vector<std::string> lines = LinesOf(value);
+        kept.clear();
+        for (const std::string& line : lines) {
+            kept += kept.empty() ? line : ", " + line;
+            if (column != col::Address)
+                break;
+        }
+        MoveToNotes(OwnerOf(column), KindOfColumn(column), value, MoveReason::LineBreak);
+        moved = true;
     }
-    values_[column] = value;
+    if (!keepLong_ && c.limit > 0 && EditorLength(kept) > c.limit) {
+        kept = EditorPrefix(kept, c.limit);
+        if (!moved)
+            MoveToNotes(OwnerOf(column), KindOfColumn(column), value, MoveReason::TooLong);
+    }
+    values_[column] = kept;
+}
+
+void FittedContact::NoteChange(const std::string& kind) {
+    for (const std::string& k : changedKinds_)
+        if (k == kind)
+            return;
+    changedKinds_.push_back(kind);
 }
 
 void FittedContact::SetPhone(int column, const std::string& number) {

@@ -12,6 +12,7 @@ enum class MoveReason {
     NotPlainEmail,
     UnsafeWeb, // a web address that is not http or https
     TooLong,   // longer than its field takes
+    LineBreak, // a line break in a value of a one-line field
 };
 
 // The editor's values for one contact built from an untrusted file. Nothing is ever cut or
@@ -19,8 +20,9 @@ enum class MoveReason {
 // number the phone mask cannot hold, an e-mail address that is not a plain address, a web address
 // that is not http or https — goes whole into the notes with its kind ("Phone: +44 20 7946
 // 0958"); a long text also keeps its first part in the field, except an e-mail address, which
-// cut would be another address. The notes themselves are never cut:
-// the editor shows a longer stored note whole.
+// cut would be another address. A value with line breaks for a one-line field keeps its first
+// line there (an address its lines joined by ", ") and goes whole into the notes too. The notes
+// themselves are never cut: the editor shows a longer stored note whole.
 class FittedContact {
 public:
     FittedContact();
@@ -52,6 +54,10 @@ public:
     const std::vector<std::string>& MovedKinds() const { return movedKinds_; }
     // Why each of them moved, in the same order.
     const std::vector<MoveReason>& MovedReasons() const { return movedReasons_; }
+    // What reading the file had to change in the contact's values, each kind once, worded as
+    // the kinds above are listed in the summary (kReadAsWindows1252, kZeroBytesRemoved).
+    void NoteChange(const std::string& kind);
+    const std::vector<std::string>& ChangedKinds() const { return changedKinds_; }
 
 private:
     static int OwnerOf(int column);
@@ -61,8 +67,12 @@ private:
     std::string moved_[kExtraContacts + 1];
     std::vector<std::string> movedKinds_;
     std::vector<MoveReason> movedReasons_;
+    std::vector<std::string> changedKinds_;
     bool keepLong_ = false;
 };
+
+extern const char* const kReadAsWindows1252; // "text in an unknown or broken charset read as ..."
+extern const char* const kZeroBytesRemoved;  // "zero bytes removed"
 
 // A number of the mask's ten digits (optionally after a leading 1 or +1, with the usual separators)
 // as the phone mask shows it, "(225)123-4567"; a value already in the mask's shape as it is; empty

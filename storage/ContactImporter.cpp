@@ -108,6 +108,8 @@ std::string ImportSummary::Text() const {
          "web addresses that are not http or https moved to notes"},
         {MoveReason::TooLong, "value too long for its field kept whole in the notes",
          "values too long for their field kept whole in the notes"},
+        {MoveReason::LineBreak, "value with a line break kept whole in the notes",
+         "values with a line break kept whole in the notes"},
         {MoveReason::NoField, "value with no field of its own moved to notes",
          "values with no field of their own moved to notes"},
     };
@@ -116,14 +118,23 @@ std::string ImportSummary::Text() const {
         if (found != movedBy.end())
             text += "\n  " + Plural(found->second, k.one, k.many);
     }
-    if (moved.empty())
-        return text;
-    text += "\nContacts with values moved to notes:";
-    const std::size_t shown = 20;
-    for (std::size_t i = 0; i < moved.size() && i < shown; ++i)
-        text += "\n  " + moved[i];
-    if (moved.size() > shown)
-        text += "\n  and " + std::to_string(moved.size() - shown) + " more";
+    if (leftOut > 0)
+        text += "\n  " +
+                Plural(leftOut, "photo, logo, sound or key", "photos, logos, sounds or keys") +
+                " left out";
+    // At most 20 names a list, then how many more.
+    const auto list = [&text](const char* heading, const std::vector<std::string>& names) {
+        if (names.empty())
+            return;
+        text += heading;
+        const std::size_t shown = 20;
+        for (std::size_t i = 0; i < names.size() && i < shown; ++i)
+            text += "\n  " + names[i];
+        if (names.size() > shown)
+            text += "\n  and " + std::to_string(names.size() - shown) + " more";
+    };
+    list("\nContacts with values moved to notes:", moved);
+    list("\nContacts whose text had to be changed in reading:", changed);
     return text;
 }
 
@@ -160,24 +171,39 @@ std::string ColumnList(const char* prefix = "") {
     return list;
 }
 
-// What the summary needs of a contact with values moved to notes, kept with its staged row: the
-// reasons as digits, a separator, and the contact's name. Empty when nothing moved.
-std::string MovedRecord(const ContactValues& values, const FittedContact& fitted) {
-    if (fitted.MovedReasons().empty())
+// What the summary needs of a contact, kept with its staged row: the reasons of its values
+// moved to notes as digits, what reading had to change in it, how many photos, logos, sounds and
+// keys it left out, and its name, apart by \x1f. Empty when there is nothing to tell.
+std::string SummaryRecord(const ContactValues& values, const ImportedContact& contact) {
+    const FittedContact& fitted = contact.fitted;
+    if (fitted.MovedReasons().empty() && fitted.ChangedKinds().empty() && contact.leftOut == 0)
         return {};
     std::string record;
     for (MoveReason why : fitted.MovedReasons())
         record += static_cast<char>('0' + static_cast<int>(why));
-    return record + '\x1f' + ContactLabel(values);
+    record += '\x1f';
+    for (const std::string& kind : fitted.ChangedKinds())
+        record += (record.back() == '\x1f' ? "" : ", ") + kind;
+    return record + '\x1f' + std::to_string(contact.leftOut) + '\x1f' + ContactLabel(values);
 }
 
-void AddMovedRecord(ImportSummary& summary, const std::string& record) {
-    const std::size_t cut = record.find('\x1f');
-    if (cut == std::string::npos)
-        return;
-    for (std::size_t i = 0; i < cut; ++i)
-        ++summary.movedBy[static_cast<MoveReason>(record[i] - '0')];
-    summary.moved.push_back(record.substr(cut + 1));
+void AddSummaryRecord(ImportSummary& summary, const std::string& record) {
+    std::string part[4];
+    std::size_t from = 0;
+    for (int k = 0; k < 4; ++k) {
+        const std::size_t cut = k < 3 ? record.find('\x1f', from) : record.size();
+        if (cut == std::string::npos)
+            return;
+        part[k] = record.substr(from, cut - from);
+        from = cut + 1;
+    }
+    for (char why : part[0])
+        ++summary.movedBy[static_cast<MoveReason>(why - '0')];
+    if (!part[0].empty())
+        summary.moved.push_back(part[3]);
+    if (!part[1].empty())
+        summary.changed.push_back(part[3] + ": " + part[1]);
+    summary.leftOut += std::stoul(part[2]);
 }
 
 // Counts the import's progress in units of the caller's choosing (the file's bytes, or the
@@ -284,7 +310,7 @@ public:
                 }
                 ++staged_;
                 stage_->BindInteger(1, static_cast<std::int64_t>(staged_));
-                const std::string moved = MovedRecord(values, contact.fitted);
+                const std::string moved = SummaryRecord(values, contact);
                 if (!moved.empty())
                     stage_->BindText(2, moved);
                 for (int i = 0; i < kDataColumns; ++i)
@@ -346,7 +372,7 @@ public:
         TSQLiteStatement moved(
             db_, "SELECT moved FROM staged.Rows WHERE skip=0 AND moved IS NOT NULL ORDER BY seq;");
         while (moved.Step())
-            AddMovedRecord(summary, std::string(moved.TextAt(0)));
+            AddSummaryRecord(summary, std::string(moved.TextAt(0)));
         return summary;
     }
 

@@ -18,6 +18,11 @@ struct ImportSummary {
     std::vector<std::string> moved;
     // How many values moved to notes, by why they did.
     std::map<MoveReason, std::size_t> movedBy;
+    // For the import flow to fill: one entry per contact whose values reading had to change
+    // (ImportedContact::fitted.ChangedKinds()), its name and the kinds, as `moved`; and the
+    // photos, logos, sounds and keys left out (the sum of ImportedContact::leftOut).
+    std::vector<std::string> changed;
+    std::size_t leftOut = 0;
     bool cancelled = false;
     std::vector<std::string> addedIds; // of the contacts added, once the import is committed
 

@@ -1,5 +1,9 @@
 #include "TextCodec.h"
 
+#include <algorithm>
+#include <cerrno>
+#include <iconv.h>
+
 namespace {
 
 // Windows-1252 from 0x80 to 0x9F; the five codes it leaves undefined stay control characters.
@@ -14,11 +18,62 @@ void AppendUtf8(std::string& out, unsigned code) {
     } else if (code < 0x800) {
         out += static_cast<char>(0xC0 | (code >> 6));
         out += static_cast<char>(0x80 | (code & 0x3F));
-    } else {
+    } else if (code < 0x10000) {
         out += static_cast<char>(0xE0 | (code >> 12));
         out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
         out += static_cast<char>(0x80 | (code & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (code >> 18));
+        out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (code & 0x3F));
     }
+}
+
+// UTF-16 code units from `from` on; a surrogate without its partner, and an odd last byte,
+// become U+FFFD.
+std::string Utf16ToUtf8(const std::string& bytes, std::size_t from, bool bigEndian) {
+    const auto unit = [&](std::size_t i) {
+        const auto a = static_cast<unsigned char>(bytes[i]);
+        const auto b = static_cast<unsigned char>(bytes[i + 1]);
+        return bigEndian ? unsigned(a << 8 | b) : unsigned(b << 8 | a);
+    };
+    std::string out;
+    out.reserve(bytes.size() / 2 + bytes.size() / 8);
+    std::size_t i = from;
+    for (; i + 1 < bytes.size(); i += 2) {
+        const unsigned u = unit(i);
+        if (u >= 0xD800 && u <= 0xDBFF && i + 3 < bytes.size()) {
+            const unsigned low = unit(i + 2);
+            if (low >= 0xDC00 && low <= 0xDFFF) {
+                AppendUtf8(out, 0x10000 + ((u - 0xD800) << 10) + (low - 0xDC00));
+                i += 2;
+                continue;
+            }
+        }
+        AppendUtf8(out, u >= 0xD800 && u <= 0xDFFF ? 0xFFFD : u);
+    }
+    if (i < bytes.size())
+        AppendUtf8(out, 0xFFFD);
+    return out;
+}
+
+// 0: not UTF-16 by its look; 1: little endian; 2: big endian. ASCII text in UTF-16 has a zero
+// byte in every other place: at the odd places for little endian, the even ones for big.
+int Utf16Order(const std::string& bytes) {
+    const std::size_t pairs = std::min<std::size_t>(bytes.size() / 2, 256);
+    std::size_t evenZeros = 0, oddZeros = 0;
+    for (std::size_t p = 0; p < pairs; ++p) {
+        evenZeros += bytes[2 * p] == '\0';
+        oddZeros += bytes[2 * p + 1] == '\0';
+    }
+    if (pairs < 2)
+        return 0;
+    if (oddZeros * 2 >= pairs && evenZeros == 0)
+        return 1;
+    if (evenZeros * 2 >= pairs && oddZeros == 0)
+        return 2;
+    return 0;
 }
 
 // Length of the well-formed UTF-8 sequence at i, 0 when there is none.
@@ -86,6 +141,61 @@ std::string AsUtf8(const std::string& bytes) {
         text.swap(kept);
     }
     return text;
+}
+
+bool CharsetToUtf8(const std::string& bytes, const std::string& charset, std::string* utf8) {
+    // Only a plain name: "//TRANSLIT" and the like would change what a failure means.
+    if (charset.empty() || charset.find('/') != std::string::npos)
+        return false;
+    iconv_t cd = iconv_open("UTF-8", charset.c_str());
+    if (cd == reinterpret_cast<iconv_t>(-1))
+        return false;
+    std::string out;
+    char buffer[1024];
+    char* in = const_cast<char*>(bytes.data());
+    std::size_t inLeft = bytes.size();
+    bool ok = true;
+    // The last round, with no input, writes what a stateful charset still owes.
+    for (bool flushed = false; !flushed;) {
+        char* to = buffer;
+        std::size_t room = sizeof buffer;
+        std::size_t done;
+        if (inLeft > 0) {
+            done = iconv(cd, &in, &inLeft, &to, &room);
+        } else {
+            done = iconv(cd, nullptr, nullptr, &to, &room);
+            flushed = true;
+        }
+        out.append(buffer, static_cast<std::size_t>(to - buffer));
+        if (done == static_cast<std::size_t>(-1) && errno != E2BIG) {
+            ok = false; // EILSEQ or EINVAL: not valid in the charset, or cut in a character
+            break;
+        }
+        if (done == static_cast<std::size_t>(-1))
+            flushed = false;
+    }
+    iconv_close(cd);
+    if (!ok || !IsValidUtf8(out))
+        return false;
+    *utf8 = std::move(out);
+    return true;
+}
+
+std::string TextFileAsUtf8(const std::string& bytes) {
+    if (bytes.compare(0, 3, "\xEF\xBB\xBF") == 0)
+        return bytes.substr(3);
+    if (bytes.compare(0, 2, "\xFF\xFE") == 0)
+        return Utf16ToUtf8(bytes, 2, false);
+    if (bytes.compare(0, 2, "\xFE\xFF") == 0)
+        return Utf16ToUtf8(bytes, 2, true);
+    switch (Utf16Order(bytes)) {
+    case 1:
+        return Utf16ToUtf8(bytes, 0, false);
+    case 2:
+        return Utf16ToUtf8(bytes, 0, true);
+    default:
+        return bytes;
+    }
 }
 
 std::size_t EditorLength(const std::string& utf8) {

@@ -13,6 +13,14 @@ std::string Windows1252ToUtf8(std::string_view bytes);
 // UTF-8 stays as it is; anything else is taken as Windows-1252. Zero bytes are dropped: no
 // statement can carry them.
 std::string AsUtf8(const std::string& bytes);
+// Bytes in the named charset (any name the C library's iconv knows, in any case) as UTF-8.
+// False, with `utf8` untouched, for a charset iconv does not know or bytes not valid in it.
+bool CharsetToUtf8(const std::string& bytes, const std::string& charset, std::string* utf8);
+
+// A whole text file as UTF-8: UTF-16 (little or big endian, with a byte-order mark or without,
+// told then by the zero bytes of its ASCII letters) is converted, a UTF-8 byte-order mark
+// removed; anything else is returned as it is.
+std::string TextFileAsUtf8(const std::string& bytes);
 
 // Length in UTF-16 units, the unit of the editor's length limits.
 std::size_t EditorLength(const std::string& utf8);

@@ -28,20 +28,33 @@ bool IsQuotedPrintable(const std::string& line) {
     return head.find("quoted-printable") != std::string::npos;
 }
 
+// Where the line break at `at` ends: CR LF, LF, CR, and the CR CR LF that iPhones write, are
+// one break each.
+std::size_t BreakEnd(const std::string& text, std::size_t at) {
+    if (text[at] == '\n')
+        return at + 1;
+    if (text.compare(at, 3, "\r\r\n") == 0)
+        return at + 3;
+    if (text.compare(at, 2, "\r\n") == 0)
+        return at + 2;
+    return at + 1;
+}
+
 // Physical lines joined into content lines. A line that starts with a blank continues the one
-// before; so does any line after a quoted-printable line that ends in "=" (a soft line break),
-// whether or not it starts with a blank, because there the blank is part of the value.
+// before: version 2.1 folds at a blank of the value and keeps it, the later versions insert the
+// blank and drop it. Any line after a quoted-printable line that ends in "=" (a soft line break)
+// continues it too, whether or not it starts with a blank, because there the blank is part of
+// the value.
 std::vector<LogicalLine> Unfold(const std::string& text) {
     std::vector<LogicalLine> lines;
     bool softBreak = false;
+    bool keepFoldBlank = false;
     std::size_t number = 0;
     for (std::size_t at = 0; at <= text.size();) {
-        std::size_t end = text.find('\n', at);
+        std::size_t end = text.find_first_of("\r\n", at);
         if (end == std::string::npos)
             end = text.size();
         std::string line = text.substr(at, end - at);
-        if (!line.empty() && line.back() == '\r')
-            line.pop_back();
         // Files joined end to end keep each one's byte-order mark at the start of a line.
         if (line.compare(0, 3, "\xEF\xBB\xBF") == 0)
             line.erase(0, 3);
@@ -49,16 +62,21 @@ std::vector<LogicalLine> Unfold(const std::string& text) {
         if (softBreak && !lines.empty()) {
             lines.back().text += line;
         } else if (!lines.empty() && !line.empty() && (line[0] == ' ' || line[0] == '\t')) {
-            lines.back().text += line.substr(1);
+            lines.back().text += keepFoldBlank ? line : line.substr(1);
         } else {
             lines.push_back({line, number});
+            // The card's VERSION line comes before any folded one.
+            if (StartsWithNoCase(line, "begin:"))
+                keepFoldBlank = false;
+            else if (StartsWithNoCase(line, "version:"))
+                keepFoldBlank = TrimmedAscii(line.substr(8)) == "2.1";
         }
         LogicalLine& current = lines.back();
         softBreak =
             !current.text.empty() && current.text.back() == '=' && IsQuotedPrintable(current.text);
         if (softBreak)
             current.text.pop_back();
-        at = end + 1;
+        at = end < text.size() ? BreakEnd(text, end) : end + 1;
     }
     return lines;
 }
@@ -115,13 +133,35 @@ std::string UpperAscii(std::string text) {
     return text;
 }
 
-// Value bytes as UTF-8 under the charset the card names; without one, UTF-8 when it is that.
-std::string ToUtf8(const std::string& bytes, const std::string& charset) {
+// Value bytes as UTF-8 under the charset the card names; without one, UTF-8. Latin-1 is read as
+// Windows-1252, which writers mean by it. Bytes not valid in the charset, or a charset iconv
+// does not know, are read as Windows-1252, which takes any byte; zero bytes are removed.
+void DecodeValue(VCardProperty& property, const std::string& bytes, const std::string& charset) {
     const std::string cs = LowerAscii(charset);
-    if (cs == "iso-8859-1" || cs == "latin1" || cs == "iso-8859-15" || cs == "windows-1252" ||
-        cs == "cp1252")
-        return AsUtf8(Windows1252ToUtf8(bytes));
-    return AsUtf8(bytes);
+    std::string text;
+    bool read = true;
+    if (cs == "iso-8859-1" || cs == "latin1" || cs == "windows-1252" || cs == "cp1252") {
+        text = Windows1252ToUtf8(bytes);
+    } else if (cs.empty() || cs == "utf-8" || cs == "us-ascii") {
+        read = IsValidUtf8(bytes);
+        if (read)
+            text = bytes;
+    } else {
+        read = CharsetToUtf8(bytes, charset, &text);
+    }
+    if (!read) {
+        text = Windows1252ToUtf8(bytes);
+        property.readAsWindows1252 = true;
+    }
+    if (text.find('\0') != std::string::npos) {
+        property.zeroBytesRemoved = true;
+        std::string kept;
+        for (char c : text)
+            if (c != '\0')
+                kept += c;
+        text.swap(kept);
+    }
+    property.value = std::move(text);
 }
 
 VCardProperty ParseProperty(const std::string& line, std::size_t colon) {
@@ -167,14 +207,8 @@ VCardProperty ParseProperty(const std::string& line, std::size_t colon) {
     std::string value = line.substr(colon + 1);
     if (quotedPrintable)
         value = DecodeQuotedPrintable(value);
-    property.value = ToUtf8(value, charset);
+    DecodeValue(property, value, charset);
     return property;
-}
-
-std::string StripByteOrderMark(const std::string& bytes) {
-    if (bytes.compare(0, 3, "\xEF\xBB\xBF") == 0)
-        return bytes.substr(3);
-    return bytes;
 }
 
 bool IsBeginCard(const VCardProperty& p) {
@@ -202,13 +236,13 @@ const VCardProperty* VCard::First(const char* name) const {
 }
 
 bool LooksLikeVCard(const std::string& bytes) {
-    const std::string text = StripByteOrderMark(bytes);
+    const std::string text = TextFileAsUtf8(bytes);
     std::size_t at = text.find_first_not_of(" \t\r\n");
     return at != std::string::npos && StartsWithNoCase(text.substr(at, 11), "begin:vcard");
 }
 
 std::vector<VCard> ParseVCards(const std::string& bytes) {
-    const std::string text = StripByteOrderMark(bytes);
+    const std::string text = TextFileAsUtf8(bytes);
     if (text.find('\0') != std::string::npos)
         throw ContactFileError("The file holds binary data, not contact cards.");
     std::vector<VCard> cards;
@@ -264,13 +298,13 @@ std::vector<std::string> SplitComponents(const std::string& value, char separato
         const char c = value[i];
         if (c == '\\' && i + 1 < value.size()) {
             const char next = value[i + 1];
-            if (next == ';' || (!old && (next == ',' || next == '\\'))) {
-                parts.back() += next;
+            if (!old && (next == 'n' || next == 'N')) {
+                parts.back() += '\n';
                 ++i;
                 continue;
             }
-            if (!old && (next == 'n' || next == 'N')) {
-                parts.back() += '\n';
+            if (!old || next == ';' || next == ',' || next == ':') {
+                parts.back() += next;
                 ++i;
                 continue;
             }

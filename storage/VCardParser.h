@@ -13,6 +13,10 @@ struct VCardProperty {
     // TYPE="work,voice" and the bare words of version 2.1 ("TEL;WORK;FAX").
     std::vector<std::string> types;
     std::string value;
+    // What reading had to change: bytes not valid in the charset the card names (or in UTF-8,
+    // when it names none), or a charset unknown here, read as Windows-1252; zero bytes removed.
+    bool readAsWindows1252 = false;
+    bool zeroBytesRemoved = false;
 
     bool HasType(const char* type) const;
 };
@@ -25,17 +29,21 @@ struct VCard {
     const VCardProperty* First(const char* name) const;
 };
 
-// Reads every card of a file: an optional UTF-8 byte-order mark, CRLF or LF line ends, folded
-// lines, QUOTED-PRINTABLE values with soft line breaks and CHARSET= (2.1), groups, nested cards
-// (2.1 AGENT) skipped. Throws ContactFileError for text that is not a card file, a card that is
-// not closed, or a property line outside any card.
+// Reads every card of a file: UTF-8 with or without a byte-order mark, or UTF-16; lines ended by
+// CR LF, LF, CR or the CR CR LF of some phones; folded lines (version 2.1 keeps the blank it folded
+// at, the later versions drop it); QUOTED-PRINTABLE values with soft line breaks; CHARSET= on any
+// property, for every charset iconv knows; groups; nested cards (2.1 AGENT) skipped. Throws
+// ContactFileError for text that is not a card file, a card that is not closed, or a property line
+// outside any card.
 std::vector<VCard> ParseVCards(const std::string& bytes);
 
 // Whether the bytes look like a card file at all (its first line begins a card).
 bool LooksLikeVCard(const std::string& bytes);
 
-// Splits a structured value (N, ADR, ORG) at unescaped separators and removes the escapes;
-// version "2.1" knows only the escaped ";".
+// Splits a structured value (N, ADR, ORG) at unescaped separators and removes the escapes:
+// "\\", "\,", "\;", "\n" and "\N", and a backslash before any other character stands for
+// that character ("http\://" of some address books). Version "2.1" has no escaped backslash or
+// line break: there a backslash stays unless a ";", "," or ":" follows.
 std::vector<std::string> SplitComponents(const std::string& value, char separator,
                                          const std::string& version);
 std::string UnescapeText(const std::string& value, const std::string& version);

@@ -10,6 +10,7 @@
 #include "NoteMemo.h"
 #include "RawDb.h"
 #include "TestHome.h"
+#include "VobjectCheck.h"
 #include "unitBuildData.h"
 
 #include <QLineEdit>
@@ -142,6 +143,10 @@ private slots:
         const std::string db = QFile::encodeName(home.dbPath()).toStdString();
         const std::string file = QFile::encodeName(home.path() + "/" + name).toStdString();
         QCOMPARE(TAddressBook(db).Export(file).exported, std::size_t(6));
+        if (name.endsWith(".vcf")) {
+            const QString other = VobjectDisagreement(home.path() + "/" + name, home.dbPath());
+            QVERIFY2(other.isEmpty(), qPrintable(other));
+        }
         RawDb(home.dbPath()).mustExec("DELETE FROM Customers;");
         const ImportSummary summary = TAddressBook(db).Import(file);
         QCOMPARE(summary.imported, std::size_t(6));
