@@ -19,11 +19,3 @@ void AppendCsvRow(std::string& out, const CsvRow& row);
 // cells' own reading. `encoding` names what was read: "UTF-16LE", "UTF-16BE", "UTF-8" or
 // "Windows-1252".
 std::string CsvText(const std::string& bytes, std::string* encoding);
-
-// The byte order of a text that starts with these bytes, told as CsvText tells it: 0 for no
-// UTF-16, 1 for big endian, 2 for little endian; `bom` gets the length of a byte-order mark.
-int Utf16Order(const std::string& head, std::size_t* bom);
-// Converts the whole UTF-16 units at the start of `pending` to UTF-8 and removes them; an odd
-// last byte, or a first half of a pair whose second half has not come yet, stays for the next
-// piece. At the end of the text, pass `last` so that nothing stays.
-std::string TakeUtf16AsUtf8(std::string& pending, bool little, bool last);

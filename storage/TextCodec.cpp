@@ -30,50 +30,35 @@ void AppendUtf8(std::string& out, unsigned code) {
     }
 }
 
-// UTF-16 code units from `from` on; a surrogate without its partner, and an odd last byte,
-// become U+FFFD.
-std::string Utf16ToUtf8(const std::string& bytes, std::size_t from, bool bigEndian) {
-    const auto unit = [&](std::size_t i) {
-        const auto a = static_cast<unsigned char>(bytes[i]);
-        const auto b = static_cast<unsigned char>(bytes[i + 1]);
-        return bigEndian ? unsigned(a << 8 | b) : unsigned(b << 8 | a);
+// Converts the UTF-16 units from `from` on; returns where it stopped: at a byte that makes no
+// whole unit, or, unless `last`, at the first half of a pair whose second half is not there. A
+// half of a pair without its partner becomes U+FFFD.
+std::size_t Utf16ToUtf8(const std::string& bytes, std::size_t from, bool little, bool last,
+                        std::string& out) {
+    const auto unit = [&](std::size_t k) {
+        const auto a = static_cast<unsigned char>(bytes[k]);
+        const auto b = static_cast<unsigned char>(bytes[k + 1]);
+        return little ? unsigned(a | b << 8) : unsigned(a << 8 | b);
     };
-    std::string out;
-    out.reserve(bytes.size() / 2 + bytes.size() / 8);
-    std::size_t i = from;
-    for (; i + 1 < bytes.size(); i += 2) {
-        const unsigned u = unit(i);
-        if (u >= 0xD800 && u <= 0xDBFF && i + 3 < bytes.size()) {
-            const unsigned low = unit(i + 2);
-            if (low >= 0xDC00 && low <= 0xDFFF) {
-                AppendUtf8(out, 0x10000 + ((u - 0xD800) << 10) + (low - 0xDC00));
-                i += 2;
-                continue;
-            }
+    std::size_t k = from;
+    for (; k + 1 < bytes.size(); k += 2) {
+        unsigned code = unit(k);
+        if (code >= 0xD800 && code <= 0xDBFF && k + 3 >= bytes.size() && !last)
+            break; // its second half comes with the next piece
+        if (code >= 0xD800 && code <= 0xDBFF && k + 3 < bytes.size() && unit(k + 2) >= 0xDC00 &&
+            unit(k + 2) <= 0xDFFF) {
+            code = 0x10000 + ((code - 0xD800) << 10) + (unit(k + 2) - 0xDC00);
+            k += 2;
+        } else if (code >= 0xD800 && code <= 0xDFFF) {
+            code = 0xFFFD;
         }
-        AppendUtf8(out, u >= 0xD800 && u <= 0xDFFF ? 0xFFFD : u);
+        AppendUtf8(out, code);
     }
-    if (i < bytes.size())
-        AppendUtf8(out, 0xFFFD);
-    return out;
-}
-
-// 0: not UTF-16 by its look; 1: little endian; 2: big endian. ASCII text in UTF-16 has a zero
-// byte in every other place: at the odd places for little endian, the even ones for big.
-int Utf16Order(const std::string& bytes) {
-    const std::size_t pairs = std::min<std::size_t>(bytes.size() / 2, 256);
-    std::size_t evenZeros = 0, oddZeros = 0;
-    for (std::size_t p = 0; p < pairs; ++p) {
-        evenZeros += bytes[2 * p] == '\0';
-        oddZeros += bytes[2 * p + 1] == '\0';
+    if (last && k < bytes.size()) {
+        AppendUtf8(out, 0xFFFD); // an odd last byte
+        k = bytes.size();
     }
-    if (pairs < 2)
-        return 0;
-    if (oddZeros * 2 >= pairs && evenZeros == 0)
-        return 1;
-    if (evenZeros * 2 >= pairs && oddZeros == 0)
-        return 2;
-    return 0;
+    return k;
 }
 
 // Length of the well-formed UTF-8 sequence at i, 0 when there is none.
@@ -181,21 +166,47 @@ bool CharsetToUtf8(const std::string& bytes, const std::string& charset, std::st
     return true;
 }
 
+int Utf16Order(const std::string& head, std::size_t* bom) {
+    *bom = 2;
+    if (head.compare(0, 2, "\xFF\xFE") == 0)
+        return 2;
+    if (head.compare(0, 2, "\xFE\xFF") == 0)
+        return 1;
+    *bom = 0;
+    // ASCII letters in UTF-16 have a zero byte in every other place: the second of each pair in
+    // little-endian order, the first in big-endian.
+    const std::size_t pairs = std::min<std::size_t>(head.size() / 2, 512);
+    std::size_t first = 0, second = 0;
+    for (std::size_t p = 0; p < pairs; ++p) {
+        first += head[2 * p] == '\0';
+        second += head[2 * p + 1] == '\0';
+    }
+    if (pairs < 2)
+        return 0;
+    if (second * 2 > pairs && first * 8 < second)
+        return 2;
+    if (first * 2 > pairs && second * 8 < first)
+        return 1;
+    return 0;
+}
+
+std::string TakeUtf16AsUtf8(std::string& pending, bool little, bool last) {
+    std::string out;
+    out.reserve(pending.size() / 2);
+    pending.erase(0, Utf16ToUtf8(pending, 0, little, last, out));
+    return out;
+}
+
 std::string TextFileAsUtf8(const std::string& bytes) {
     if (bytes.compare(0, 3, "\xEF\xBB\xBF") == 0)
         return bytes.substr(3);
-    if (bytes.compare(0, 2, "\xFF\xFE") == 0)
-        return Utf16ToUtf8(bytes, 2, false);
-    if (bytes.compare(0, 2, "\xFE\xFF") == 0)
-        return Utf16ToUtf8(bytes, 2, true);
-    switch (Utf16Order(bytes)) {
-    case 1:
-        return Utf16ToUtf8(bytes, 0, false);
-    case 2:
-        return Utf16ToUtf8(bytes, 0, true);
-    default:
+    std::size_t bom = 0;
+    const int order = Utf16Order(bytes, &bom);
+    if (order == 0)
         return bytes;
-    }
+    std::string out;
+    Utf16ToUtf8(bytes, bom, order == 2, true, out);
+    return out;
 }
 
 std::size_t EditorLength(const std::string& utf8) {

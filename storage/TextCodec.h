@@ -21,6 +21,13 @@ bool CharsetToUtf8(const std::string& bytes, const std::string& charset, std::st
 // told then by the zero bytes of its ASCII letters) is converted, a UTF-8 byte-order mark
 // removed; anything else is returned as it is.
 std::string TextFileAsUtf8(const std::string& bytes);
+// The byte order of a text that starts with these bytes: 0 for no UTF-16, 1 for big endian, 2
+// for little endian; `bom` gets the length of a byte-order mark.
+int Utf16Order(const std::string& head, std::size_t* bom);
+// Converts the whole UTF-16 units at the start of `pending` to UTF-8 and removes them; an odd
+// last byte, or a first half of a pair whose second half has not come yet, stays for the next
+// piece. At the end of the text, pass `last` so that nothing stays.
+std::string TakeUtf16AsUtf8(std::string& pending, bool little, bool last);
 
 // Length in UTF-16 units, the unit of the editor's length limits.
 std::size_t EditorLength(const std::string& utf8);
