@@ -2,10 +2,11 @@
 
 #include <cstdint>
 
-// The benchmark binary runs in three roles. Without arguments it is the driver: it makes the
+// The benchmark binary runs in four roles. Without arguments it is the driver: it makes the
 // books, then runs itself once per book size so that each size's peak memory is its own, and
-// once per cold start-up, and prints the table of all figures. The other two roles are those
-// child runs. Each child reads its book from HOME, which the driver sets.
+// once per cold start-up and per import and export (ProcessExchange.h), and prints the table of
+// all figures. The other three roles are those child runs. Each child reads its book from HOME,
+// which the driver sets.
 
 // Runs every measurement on the book of `size` contacts and prints "@@" result lines for the
 // driver. argc/argv carry Google Benchmark's own flags.

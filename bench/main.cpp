@@ -3,6 +3,7 @@
 
 #include "BenchModes.h"
 #include "BookGenerator.h"
+#include "ProcessExchange.h"
 
 #include "unitFilePath.h"
 
@@ -339,6 +340,7 @@ int RunDriver(int argc, char** argv) {
     fs::path booksDir = fs::path(SelfPath()).parent_path().parent_path() / "bench-books";
     std::vector<int> sizes = {1000, 10000, 100000};
     int repetitions = 3;
+    bool filesOnly = false; // only the import and export processes, not the window
     std::string passThrough;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
@@ -352,12 +354,14 @@ int RunDriver(int argc, char** argv) {
                 sizes.push_back(std::stoi(part));
         } else if (arg == "--reps" && i + 1 < argc) {
             repetitions = std::max(1, std::stoi(argv[++i]));
+        } else if (arg == "--files-only") {
+            filesOnly = true;
         } else if (arg.compare(0, 12, "--benchmark_") == 0) {
             passThrough += " " + Quoted(arg);
         } else {
             std::fprintf(stderr,
                          "usage: %s [--sizes 1000,10000,100000] [--reps N] [--books DIR] "
-                         "[--benchmark_filter=...]\n",
+                         "[--files-only] [--benchmark_filter=...]\n",
                          argv[0]);
             return 2;
         }
@@ -376,17 +380,29 @@ int RunDriver(int argc, char** argv) {
     }
     const fs::path workDir = workTemplate;
     std::map<int, SizeFigures> all;
+    std::map<int, ExchangeFigures> exchanges;
     bool ok = true;
     for (int size : sizes) {
-        const fs::path home = WorkCopy(booksDir, workDir, size);
-        MeasureSize(home, size, repetitions, passThrough, all[size]);
-        if (size == kStartupSize)
-            MeasureColdStartup(home, all[size]);
-        ok = ok && all[size].ok;
-        fs::remove_all(home);
+        if (!filesOnly) {
+            const fs::path home = WorkCopy(booksDir, workDir, size);
+            MeasureSize(home, size, repetitions, passThrough, all[size]);
+            if (size == kStartupSize)
+                MeasureColdStartup(home, all[size]);
+            ok = ok && all[size].ok;
+            fs::remove_all(home);
+        }
+        std::printf("\n==== %s contacts: import and export as processes ====\n",
+                    Grouped(size).c_str());
+        std::fflush(stdout);
+        ExchangeFigures& exchange = exchanges[size];
+        exchange = MeasureExchange(SelfPath(), BookFile(booksDir / std::to_string(size)),
+                                   workDir / ("exchange-" + std::to_string(size)), repetitions);
+        ok = ok && exchange.failure.empty();
     }
     fs::remove_all(workDir);
-    PrintTable(all);
+    if (!filesOnly)
+        PrintTable(all);
+    PrintExchangeTable(exchanges);
     return ok ? 0 : 1;
 }
 
@@ -410,6 +426,8 @@ int main(int argc, char** argv) {
         rest.push_back(nullptr);
         return RunSizeChild(restCount, rest.data(), size, repetitions);
     }
+    if (argc >= 4 && std::strcmp(argv[1], "--exchange") == 0)
+        return RunExchangeChild(argc, argv);
     if (argc >= 2 && std::strcmp(argv[1], "--startup-probe") == 0) {
         int one = 1;
         return RunStartupProbe(one, argv);
