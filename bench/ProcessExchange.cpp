@@ -22,8 +22,6 @@
 
 namespace fs = std::filesystem;
 
-namespace {
-
 std::string Quoted(const std::string& text) {
     std::string out = "'";
     for (char c : text) {
@@ -34,6 +32,8 @@ std::string Quoted(const std::string& text) {
     }
     return out + "'";
 }
+
+namespace {
 
 std::string ReadAll(const fs::path& file) {
     std::ifstream in(file);

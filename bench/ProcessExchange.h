@@ -34,3 +34,6 @@ void PrintExchangeTable(const std::map<int, ExchangeFigures>& all);
 // exports the book to FILE, as the program's own --import and --export do, and prints
 // "@@exchange <contacts> <VmHWM kB>".
 int RunExchangeChild(int argc, char** argv);
+
+// The text in single quotes for the shell, a single quote inside written as '\''.
+std::string Quoted(const std::string& text);

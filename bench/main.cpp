@@ -68,17 +68,6 @@ std::string CpuModel() {
     return "unknown CPU";
 }
 
-std::string Quoted(const std::string& text) {
-    std::string out = "'";
-    for (char c : text) {
-        if (c == '\'')
-            out += "'\\''";
-        else
-            out += c;
-    }
-    return out + "'";
-}
-
 std::string Grouped(long long n) {
     std::string digits = std::to_string(n), out;
     for (std::size_t i = 0; i < digits.size(); ++i) {
