@@ -236,17 +236,22 @@ void TAddressBook::Delete(const std::string& id, const std::function<bool()>& co
 }
 
 ImportSummary TAddressBook::Import(const std::string& filePath, IImportProgress* progress) {
-    // The file's format is checked before the book is opened; the whole file is read and
-    // checked before the book is changed.
+    ImportSummary summary = ImportUnreported(filePath, progress);
+    ReportImported(summary);
+    return summary;
+}
+
+ImportSummary TAddressBook::ImportUnreported(const std::string& filePath,
+                                             IImportProgress* progress) const {
+    // The file's format is checked before the book is opened.
     TContactReader reader(filePath);
-    ImportSummary summary;
-    {
-        TSQLiteDatabase db(path_, OpenMode::ExistingOnly);
-        summary = ImportContacts(db, reader, progress);
-    }
+    TSQLiteDatabase db(path_, OpenMode::ExistingOnly);
+    return ImportContacts(db, reader, progress);
+}
+
+void TAddressBook::ReportImported(const ImportSummary& summary) const {
     for (const std::string& id : summary.addedIds)
         Report(BookChange::Kind::Added, id);
-    return summary;
 }
 
 ExportSummary TAddressBook::Export(const std::string& filePath, const std::string& query) {

@@ -73,8 +73,13 @@ public:
     // deleted unless it returns true.
     void Delete(const std::string& id, const std::function<bool()>& confirm);
 
-    // Adds the contacts of a vCard or CSV file in one transaction.
+    // Adds the contacts of a vCard or CSV file, all or none, and reports each contact added.
     ImportSummary Import(const std::string& filePath, IImportProgress* progress = nullptr);
+    // The same in two halves, for an import on a thread of its own: the first works on the files
+    // alone and may run on any thread; the second reports what it added, on the caller's.
+    ImportSummary ImportUnreported(const std::string& filePath,
+                                   IImportProgress* progress = nullptr) const;
+    void ReportImported(const ImportSummary& summary) const;
     // Writes the contacts the query lists to a vCard or CSV file.
     ExportSummary Export(const std::string& filePath,
                          const std::string& query = "SELECT * FROM Customers");

@@ -9,6 +9,7 @@
 #include <initializer_list>
 #include <map>
 #include <random>
+#include <unordered_map>
 
 namespace {
 
@@ -291,10 +292,15 @@ const char* NotesCaption(const std::string& name) {
         {"X-KADDRESSBOOK-X-SPOUSENAME", "Spouse"},
         {"X-ABRELATEDNAMES", "Related Name"},
     };
-    for (const auto& c : kCaptions)
-        if (name == c.name)
-            return c.caption;
-    return nullptr;
+    // Looked up for every property of every card, so by hash rather than one by one.
+    static const std::unordered_map<std::string_view, const char*> kByName = [] {
+        std::unordered_map<std::string_view, const char*> byName;
+        for (const auto& c : kCaptions)
+            byName.emplace(c.name, c.caption);
+        return byName;
+    }();
+    const auto found = kByName.find(name);
+    return found == kByName.end() ? nullptr : found->second;
 }
 
 // Pictures, sounds and keys: nothing of the address book can hold them.

@@ -312,9 +312,9 @@ public:
                 stage_->BindInteger(1, static_cast<std::int64_t>(staged_));
                 const std::string moved = SummaryRecord(values, contact);
                 if (!moved.empty())
-                    stage_->BindText(2, moved);
+                    stage_->BindKeptText(2, moved);
                 for (int i = 0; i < kDataColumns; ++i)
-                    stage_->BindText(i + 3, values[i]);
+                    stage_->BindKeptText(i + 3, values[i]);
                 stage_->Run();
             }
             db_.RunStatement("COMMIT;");

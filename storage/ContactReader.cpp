@@ -6,7 +6,9 @@
 #include "TextCodec.h"
 #include "VCardParser.h"
 
+#include <algorithm>
 #include <string_view>
+#include <thread>
 
 namespace {
 
@@ -212,29 +214,40 @@ bool TContactReader::ReadVCardPiece(std::string& piece, std::size_t& firstLine) 
     return !piece.empty();
 }
 
-void TContactReader::FlushCards(std::vector<ImportedContact>& batch) {
-    if (cards_.empty())
-        return;
-    for (ImportedContact& contact : ContactsFromCards(cards_))
-        batch.push_back(std::move(contact));
-    cards_.clear();
+// Whether the piece holds an extra contact's card, which must stay in one batch with the cards
+// before it. A mention elsewhere (in a note, say) only keeps a batch together a card longer.
+bool HoldsExtraCard(std::string_view piece) {
+    static constexpr std::string_view kMark = "X-VELLICARD-EXTRA-OF";
+    for (std::size_t at = 0; at + kMark.size() <= piece.size(); ++at)
+        if (SameNoCase(piece.substr(at, kMark.size()), kMark))
+            return true;
+    return false;
 }
 
-void TContactReader::NextVCards(std::vector<ImportedContact>& batch) {
-    std::string piece;
+bool TContactReader::StartVCards() {
+    std::string chunk;
     std::size_t firstLine = 0;
-    while (batch.empty()) {
-        if (!ReadVCardPiece(piece, firstLine)) {
-            FlushCards(batch);
-            return;
-        }
-        for (VCard& card : ParseCardsAt(piece, firstLine)) {
-            // An extra contact's card stays with the cards before it, where its contact is.
-            if (cards_.size() >= kBatchContacts && !card.First("X-VELLICARD-EXTRA-OF"))
-                FlushCards(batch);
-            cards_.push_back(std::move(card));
-        }
+    std::size_t cards = 0;
+    for (;;) {
+        if (aheadPiece_.empty() && !ReadVCardPiece(aheadPiece_, aheadLine_))
+            break;
+        if (cards >= kBatchContacts && !HoldsExtraCard(aheadPiece_))
+            break;
+        if (chunk.empty())
+            firstLine = aheadLine_;
+        chunk += aheadPiece_;
+        aheadPiece_.clear();
+        ++cards;
     }
+    if (chunk.empty())
+        return false;
+    const std::uint64_t consumedAfter = consumed_ - aheadPiece_.size();
+    newBatches_.push_back({std::async(std::launch::async,
+                                   [chunk = std::move(chunk), firstLine] {
+                                       return ContactsFromCards(ParseCardsAt(chunk, firstLine));
+                                   }),
+                        consumedAfter});
+    return true;
 }
 
 // Whole rows, about kCsvChunk bytes of them, or the rest of the file. The scan follows the
@@ -300,11 +313,11 @@ bool TContactReader::ReadCsvChunk(std::string& chunk) {
     return !chunk.empty();
 }
 
-void TContactReader::NextCsvRows(std::vector<ImportedContact>& batch) {
+bool TContactReader::StartCsvRows() {
     std::string chunk;
-    while (batch.empty()) {
+    for (;;) {
         if (!ReadCsvChunk(chunk))
-            return;
+            return false;
         if (chunk.find('\0') != std::string::npos)
             throw ContactFileError(kNeitherFormat);
         std::vector<CsvRow> rows = ParseRowsAt(chunk, rowsBefore_);
@@ -320,20 +333,90 @@ void TContactReader::NextCsvRows(std::vector<ImportedContact>& batch) {
         }
         for (CsvRow& row : rows)
             table.push_back(std::move(row));
-        for (ImportedContact& contact : ContactsFromCsv(table)) {
-            contact.line += rowsBefore_ - 1;
-            batch.push_back(std::move(contact));
-        }
+        const std::size_t rowsBefore = rowsBefore_;
         rowsBefore_ += table.size() - 1;
+        newBatches_.push_back({std::async(std::launch::async,
+                                       [table = std::move(table), rowsBefore] {
+                                           std::vector<ImportedContact> contacts =
+                                               ContactsFromCsv(table);
+                                           for (ImportedContact& contact : contacts)
+                                               contact.line += rowsBefore - 1;
+                                           return contacts;
+                                       }),
+                            consumed_});
+        return true;
+    }
+}
+
+TContactReader::~TContactReader() {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        stopping_ = true;
+    }
+    changed_.notify_all();
+    if (cutter_.joinable())
+        cutter_.join();
+    // Batches still being made are waited for as their futures go.
+}
+
+std::size_t TContactReader::InFlight() {
+    return std::max(2u, std::thread::hardware_concurrency()) + 1;
+}
+
+void TContactReader::Cut() {
+    for (;;) {
+        {
+            std::unique_lock<std::mutex> lock(mutex_);
+            changed_.wait(lock, [this] { return stopping_ || pending_.size() < InFlight(); });
+            if (stopping_)
+                return;
+        }
+        // What cutting the file throws comes after the batches cut before it, as a failed batch.
+        bool more = false;
+        std::exception_ptr failure;
+        const std::size_t had = newBatches_.size();
+        try {
+            more = format_ == Format::VCard ? StartVCards() : StartCsvRows();
+        } catch (...) {
+            failure = std::current_exception();
+        }
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (had < newBatches_.size()) {
+            pending_.push_back(std::move(newBatches_.back()));
+            newBatches_.pop_back();
+        }
+        if (failure) {
+            std::promise<std::vector<ImportedContact>> failed;
+            failed.set_exception(failure);
+            pending_.push_back({failed.get_future(), consumed_});
+        }
+        if (failure || !more) {
+            cut_ = true;
+            changed_.notify_all();
+            return;
+        }
+        changed_.notify_all();
     }
 }
 
 bool TContactReader::Next(std::vector<ImportedContact>& batch) {
     batch.clear();
-    if (format_ == Format::VCard)
-        NextVCards(batch);
-    else
-        NextCsvRows(batch);
+    if (!cutter_.joinable())
+        cutter_ = std::thread([this] { Cut(); });
+    while (batch.empty()) {
+        Pending next;
+        {
+            std::unique_lock<std::mutex> lock(mutex_);
+            changed_.wait(lock, [this] { return cut_ || !pending_.empty(); });
+            if (pending_.empty())
+                break;
+            next = std::move(pending_.front());
+            pending_.pop_front();
+        }
+        changed_.notify_all();
+        batch = next.contacts.get();
+        delivered_ = next.consumedAfter;
+    }
     if (batch.empty() && contactsRead_ == 0)
         throw ContactFileError("The file holds no contacts.");
     contactsRead_ += batch.size();

@@ -2,10 +2,14 @@
 
 #include "ContactCards.h"
 
+#include <condition_variable>
 #include <cstdint>
 #include <deque>
 #include <fstream>
+#include <future>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 // Reads a vCard or CSV file (the format is told by the content, not the name) as a stream:
@@ -17,16 +21,23 @@
 //
 // Errors are ContactFileError with a message for the user; they may come from any batch, so a
 // caller that must not change anything for a broken file reads to the end before it commits.
+//
+// The reading runs ahead of the caller, a few batches at most: one thread cuts the file into
+// batches, and each batch is made into contacts by a thread of its own, while the caller does
+// what it does with the batch before. Batches and errors still come in the order of the file.
 class TContactReader {
 public:
     explicit TContactReader(const std::string& filePath);
+    ~TContactReader();
+    TContactReader(const TContactReader&) = delete;
+    TContactReader& operator=(const TContactReader&) = delete;
 
     // The next contacts of the file, at least one, or false at its end. A file without any
     // contact fails on the first call.
     bool Next(std::vector<ImportedContact>& batch);
 
     std::uint64_t Size() const { return size_; }
-    std::uint64_t BytesRead() const { return consumed_; }
+    std::uint64_t BytesRead() const { return delivered_; }
 
     // Contacts read together, as a rule: enough to keep the per-batch work small beside the
     // parsing, few enough that their memory does not matter.
@@ -35,13 +46,34 @@ public:
 private:
     enum class Format { VCard, Csv };
 
+    // A batch being made: its contacts (or what failed), and how far into the file it reaches.
+    struct Pending {
+        std::future<std::vector<ImportedContact>> contacts;
+        std::uint64_t consumedAfter;
+    };
+    // Batches being made at once: one for each processor, and one more ready when the caller
+    // comes back.
+    static std::size_t InFlight();
+
     // Keeps at least `wanted` unread bytes in the buffer unless the file ends first.
     bool Fill(std::size_t wanted);
     bool ReadVCardPiece(std::string& piece, std::size_t& firstLine);
     bool ReadCsvChunk(std::string& chunk);
-    void NextVCards(std::vector<ImportedContact>& batch);
-    void NextCsvRows(std::vector<ImportedContact>& batch);
-    void FlushCards(std::vector<ImportedContact>& batch);
+    // Cuts the next batch and has it made; false at the end of the file.
+    bool StartVCards();
+    bool StartCsvRows();
+
+    // The cutting thread's work, until the file is cut or the reader goes.
+    void Cut();
+
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::deque<Pending> pending_; // guarded by mutex_, as are the two flags
+    bool cut_ = false;            // the whole file is cut into batches
+    bool stopping_ = false;       // the reader goes
+    std::uint64_t delivered_ = 0;
+    std::vector<Pending> newBatches_; // the cutting thread's own, before it hands them on
+    std::thread cutter_;
 
     std::string path_;
     std::ifstream in_;
@@ -58,9 +90,10 @@ private:
     std::string encoding_ = "UTF-8";
     std::size_t contactsRead_ = 0;
 
-    // vCard: the line the next piece starts on, and cards not yet made contacts.
+    // vCard: the line the next piece starts on, and a piece read but not yet in a batch.
     std::size_t line_ = 1;
-    std::vector<VCard> cards_;
+    std::string aheadPiece_;
+    std::size_t aheadLine_ = 0;
     // CSV: the header row and how many rows came before the next chunk.
     std::vector<std::string> header_;
     std::size_t rowsBefore_ = 0;

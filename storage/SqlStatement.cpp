@@ -15,6 +15,12 @@ void TSQLiteStatement::BindText(int parameter, std::string_view text) {
         db_.FailWith("Error executing SQL statement", sql_);
 }
 
+void TSQLiteStatement::BindKeptText(int parameter, std::string_view text) {
+    if (sqlite3_bind_text64(stmt_, parameter, text.data(), text.size(), SQLITE_STATIC,
+                            SQLITE_UTF8) != SQLITE_OK)
+        db_.FailWith("Error executing SQL statement", sql_);
+}
+
 void TSQLiteStatement::BindInteger(int parameter, std::int64_t value) {
     if (sqlite3_bind_int64(stmt_, parameter, value) != SQLITE_OK)
         db_.FailWith("Error executing SQL statement", sql_);

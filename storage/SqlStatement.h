@@ -17,6 +17,8 @@ public:
     TSQLiteStatement& operator=(const TSQLiteStatement&) = delete;
 
     void BindText(int parameter, std::string_view text);
+    // The same without a copy: the text must stay as it is until the statement has run.
+    void BindKeptText(int parameter, std::string_view text);
     void BindInteger(int parameter, std::int64_t value);
     // True for a row, false when the statement has run to its end.
     bool Step();

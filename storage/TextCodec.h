@@ -36,6 +36,6 @@ std::string EditorPrefix(const std::string& utf8, std::size_t units);
 
 std::string LowerAscii(std::string text);
 std::string TrimmedAscii(const std::string& text);
-bool StartsWithNoCase(const std::string& text, const std::string& prefix);
+bool StartsWithNoCase(std::string_view text, std::string_view prefix);
 // Line breaks ("\r\n", "\r" or "\n") as "\r\n", the form the note fields store.
 std::string WithCrLfBreaks(const std::string& text);

@@ -3,6 +3,8 @@
 #include "ContactFileError.h"
 #include "TextCodec.h"
 
+#include <string_view>
+
 namespace {
 
 struct LogicalLine {
@@ -51,25 +53,25 @@ std::vector<LogicalLine> Unfold(const std::string& text) {
     bool keepFoldBlank = false;
     std::size_t number = 0;
     for (std::size_t at = 0; at <= text.size();) {
-        std::size_t end = text.find_first_of("\r\n", at);
-        if (end == std::string::npos)
-            end = text.size();
-        std::string line = text.substr(at, end - at);
+        std::size_t end = at;
+        while (end < text.size() && text[end] != '\n' && text[end] != '\r')
+            ++end;
+        std::string_view line(text.data() + at, end - at);
         // Files joined end to end keep each one's byte-order mark at the start of a line.
-        if (line.compare(0, 3, "\xEF\xBB\xBF") == 0)
-            line.erase(0, 3);
+        if (line.substr(0, 3) == "\xEF\xBB\xBF")
+            line.remove_prefix(3);
         ++number;
         if (softBreak && !lines.empty()) {
             lines.back().text += line;
         } else if (!lines.empty() && !line.empty() && (line[0] == ' ' || line[0] == '\t')) {
             lines.back().text += keepFoldBlank ? line : line.substr(1);
         } else {
-            lines.push_back({line, number});
+            lines.push_back({std::string(line), number});
             // The card's VERSION line comes before any folded one.
             if (StartsWithNoCase(line, "begin:"))
                 keepFoldBlank = false;
             else if (StartsWithNoCase(line, "version:"))
-                keepFoldBlank = TrimmedAscii(line.substr(8)) == "2.1";
+                keepFoldBlank = TrimmedAscii(std::string(line.substr(8))) == "2.1";
         }
         LogicalLine& current = lines.back();
         softBreak =
@@ -229,8 +231,9 @@ bool VCardProperty::HasType(const char* type) const {
 }
 
 const VCardProperty* VCard::First(const char* name) const {
+    const std::string_view wanted(name);
     for (const VCardProperty& p : properties)
-        if (p.name == name)
+        if (p.name.size() == wanted.size() && p.name == wanted)
             return &p;
     return nullptr;
 }
@@ -248,7 +251,7 @@ std::vector<VCard> ParseVCards(const std::string& bytes) {
     std::vector<VCard> cards;
     int depth = 0;
     for (const LogicalLine& line : Unfold(text)) {
-        if (TrimmedAscii(line.text).empty())
+        if (line.text.find_first_not_of(" \t\r\n") == std::string::npos)
             continue;
         const std::size_t colon = FindUnquoted(line.text, ':');
         if (colon == std::string::npos) {

@@ -142,6 +142,9 @@ private slots:
                    QString(300, 'x');
         QTest::newRow("stray line late") << Cards(3000) + "NOTE:stray\r\n" << "in.vcf" << 0 << 0
                                          << "Line 48001 of the file";
+        QTest::newRow("first of two faults named")
+            << Cards(500) + "NOTE:stray\r\n" + Cards(800) + "NOTE:later\r\n" << "in.vcf" << 0
+            << 0 << "Line 8001 of the file";
         QTest::newRow("cut short late") << Rows(4000) + "Row,\"open\r\n" << "in.csv" << 0 << 0
                                         << "quoted field in row 4002";
     }

@@ -6,7 +6,9 @@
 
 #include <QFileDialog>
 #include <QMenu>
+#include <QProgressBar>
 #include <QProgressDialog>
+#include <QSignalSpy>
 
 namespace {
 
@@ -176,6 +178,41 @@ private slots:
         QCOMPARE(summary.text, QString("Import cancelled: the address book is unchanged."));
         QCOMPARE(d.Count(), 3);
         QCOMPARE(d.Rows(), 3);
+    }
+
+    // The import goes on while the window's thread is busy elsewhere: the progress moves while a
+    // handler of the dialog's own waits in an event loop of its own.
+    void importRunsBesideTheWindow() {
+        FormDriver d;
+        UseChooser(d, WriteCards(d.home.path() + "/big.vcf", 400));
+        bool moved = false;
+        WhenShown progress(Named("dlgImportProgress"), [&](QWidget* w) {
+            QSignalSpy step(w->findChild<QProgressBar*>(), &QProgressBar::valueChanged);
+            moved = step.wait(30000);
+        });
+        SeenBox summary;
+        AnswerNextBox(&summary, QMessageBox::Ok);
+        d.Trigger("mnuImport");
+        QVERIFY(moved);
+        QVERIFY2(summary.text.startsWith("Imported 400 contacts"), qPrintable(summary.text));
+        QCOMPARE(d.Count(), 403);
+    }
+
+    // What the import throws on its own thread reaches the user as an error, and nothing else.
+    void failedImportTellsWhy() {
+        FormDriver d;
+        const QString file = d.home.path() + "/notes.txt";
+        QFile f(file);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("shopping list\n");
+        f.close();
+        UseChooser(d, file);
+        SeenBox error;
+        AnswerNextBox(&error, QMessageBox::Ok);
+        d.Trigger("mnuImport");
+        QVERIFY(error.error);
+        QVERIFY2(error.text.contains("neither a vCard"), qPrintable(error.text));
+        QCOMPARE(d.Count(), 3);
     }
 };
 

@@ -66,11 +66,10 @@ void TImportExport::importContacts() {
                                                 QDir::homePath(), QString(kFilters));
     if (file.isEmpty())
         return;
-    ImportSummary summary;
-    {
-        TImportProgressDialog progress(window_);
-        summary = book_.Import(QFile::encodeName(file).toStdString(), &progress);
-    }
+    const std::string path = QFile::encodeName(file).toStdString();
+    const ImportSummary summary = RunImportOffThread(
+        window_, [&](IImportProgress* progress) { return book_.ImportUnreported(path, progress); });
+    book_.ReportImported(summary);
     if (summary.imported > 0)
         refill_();
     ShowSummary(window_, summary.Text());
