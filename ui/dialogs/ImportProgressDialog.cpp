@@ -28,15 +28,14 @@ void TImportProgressDialog::Start(std::size_t total) {
     dialog_->show();
 }
 
-int TImportProgressDialog::StepOf(std::size_t done) const {
-    return total_ == 0 ? kSteps
-                       : static_cast<int>(static_cast<double>(done) / total_ * kSteps);
+int TImportProgressDialog::StepOf(std::size_t done, std::size_t total) {
+    return total == 0 ? kSteps : static_cast<int>(static_cast<double>(done) / total * kSteps);
 }
 
 bool TImportProgressDialog::Step(std::size_t done) {
     if (!dialog_)
         return true;
-    dialog_->setValue(StepOf(done));
+    dialog_->setValue(StepOf(done, total_));
     return !dialog_->wasCanceled();
 }
 
@@ -59,6 +58,7 @@ public:
     static constexpr int kDialogShown = 1;
 
     void Start(std::size_t total) override {
+        total_ = total;
         OnWindowThread([&] {
             dialog_.Start(total);
             if (dialog_.Shown())
@@ -66,7 +66,7 @@ public:
         });
     }
     bool Step(std::size_t done) override {
-        const int step = dialog_.StepOf(done);
+        const int step = TImportProgressDialog::StepOf(done, total_);
         if (step != lastStep_) {
             lastStep_ = step;
             OnWindowThread([&] { going_ = dialog_.Step(done); });
@@ -85,6 +85,7 @@ private:
     QObject* windowSide_;
     TImportProgressDialog& dialog_;
     QEventLoop& loop_;
+    std::size_t total_ = 0;
     int lastStep_ = -1;
     bool going_ = true;
 };

@@ -25,8 +25,8 @@ public:
     void Finish() override;
 
     bool Shown() const { return dialog_ != nullptr; }
-    // The thousandth the dialog would show for `done`.
-    int StepOf(std::size_t done) const;
+    // The thousandth the dialog shows for `done` of `total`.
+    static int StepOf(std::size_t done, std::size_t total);
 
 private:
     QWidget* parent_;
