@@ -144,6 +144,24 @@ void ForEachSavedContact(TSQLiteDatabase& db, const std::string& query,
     }
 }
 
+void ForEachSavedContactWithRow(
+    TSQLiteDatabase& db, const std::function<void(std::int64_t, const ContactValues&)>& use) {
+    constexpr int kPage = 2000;
+    std::int64_t last = 0;
+    for (;;) {
+        auto rows = db.OpenResult("SELECT *,rowid AS vcPageRow FROM Customers WHERE rowid>" +
+                                  std::to_string(last) + " ORDER BY rowid LIMIT " +
+                                  std::to_string(kPage));
+        const std::uint32_t count = rows->RowCount();
+        std::int64_t row = 0;
+        UseSavedRows(
+            *rows, [&](const ContactValues& values) { use(row, values); }, &row);
+        last = row;
+        if (count < static_cast<std::uint32_t>(kPage))
+            return;
+    }
+}
+
 TAddressBook::TAddressBook(std::string path) : path_(std::move(path)) {}
 
 void TAddressBook::OnChange(std::function<void(const BookChange&)> listener) {

@@ -2,6 +2,7 @@
 
 #include "ContactStatements.h"
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <stdexcept>
@@ -113,6 +114,9 @@ std::vector<ContactValues> ReadSavedContacts(TSQLiteDatabase& db, const std::str
 // for the book grows with its size.
 void ForEachSavedContact(TSQLiteDatabase& db, const std::string& query,
                          const std::function<void(const ContactValues&)>& use);
+// Every contact with its row, a page at a time in the order of the rows.
+void ForEachSavedContactWithRow(
+    TSQLiteDatabase& db, const std::function<void(std::int64_t, const ContactValues&)>& use);
 
 // The compaction statement. The engine takes a name after VACUUM as an attached schema, so the
 // table name cannot stand there.

@@ -125,59 +125,70 @@ std::string JoinCityLine(const std::string& locality, const std::string& region,
     return locality + ", " + tail;
 }
 
-void WriteContactCards(VCardWriter& w, const ContactValues& v) {
+void WriteContactCard(VCardWriter& w, const ContactValues& v, int person, const std::string& uid,
+                      const std::string& contactUid) {
     using namespace col;
-    const std::string uid = NewUid();
     w.BeginCard();
     w.Property("PRODID", ProductId());
     w.Property("UID", uid);
-    w.Property("N", VCardWriter::Structured({v[LastName], v[FirstName], "", "", ""}));
-    w.Property("FN",
-               VCardWriter::Escaped(FirstFilled({WithBlank(v[FirstName], v[LastName]), v[Company],
-                                                 v[Email], PhoneOrEmpty(v[Phone])})));
-    w.Text("ORG", v[Company]);
-    if (!v[Address].empty() || !v[CtyStZp].empty()) {
-        std::string locality, region, code;
-        SplitCityLine(v[CtyStZp], &locality, &region, &code);
-        w.Property("ADR;TYPE=WORK",
-                   VCardWriter::Structured({"", "", v[Address], locality, region, code, ""}));
-    }
-    if (!IsBlankPhone(v[Phone]))
-        w.Text("TEL;TYPE=WORK,VOICE", v[Phone]);
-    if (!IsBlankPhone(v[Fax]))
-        w.Text("TEL;TYPE=WORK,FAX", v[Fax]);
-    w.Text("EMAIL;TYPE=INTERNET", v[Email]);
-    w.Text("URL", v[WebSite]);
-    w.Text("NOTE", v[Notes]);
-    w.EndCard();
-
-    for (int n = 1; n <= kExtraContacts; ++n) {
-        if (ExtraIsEmpty(v, n))
-            continue;
-        const std::string& name = v[ExtraColumn(n, XName)];
-        const std::size_t blank = name.rfind(' ');
-        const std::string given = blank == std::string::npos ? name : name.substr(0, blank);
-        const std::string family = blank == std::string::npos ? "" : name.substr(blank + 1);
-        w.BeginCard();
-        w.Property("PRODID", ProductId());
-        w.Property("UID", NewUid());
-        w.Property("N", VCardWriter::Structured({family, given, "", "", ""}));
-        w.Property("FN",
-                   VCardWriter::Escaped(FirstFilled(
-                       {name, v[Company], v[ExtraColumn(n, XEmail)],
-                        PhoneWithExtension(v[ExtraColumn(n, XPhone)], v[ExtraColumn(n, XExt)])})));
+    if (person == 0) {
+        w.Property("N", VCardWriter::Structured({v[LastName], v[FirstName], "", "", ""}));
+        w.Property("FN", VCardWriter::Escaped(
+                             FirstFilled({WithBlank(v[FirstName], v[LastName]), v[Company],
+                                          v[Email], PhoneOrEmpty(v[Phone])})));
         w.Text("ORG", v[Company]);
-        w.Text("TITLE", v[ExtraColumn(n, XTitle)]);
-        w.Text("TEL;TYPE=WORK,VOICE",
-               PhoneWithExtension(v[ExtraColumn(n, XPhone)], v[ExtraColumn(n, XExt)]));
-        if (!IsBlankPhone(v[ExtraColumn(n, XFax)]))
-            w.Text("TEL;TYPE=WORK,FAX", v[ExtraColumn(n, XFax)]);
-        w.Text("EMAIL;TYPE=INTERNET", v[ExtraColumn(n, XEmail)]);
-        w.Text("NOTE", v[ExtraColumn(n, XNotes)]);
-        w.Property("RELATED;TYPE=colleague", uid);
-        w.Property(kExtraOf, uid + ";" + std::to_string(n));
+        if (!v[Address].empty() || !v[CtyStZp].empty()) {
+            std::string locality, region, code;
+            SplitCityLine(v[CtyStZp], &locality, &region, &code);
+            w.Property("ADR;TYPE=WORK",
+                       VCardWriter::Structured({"", "", v[Address], locality, region, code, ""}));
+        }
+        if (!IsBlankPhone(v[Phone]))
+            w.Text("TEL;TYPE=WORK,VOICE", v[Phone]);
+        if (!IsBlankPhone(v[Fax]))
+            w.Text("TEL;TYPE=WORK,FAX", v[Fax]);
+        w.Text("EMAIL;TYPE=INTERNET", v[Email]);
+        w.Text("URL", v[WebSite]);
+        w.Text("NOTE", v[Notes]);
         w.EndCard();
+        return;
     }
+    const int n = person;
+    const std::string& name = v[ExtraColumn(n, XName)];
+    const std::size_t blank = name.rfind(' ');
+    const std::string given = blank == std::string::npos ? name : name.substr(0, blank);
+    const std::string family = blank == std::string::npos ? "" : name.substr(blank + 1);
+    w.Property("N", VCardWriter::Structured({family, given, "", "", ""}));
+    w.Property("FN", VCardWriter::Escaped(FirstFilled(
+                         {name, v[Company], v[ExtraColumn(n, XEmail)],
+                          PhoneWithExtension(v[ExtraColumn(n, XPhone)], v[ExtraColumn(n, XExt)])})));
+    w.Text("ORG", v[Company]);
+    w.Text("TITLE", v[ExtraColumn(n, XTitle)]);
+    w.Text("TEL;TYPE=WORK,VOICE",
+           PhoneWithExtension(v[ExtraColumn(n, XPhone)], v[ExtraColumn(n, XExt)]));
+    if (!IsBlankPhone(v[ExtraColumn(n, XFax)]))
+        w.Text("TEL;TYPE=WORK,FAX", v[ExtraColumn(n, XFax)]);
+    w.Text("EMAIL;TYPE=INTERNET", v[ExtraColumn(n, XEmail)]);
+    w.Text("NOTE", v[ExtraColumn(n, XNotes)]);
+    w.Property("RELATED;TYPE=colleague", contactUid);
+    w.Property(kExtraOf, contactUid + ";" + std::to_string(n));
+    w.EndCard();
+}
+
+bool ExtraPersonIsEmpty(const ContactValues& v, int n) {
+    return ExtraIsEmpty(v, n);
+}
+
+std::string NewCardUid() {
+    return NewUid();
+}
+
+void WriteContactCards(VCardWriter& w, const ContactValues& v) {
+    const std::string uid = NewUid();
+    WriteContactCard(w, v, 0, uid, uid);
+    for (int n = 1; n <= kExtraContacts; ++n)
+        if (!ExtraIsEmpty(v, n))
+            WriteContactCard(w, v, n, NewUid(), uid);
 }
 
 // ---------------------------------------------------------------------------------------------

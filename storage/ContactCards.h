@@ -19,6 +19,14 @@ class VCardWriter;
 // which brings the people back into their places on import; an unknown X- property is kept or
 // ignored by every reader. PRODID names this program as the writer.
 void WriteContactCards(VCardWriter& writer, const ContactValues& saved);
+// One of those cards with the UIDs given: `person` 0 is the contact's own card, 1 to 5 the extra
+// person in that place, whose card names its contact by `contactUid`.
+void WriteContactCard(VCardWriter& writer, const ContactValues& saved, int person,
+                      const std::string& uid, const std::string& contactUid);
+// Whether the extra person in place n has nothing filled in, and so no card.
+bool ExtraPersonIsEmpty(const ContactValues& saved, int n);
+// A new random UID, "urn:uuid:...".
+std::string NewCardUid();
 
 struct ImportedContact {
     FittedContact fitted;

@@ -1,0 +1,292 @@
+#include "SyncStore.h"
+
+#include "AddressBook.h"
+#include "ContactCards.h"
+#include "ContactFitting.h"
+#include "SQLiteTable3.h"
+#include "SqlStatement.h"
+#include "VCardParser.h"
+#include "VCardWriter.h"
+
+#include <stdexcept>
+
+namespace {
+
+const char* const kCreateTables[] = {
+    "CREATE TABLE IF NOT EXISTS VellicardSyncContacts(uid TEXT PRIMARY KEY,row INTEGER NOT NULL,"
+    "synced TEXT NOT NULL);",
+    "CREATE TABLE IF NOT EXISTS VellicardSyncCards(href TEXT PRIMARY KEY,contact TEXT NOT NULL,"
+    "uid TEXT NOT NULL,person INTEGER NOT NULL,etag TEXT NOT NULL,content TEXT NOT NULL);",
+    "CREATE INDEX IF NOT EXISTS VellicardSyncCardsByContact ON VellicardSyncCards(contact);",
+    "CREATE TABLE IF NOT EXISTS VellicardSyncInfo(name TEXT PRIMARY KEY,value TEXT NOT NULL);"};
+
+void CreateTables(TSQLiteDatabase& db) {
+    for (const char* statement : kCreateTables)
+        db.RunStatement(statement);
+}
+
+// The values as one text: each value's length, a colon, the value.
+std::string Encoded(const ContactValues& values) {
+    std::string text;
+    for (const std::string& value : values)
+        text += std::to_string(value.size()) + ":" + value;
+    return text;
+}
+
+ContactValues Decoded(std::string_view text) {
+    ContactValues values;
+    std::size_t at = 0;
+    for (std::string& value : values) {
+        const std::size_t colon = text.find(':', at);
+        if (colon == std::string_view::npos)
+            throw std::runtime_error("The sync state in the address book is damaged.");
+        const std::size_t length = std::stoul(std::string(text.substr(at, colon - at)));
+        if (colon + 1 + length > text.size())
+            throw std::runtime_error("The sync state in the address book is damaged.");
+        value = std::string(text.substr(colon + 1, length));
+        at = colon + 1 + length;
+    }
+    return values;
+}
+
+// Undoes the transaction unless it was committed.
+class Transaction {
+public:
+    explicit Transaction(TSQLiteDatabase& db) : db_(db) { db_.RunStatement("BEGIN IMMEDIATE;"); }
+    ~Transaction() {
+        if (!done_) {
+            try {
+                db_.RunStatement("ROLLBACK;");
+            } catch (...) {
+            }
+        }
+    }
+    void Commit() {
+        db_.RunStatement("COMMIT;");
+        done_ = true;
+    }
+
+private:
+    TSQLiteDatabase& db_;
+    bool done_ = false;
+};
+
+void WriteState(TSQLiteDatabase& db, const SyncedContact& synced) {
+    TSQLiteStatement forget(db, "DELETE FROM VellicardSyncCards WHERE contact=?;");
+    forget.BindText(1, synced.uid);
+    forget.Run();
+    TSQLiteStatement contact(
+        db, "INSERT OR REPLACE INTO VellicardSyncContacts(uid,row,synced)VALUES(?,?,?);");
+    contact.BindText(1, synced.uid);
+    contact.BindInteger(2, synced.row);
+    contact.BindText(3, Encoded(synced.values));
+    contact.Run();
+    TSQLiteStatement card(db, "INSERT OR REPLACE INTO VellicardSyncCards(href,contact,uid,person,"
+                              "etag,content)VALUES(?,?,?,?,?,?);");
+    for (const SyncedCard& c : synced.cards) {
+        card.BindText(1, c.href);
+        card.BindText(2, synced.uid);
+        card.BindText(3, c.uid);
+        card.BindInteger(4, c.person);
+        card.BindText(5, c.etag);
+        card.BindText(6, c.content);
+        card.Run();
+    }
+}
+
+bool RowExists(TSQLiteDatabase& db, std::int64_t row) {
+    if (row <= 0)
+        return false;
+    TSQLiteStatement exists(db, "SELECT 1 FROM Customers WHERE rowid=?;");
+    exists.BindInteger(1, row);
+    return exists.Step();
+}
+
+} // namespace
+
+TSyncStore::TSyncStore(std::string bookPath) : path_(std::move(bookPath)) {}
+
+SyncState TSyncStore::Load() {
+    TSQLiteDatabase db(path_, OpenMode::ExistingOnly);
+    CreateTables(db);
+    SyncState state;
+    {
+        TSQLiteStatement info(db, "SELECT name,value FROM VellicardSyncInfo;");
+        while (info.Step()) {
+            if (info.TextAt(0) == "book")
+                state.bookUrl = std::string(info.TextAt(1));
+            else if (info.TextAt(0) == "token")
+                state.token = std::string(info.TextAt(1));
+        }
+    }
+    {
+        TSQLiteStatement contacts(db, "SELECT uid,row,synced FROM VellicardSyncContacts;");
+        while (contacts.Step()) {
+            SyncedContact c;
+            c.uid = std::string(contacts.TextAt(0));
+            c.row = contacts.IntegerAt(1);
+            c.values = Decoded(contacts.TextAt(2));
+            state.contacts.emplace(c.uid, std::move(c));
+        }
+    }
+    TSQLiteStatement cards(db, "SELECT href,contact,uid,person,etag,content FROM "
+                               "VellicardSyncCards ORDER BY contact,person;");
+    while (cards.Step()) {
+        const auto owner = state.contacts.find(std::string(cards.TextAt(1)));
+        if (owner == state.contacts.end())
+            continue;
+        owner->second.cards.push_back({std::string(cards.TextAt(0)), std::string(cards.TextAt(4)),
+                                       std::string(cards.TextAt(2)),
+                                       static_cast<int>(cards.IntegerAt(3)),
+                                       std::string(cards.TextAt(5))});
+    }
+    return state;
+}
+
+std::vector<LocalContact> TSyncStore::LocalContacts() {
+    TSQLiteDatabase db(path_, OpenMode::ExistingOnly);
+    std::vector<LocalContact> contacts;
+    ForEachSavedContactWithRow(db, [&](std::int64_t row, const ContactValues& values) {
+        contacts.push_back({row, values});
+    });
+    return contacts;
+}
+
+std::int64_t TSyncStore::Apply(SyncedContact synced, const ContactValues& values) {
+    TSQLiteDatabase db(path_, OpenMode::ExistingOnly);
+    Transaction transaction(db);
+    if (RowExists(db, synced.row)) {
+        WriteContact(db, values, std::to_string(synced.row));
+    } else {
+        synced.row = std::stoll(WriteContact(db, values, std::string()));
+    }
+    WriteState(db, synced);
+    transaction.Commit();
+    return synced.row;
+}
+
+void TSyncStore::Record(const SyncedContact& synced) {
+    TSQLiteDatabase db(path_, OpenMode::ExistingOnly);
+    Transaction transaction(db);
+    WriteState(db, synced);
+    transaction.Commit();
+}
+
+void TSyncStore::Remove(const SyncedContact& synced, bool deleteRow) {
+    TSQLiteDatabase db(path_, OpenMode::ExistingOnly);
+    Transaction transaction(db);
+    // The compaction a delete in the window does cannot run inside a transaction; the next
+    // delete in the window compacts the file.
+    if (deleteRow && RowExists(db, synced.row))
+        db.RunStatement(BuildDeleteStatement(std::to_string(synced.row)));
+    TSQLiteStatement cards(db, "DELETE FROM VellicardSyncCards WHERE contact=?;");
+    cards.BindText(1, synced.uid);
+    cards.Run();
+    TSQLiteStatement contact(db, "DELETE FROM VellicardSyncContacts WHERE uid=?;");
+    contact.BindText(1, synced.uid);
+    contact.Run();
+    transaction.Commit();
+}
+
+void TSyncStore::Reset(const std::string& bookUrl) {
+    TSQLiteDatabase db(path_, OpenMode::ExistingOnly);
+    CreateTables(db);
+    Transaction transaction(db);
+    db.RunStatement("DELETE FROM VellicardSyncCards;");
+    db.RunStatement("DELETE FROM VellicardSyncContacts;");
+    db.RunStatement("DELETE FROM VellicardSyncInfo;");
+    TSQLiteStatement book(db, "INSERT INTO VellicardSyncInfo(name,value)VALUES('book',?);");
+    book.BindText(1, bookUrl);
+    book.Run();
+    transaction.Commit();
+}
+
+void TSyncStore::SetToken(const std::string& token) {
+    TSQLiteDatabase db(path_, OpenMode::ExistingOnly);
+    TSQLiteStatement set(db, "INSERT OR REPLACE INTO VellicardSyncInfo(name,value)VALUES('token',?);");
+    set.BindText(1, token);
+    set.Run();
+}
+
+MergedValues MergeValues(const ContactValues& base, const ContactValues& here,
+                         const ContactValues& server) {
+    MergedValues merged;
+    for (int i = 0; i < kDataColumns; ++i) {
+        if (here[i] == base[i] || here[i] == server[i]) {
+            merged.values[i] = server[i];
+        } else if (server[i] == base[i]) {
+            merged.values[i] = here[i];
+        } else {
+            merged.values[i] = server[i];
+            merged.conflicts.push_back(i);
+        }
+    }
+    std::string notes = merged.values[col::Notes];
+    for (int i : merged.conflicts) {
+        const ContactColumn& column = ContactColumnTable()[i];
+        const std::string caption = column.owner == 0
+                                        ? column.caption
+                                        : "Extra Contact " + std::to_string(column.owner) + " " +
+                                              column.caption;
+        notes += (notes.empty() ? "" : "\r\n") + std::string("Conflict, this desk's value: ") +
+                 caption + ": " + here[i];
+    }
+    merged.values[col::Notes] = notes;
+    merged.values = AsSaved(merged.values);
+    return merged;
+}
+
+std::vector<PersonCard> CardsOfContact(const ContactValues& values,
+                                       std::array<std::string, kExtraContacts + 1> personUids) {
+    std::vector<PersonCard> cards;
+    for (int person = 0; person <= kExtraContacts; ++person) {
+        if (person > 0 && ExtraPersonIsEmpty(values, person))
+            continue;
+        if (personUids[person].empty())
+            personUids[person] = NewCardUid();
+        VCardWriter writer;
+        WriteContactCard(writer, values, person, personUids[person], personUids[0]);
+        cards.push_back({person, personUids[person], writer.Output()});
+    }
+    return cards;
+}
+
+bool ValuesOfCards(const std::vector<std::string>& cards, ContactValues* values) {
+    std::vector<VCard> parsed;
+    for (const std::string& content : cards)
+        for (VCard& card : ParseVCards(content))
+            parsed.push_back(std::move(card));
+    const std::vector<ImportedContact> contacts = ContactsFromCards(parsed);
+    if (contacts.empty())
+        return false;
+    *values = AsSaved(contacts.front().fitted.Values());
+    return true;
+}
+
+bool IdentifyCard(const std::string& content, std::string* uid, std::string* contactUid,
+                  int* person) {
+    std::vector<VCard> cards;
+    try {
+        cards = ParseVCards(content);
+    } catch (const std::exception&) {
+        return false;
+    }
+    if (cards.size() != 1)
+        return false;
+    const VCard& card = cards.front();
+    const VCardProperty* id = card.First("UID");
+    *uid = id ? id->value : std::string();
+    contactUid->clear();
+    *person = 0;
+    if (const VCardProperty* of = card.First("X-VELLICARD-EXTRA-OF")) {
+        const std::size_t semicolon = of->value.rfind(';');
+        if (semicolon != std::string::npos) {
+            const std::string place = of->value.substr(semicolon + 1);
+            if (place.size() == 1 && place[0] >= '1' && place[0] <= '0' + kExtraContacts) {
+                *contactUid = of->value.substr(0, semicolon);
+                *person = place[0] - '0';
+            }
+        }
+    }
+    return true;
+}

@@ -1,0 +1,103 @@
+#pragma once
+
+#include "ContactStatements.h"
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+class TSQLiteDatabase;
+
+// One card on the server as this desk last synced it.
+struct SyncedCard {
+    std::string href;
+    std::string etag;
+    std::string uid;     // the card's own UID
+    int person = 0;      // 0 the contact's own card, 1 to 5 the extra person in that place
+    std::string content; // the card as last sent or received
+};
+
+// A contact as last synced: the row it lives in here, its values then (the base a merge
+// compares both sides with), and its cards on the server. Its name on the server is the UID of
+// its own card.
+struct SyncedContact {
+    std::string uid;
+    std::int64_t row = 0;
+    ContactValues values;
+    std::vector<SyncedCard> cards;
+};
+
+// What the last sync left: the address book it synced with, that book's sync token, and every
+// contact both sides had then.
+struct SyncState {
+    std::string bookUrl;
+    std::string token;
+    std::map<std::string, SyncedContact> contacts; // by UID
+};
+
+// A contact of this desk: its row and values as the editor would save them.
+struct LocalContact {
+    std::int64_t row = 0;
+    ContactValues values;
+};
+
+// The sync's own tables in the address book file, beside Customers and never in it, so that
+// every other program on the file sees the book as it always was. Every change of the book the
+// sync makes goes through here, in one transaction with the state that records it, so a sync
+// killed at any moment leaves the book and its state agreeing. Each call opens a connection of
+// its own, as the address book's operations do.
+class TSyncStore {
+public:
+    explicit TSyncStore(std::string bookPath);
+
+    SyncState Load();
+    std::vector<LocalContact> LocalContacts();
+
+    // The contact's row takes the values (a new row when `synced.row` is 0, or when the row has
+    // gone meanwhile) and the state records it as synced. Returns the row.
+    std::int64_t Apply(SyncedContact synced, const ContactValues& values);
+    // Both sides hold the contact as `synced` says: the state records it, the book is not
+    // touched.
+    void Record(const SyncedContact& synced);
+    // The contact is gone on both sides: its row (when `deleteRow`) and its state.
+    void Remove(const SyncedContact& synced, bool deleteRow);
+    // Starts over with another address book: every contact's state goes.
+    void Reset(const std::string& bookUrl);
+    void SetToken(const std::string& token);
+
+private:
+    std::string path_;
+};
+
+// A three-way merge of one contact's values by field, against the values last synced. A field
+// changed on one side takes that side's value; a field changed on both sides to different values
+// takes the server's, and this desk's value goes to the contact's notes as
+// "Conflict, this desk's value: Caption: value".
+struct MergedValues {
+    ContactValues values;
+    std::vector<int> conflicts; // the columns both sides changed differently
+};
+MergedValues MergeValues(const ContactValues& base, const ContactValues& here,
+                         const ContactValues& server);
+
+// The cards of a contact as this program writes them, with the UIDs given: the contact's own
+// card first, then one for each extra person with anything filled in. `personUids[n]` is the
+// UID of person n's card (0 the contact's), an empty one is made up.
+struct PersonCard {
+    int person;
+    std::string uid;
+    std::string content;
+};
+std::vector<PersonCard> CardsOfContact(const ContactValues& values,
+                                       std::array<std::string, kExtraContacts + 1> personUids);
+// A new UID, as the export gives a card.
+std::string NewCardUid();
+// The values the cards give, read as an import reads them (fitting and safety rules), with
+// what each card is: false when the cards hold no contact.
+bool ValuesOfCards(const std::vector<std::string>& cards, ContactValues* values);
+// Who a card is: its UID, and for an extra person's card its contact's UID and place (else an
+// empty contact UID and 0). False for text that is no single card.
+bool IdentifyCard(const std::string& content, std::string* uid, std::string* contactUid,
+                  int* person);
