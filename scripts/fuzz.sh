@@ -16,7 +16,7 @@ root=$PWD
 seconds=${1:-60}
 shift || true
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(fuzz_maskedit fuzz_statements fuzz_dbfile fuzz_vcard)
+[ ${#targets[@]} -gt 0 ] || targets=(fuzz_maskedit fuzz_statements fuzz_dbfile fuzz_vcard fuzz_multistatus)
 build=build-fuzz
 
 cmake -S fuzz -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \

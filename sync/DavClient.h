@@ -1,0 +1,144 @@
+#pragma once
+
+// A CardDAV client (RFC 6352, with sync-collection from RFC 6578) for the sync of the address
+// book. Every call blocks until the server has answered: it runs a local event loop until the
+// reply has finished, so the client lives in one thread and is used only there.
+//
+// Credentials go only to the server of the URL the client was made with: redirects to any
+// other scheme, host or port are not followed, and certificates are always verified. Hrefs are
+// absolute paths on that server with their percent-encoding normalised, so one card always has
+// one href string; ETags are kept exactly as the server sends them, quotes included.
+
+#include <QByteArray>
+#include <QList>
+#include <QMap>
+#include <QPair>
+#include <QString>
+#include <QStringList>
+#include <QUrl>
+
+#include <memory>
+#include <optional>
+#include <stdexcept>
+
+class QNetworkAccessManager;
+struct DavResponse;
+struct Multistatus;
+
+// A failure of a call, with a message a person can act on.
+class EDavError : public std::runtime_error {
+public:
+    enum class Kind {
+        Unreachable,        // no connection, the connection broke off, no answer in time
+        Unauthorized,       // user name or password refused, or no access
+        Certificate,        // the server's certificate is not trusted
+        NotAddressBook,     // the URL leads to no CardDAV address book
+        PreconditionFailed, // 412: the card changed on the server (or exists already)
+        NotFound,
+        TooLarge,           // an answer beyond the size the client accepts
+        Malformed,          // an answer the client cannot read
+        Server,             // any other refusal or failure of the server
+    };
+    EDavError(Kind kind, const QString& message);
+    Kind kind() const { return kind_; }
+    QString message() const { return QString::fromUtf8(what()); }
+
+private:
+    Kind kind_;
+};
+
+struct DavCard {
+    QString href;
+    QString etag;
+    QByteArray vcard;
+};
+
+struct DavChanges {
+    QList<QPair<QString, QString>> changed; // href, ETag: added or changed since the token
+    QStringList removed;                    // hrefs
+    QString token;                          // for the next call
+};
+
+class TDavClient {
+public:
+    static constexpr qint64 kMaxAnswerBytes = 32 * 1024 * 1024;
+    static constexpr int kTransferTimeoutMs = 30000;
+    static constexpr int kMultigetBatch = 100;
+
+    TDavClient(const QUrl& url, const QString& user, const QString& password);
+    ~TDavClient();
+    TDavClient(const TDavClient&) = delete;
+    TDavClient& operator=(const TDavClient&) = delete;
+
+    struct Book {
+        QUrl url;
+        QString name;
+        bool syncCollection = false; // the server offers sync-collection on it
+    };
+
+    // The address book at the URL: the URL itself when it is one; else, through the URL or
+    // /.well-known/carddav, the current user's principal, its address book home set, and the
+    // first address book there by href. Afterwards the client works on that book.
+    Book Discover();
+    // Works on the book at bookUrl without asking the server first.
+    void UseBook(const QUrl& bookUrl);
+    QUrl BookUrl() const { return book_; }
+
+    // Changes since token (empty: every card in the book). std::nullopt when the server does not
+    // offer sync-collection or no longer knows the token; the caller then lists the ETags.
+    std::optional<DavChanges> SyncCollection(const QString& token);
+    // href -> ETag of every vCard in the book.
+    QMap<QString, QString> ListEtags();
+    // The cards at the hrefs, fetched in batches; a card gone in the meantime is left out.
+    QList<DavCard> Multiget(const QStringList& hrefs);
+
+    // Each returns the ETag of the card stored. PutNew fails with PreconditionFailed when a card
+    // is there already, PutChanged and Delete when the card's ETag on the server is no longer
+    // etag. Deleting a card that is not there counts as done.
+    QString PutNew(const QString& href, const QByteArray& vcard);
+    QString PutChanged(const QString& href, const QByteArray& vcard, const QString& etag);
+    void Delete(const QString& href, const QString& etag);
+
+    // An href in the book for a new card: the book's path and a file name made from the UID
+    // (the UID itself when it is a safe name, else a digest of it) with ".vcf".
+    QString NewHref(const QString& uid) const;
+
+private:
+    struct Reply {
+        QUrl url; // the one that answered, after redirects
+        int status = 0;
+        QByteArray reason;
+        QByteArray etag;
+        QByteArray location;
+        QByteArray body;
+    };
+    using Headers = QList<QPair<QByteArray, QByteArray>>;
+
+    Reply Send(const QByteArray& verb, const QUrl& url, const QByteArray& body,
+               const Headers& headers = {});
+    Reply SendOnce(const QByteArray& verb, const QUrl& url, const QByteArray& body,
+                   const Headers& headers);
+    [[noreturn]] void Refuse(const QByteArray& verb, const Reply& reply,
+                             const QString& preconditionMessage = {}) const;
+    Multistatus Read(const QByteArray& verb, const Reply& reply) const;
+    // Each sets url to the address that answered, after redirects.
+    Multistatus Propfind(QUrl& url, int depth, const QByteArray& props);
+    std::optional<Multistatus> PropfindIfDav(QUrl& url, int depth, const QByteArray& props);
+    const DavResponse* SelfOf(const Multistatus& answer, const QUrl& url) const;
+    Book Choose(const QUrl& at, const DavResponse& book);
+    QString Put(const QString& href, const QByteArray& vcard,
+                const QPair<QByteArray, QByteArray>& condition, const QString& preconditionMessage);
+    void NeedBook() const;
+    QString Canonical(const QString& href, const QUrl& base) const;
+    QUrl UrlOf(const QString& href) const;
+    QString Origin() const;
+    QString Shown(const QUrl& url) const;
+
+    QUrl start_;
+    QString user_;
+    QByteArray authorization_;
+    std::unique_ptr<QNetworkAccessManager> network_;
+    QUrl book_;
+    QString bookPath_;
+    enum class Offer { Unknown, Yes, No } syncOffer_ = Offer::Unknown;
+};

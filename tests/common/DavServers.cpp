@@ -1,0 +1,150 @@
+#include "DavServers.h"
+
+#include <QDeadlineTimer>
+#include <QEventLoop>
+#include <QFile>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QTcpSocket>
+
+#include <memory>
+
+int FreePort() {
+    QTcpServer probe;
+    return probe.listen(QHostAddress::LocalHost, 0) ? probe.serverPort() : 0;
+}
+
+RadicaleServer::RadicaleServer(const QString& user, const QString& password)
+    : user_(user), password_(password) {
+    QProcess htpasswd;
+    htpasswd.start("htpasswd", {"-B", "-b", "-c", dir_.filePath("users"), user, password});
+    if (!htpasswd.waitForFinished(20000) || htpasswd.exitCode() != 0) {
+        error_ = "htpasswd failed: " + htpasswd.errorString() + htpasswd.readAllStandardError();
+        return;
+    }
+    // Our own empty configuration instead of the system's in /etc/radicale.
+    QFile(dir_.filePath("config")).open(QFile::WriteOnly);
+    // Another program may take the free port before radicale binds it: then on to another.
+    for (int attempt = 0; attempt < 5 && !start(FreePort()); ++attempt) {
+    }
+    if (error_.isEmpty() && !makeCollection("/" + user + "/contacts/"))
+        error_ = "MKCOL of the address book failed:\n" + log();
+}
+
+bool RadicaleServer::start(int port) {
+    port_ = port;
+    process_.setProcessChannelMode(QProcess::MergedChannels);
+    process_.start("radicale",
+                   {"--config", dir_.filePath("config"), "--server-hosts",
+                    QString("127.0.0.1:%1").arg(port), "--storage-filesystem-folder",
+                    dir_.filePath("collections"), "--auth-type", "htpasswd",
+                    "--auth-htpasswd-filename", dir_.filePath("users"),
+                    "--auth-htpasswd-encryption", "bcrypt", "--auth-delay", "0", "--rights-type",
+                    "owner_only", "--web-type", "none", "--logging-level", "info"});
+    // Ready once it says so in its log; a process that ends first failed to start.
+    const QDeadlineTimer deadline(30000);
+    while (!log_.contains("Radicale server ready")) {
+        if (process_.state() == QProcess::NotRunning || deadline.hasExpired() ||
+            !process_.waitForReadyRead(int(deadline.remainingTime()))) {
+            error_ = "radicale did not start: " + process_.errorString() + "\n" + log();
+            stop();
+            return false;
+        }
+        log_ += process_.readAll();
+    }
+    error_.clear();
+    return true;
+}
+
+RadicaleServer::~RadicaleServer() {
+    stop();
+}
+
+void RadicaleServer::stop() {
+    if (process_.state() == QProcess::NotRunning)
+        return;
+    process_.terminate(); // SIGTERM to its pid
+    if (!process_.waitForFinished(20000)) {
+        process_.kill();
+        process_.waitForFinished(20000);
+    }
+    log();
+}
+
+QByteArray RadicaleServer::log() {
+    log_ += process_.readAll();
+    return log_;
+}
+
+QUrl RadicaleServer::url(const QString& path) const {
+    return QUrl(QString("http://127.0.0.1:%1%2").arg(port_).arg(path));
+}
+
+int RadicaleServer::request(const QByteArray& verb, const QString& path, const QByteArray& body,
+                            const QByteArray& contentType) {
+    QNetworkAccessManager network;
+    QNetworkRequest request(url(path));
+    request.setRawHeader("Authorization",
+                         "Basic " + (user_ + ":" + password_).toUtf8().toBase64());
+    if (!contentType.isEmpty())
+        request.setRawHeader("Content-Type", contentType);
+    QNetworkReply* reply = network.sendCustomRequest(request, verb, body);
+    QEventLoop loop;
+    QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
+    loop.exec();
+    const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    delete reply;
+    return status;
+}
+
+bool RadicaleServer::makeCollection(const QString& path, bool addressBook) {
+    const QByteArray type = addressBook ? "<A:addressbook/>" : "<C:calendar/>";
+    const QByteArray body = "<?xml version=\"1.0\"?><D:mkcol xmlns:D=\"DAV:\" "
+                            "xmlns:A=\"urn:ietf:params:xml:ns:carddav\" "
+                            "xmlns:C=\"urn:ietf:params:xml:ns:caldav\"><D:set><D:prop>"
+                            "<D:resourcetype><D:collection/>" +
+                            type + "</D:resourcetype></D:prop></D:set></D:mkcol>";
+    return request("MKCOL", path, body, "application/xml") == 201;
+}
+
+StubServer::StubServer(const QByteArray& canned) : answer(canned) {
+    server_.listen(QHostAddress::LocalHost, 0);
+    QObject::connect(&server_, &QTcpServer::newConnection, [this] {
+        while (QTcpSocket* socket = server_.nextPendingConnection()) {
+            QObject::connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+            const auto got = std::make_shared<QByteArray>();
+            QObject::connect(socket, &QTcpSocket::readyRead, socket, [this, socket, got] {
+                // One request: its head, then as many bytes as its Content-Length says.
+                *got += socket->readAll();
+                const int headEnd = got->indexOf("\r\n\r\n");
+                if (headEnd < 0)
+                    return;
+                const int at = got->toLower().indexOf("\r\ncontent-length:");
+                const int length = at < 0 || at > headEnd
+                                       ? 0
+                                       : got->mid(at + 17, got->indexOf("\r\n", at + 2) - at - 17)
+                                             .trimmed()
+                                             .toInt();
+                if (got->size() < headEnd + 4 + length)
+                    return;
+                requests << *got;
+                got->clear();
+                socket->write(answer);
+                socket->disconnectFromHost();
+            });
+        }
+    });
+}
+
+QUrl StubServer::url(const QString& path) const {
+    return QUrl(QString("http://127.0.0.1:%1%2").arg(server_.serverPort()).arg(path));
+}
+
+QByteArray StubServer::Answer(const QByteArray& status, const QByteArray& body,
+                              const QByteArray& headers) {
+    QByteArray head = "HTTP/1.1 " + status + "\r\n" + headers;
+    if (!headers.toLower().contains("content-length:") &&
+        !headers.toLower().contains("transfer-encoding:"))
+        head += "Content-Length: " + QByteArray::number(body.size()) + "\r\n";
+    return head + "Connection: close\r\n\r\n" + body;
+}

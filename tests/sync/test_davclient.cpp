@@ -1,0 +1,279 @@
+// The CardDAV client against a real radicale, and against a stub for the faults a real server
+// does not make on request.
+
+#include "DavClient.h"
+#include "DavServers.h"
+
+#include <QtTest>
+
+#include <memory>
+
+using Kind = EDavError::Kind;
+Q_DECLARE_METATYPE(EDavError::Kind)
+
+namespace {
+
+QByteArray Card(const QString& uid, const QString& name) {
+    return QString("BEGIN:VCARD\r\nVERSION:3.0\r\nUID:%1\r\nFN:%2\r\nN:%2;;;;\r\nEND:VCARD\r\n")
+        .arg(uid, name)
+        .toUtf8();
+}
+
+QString Origin(const QUrl& url) {
+    return url.adjusted(QUrl::RemovePath).toString();
+}
+
+} // namespace
+
+class TestDavClient : public QObject {
+    Q_OBJECT
+    std::unique_ptr<RadicaleServer> server_;
+
+    std::unique_ptr<TDavClient> OnBook(const QString& path) {
+        auto client = std::make_unique<TDavClient>(server_->url(), "user", "secret");
+        client->UseBook(server_->url(path));
+        return client;
+    }
+
+private slots:
+    void initTestCase() {
+        server_ = std::make_unique<RadicaleServer>();
+        QVERIFY2(server_->error().isEmpty(), qPrintable(server_->error()));
+        // Beside the book: a calendar that sorts before it, a second book after it.
+        QVERIFY(server_->makeCollection("/user/a-calendar/", false));
+        QVERIFY(server_->makeCollection("/user/work/"));
+    }
+
+    void discovers_data() {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<QString>("book");
+        QTest::newRow("server root") << "/" << "/user/contacts/";
+        QTest::newRow("principal") << "/user/" << "/user/contacts/";
+        QTest::newRow("book") << "/user/contacts/" << "/user/contacts/";
+        QTest::newRow("book without the slash") << "/user/work" << "/user/work/";
+    }
+    void discovers() {
+        QFETCH(QString, path);
+        QFETCH(QString, book);
+        TDavClient client(server_->url(path), "user", "secret");
+        const TDavClient::Book found = client.Discover();
+        QCOMPARE(found.url, server_->url(book));
+        QCOMPARE(client.BookUrl(), server_->url(book));
+        QVERIFY(found.syncCollection);
+        QVERIFY(client.NewHref("x").startsWith(book));
+    }
+
+    // Each write with the card as another client left it: there, changed, or removed.
+    void writesOnlyOverWhatItRead_data() {
+        QTest::addColumn<QString>("op");
+        QTest::addColumn<QString>("meanwhile"); // "", "absent", "changed", "removed"
+        QTest::addColumn<bool>("refused");
+        QTest::newRow("new") << "new" << "absent" << false;
+        QTest::newRow("new over a card") << "new" << "" << true;
+        QTest::newRow("changed") << "changed" << "" << false;
+        QTest::newRow("changed, changed meanwhile") << "changed" << "changed" << true;
+        QTest::newRow("changed, removed meanwhile") << "changed" << "removed" << true;
+        QTest::newRow("deleted") << "delete" << "" << false;
+        QTest::newRow("deleted, changed meanwhile") << "delete" << "changed" << true;
+        QTest::newRow("deleted, removed meanwhile") << "delete" << "removed" << false;
+    }
+    void writesOnlyOverWhatItRead() {
+        QFETCH(QString, op);
+        QFETCH(QString, meanwhile);
+        QFETCH(bool, refused);
+        const auto client = OnBook("/user/contacts/"), other = OnBook("/user/contacts/");
+        // A comma would make the UID a list.
+        const QString uid = QString(QTest::currentDataTag()).remove(','), href = client->NewHref(uid);
+        QString etag;
+        if (meanwhile != "absent") {
+            etag = other->PutNew(href, Card(uid, "First"));
+            if (meanwhile == "changed")
+                other->PutChanged(href, Card(uid, "Other"), etag);
+            if (meanwhile == "removed")
+                other->Delete(href, etag);
+        }
+        const QMap<QString, QString> before = client->ListEtags();
+        const QByteArray mine = Card(uid, "Mine");
+        QString written;
+        try {
+            if (op == "new")
+                written = client->PutNew(href, mine);
+            else if (op == "changed")
+                written = client->PutChanged(href, mine, etag);
+            else
+                client->Delete(href, etag);
+            QVERIFY(!refused);
+        } catch (const EDavError& e) {
+            QVERIFY2(refused, e.what());
+            QCOMPARE(e.kind(), Kind::PreconditionFailed);
+        }
+        const QMap<QString, QString> after = client->ListEtags();
+        if (refused || op == "delete") {
+            QCOMPARE(after.value(href), refused ? before.value(href) : QString());
+        } else {
+            QVERIFY(written.startsWith('"') && written != etag);
+            QCOMPARE(after.value(href), written);
+            const QList<DavCard> cards = client->Multiget({href});
+            QCOMPARE(cards.size(), 1);
+            QCOMPARE(cards[0].etag, written);
+            QVERIFY(cards[0].vcard.contains("FN:Mine"));
+        }
+    }
+
+    // A card another client stored under an href spelled in any of the ways HTTP allows has one
+    // href here, whichever call names it, and that href reaches the card.
+    void oddHrefsStayOneString_data() {
+        QTest::addColumn<QString>("name");
+        QTest::newRow("space") << "a%20b.vcf";
+        QTest::newRow("at and plus") << "a@b+c.vcf";
+        QTest::newRow("at and plus, encoded") << "d%40e%2bf.vcf";
+        QTest::newRow("non-ASCII") << "%C3%BC.vcf";
+        QTest::newRow("quote and semicolon") << "g'h%3Bi.vcf";
+    }
+    void oddHrefsStayOneString() {
+        QFETCH(QString, name);
+        const auto client = OnBook("/user/contacts/");
+        const QString token = client->SyncCollection("").value().token;
+        QCOMPARE(server_->request("PUT", "/user/contacts/" + name, Card(name, "Odd"), "text/vcard"),
+                 201);
+        const auto changes = client->SyncCollection(token).value().changed;
+        QCOMPARE(changes.size(), 1);
+        const QString href = changes[0].first;
+        QVERIFY(client->ListEtags().contains(href));
+        const QList<DavCard> cards = client->Multiget({href});
+        QCOMPARE(cards.size(), 1);
+        QCOMPARE(cards[0].href, href);
+        client->Delete(href, client->PutChanged(href, Card(name, "Changed"), cards[0].etag));
+        QVERIFY(!client->ListEtags().contains(href));
+    }
+
+    void syncCollectionFollowsChanges() {
+        QVERIFY(server_->makeCollection("/user/sync/"));
+        const auto client = OnBook("/user/sync/");
+        const QString b = client->NewHref("b"), c = client->NewHref("c"), a = client->NewHref("a");
+        const QString bTag = client->PutNew(b, Card("b", "B")), cTag = client->PutNew(c, Card("c", "C"));
+        const std::optional<DavChanges> all = client->SyncCollection("");
+        QVERIFY(all);
+        QCOMPARE(all->changed, (QList<QPair<QString, QString>>{{b, bTag}, {c, cTag}}));
+        QVERIFY(all->removed.isEmpty());
+        const QString aTag = client->PutNew(a, Card("a", "A"));
+        const QString bTag2 = client->PutChanged(b, Card("b", "B2"), bTag);
+        client->Delete(c, cTag);
+        const std::optional<DavChanges> since = client->SyncCollection(all->token);
+        QVERIFY(since);
+        QCOMPARE(since->changed, (QList<QPair<QString, QString>>{{a, aTag}, {b, bTag2}}));
+        QCOMPARE(since->removed, QStringList{c});
+        const std::optional<DavChanges> none = client->SyncCollection(since->token);
+        QVERIFY(none && none->changed.isEmpty() && none->removed.isEmpty());
+        QVERIFY(!client->SyncCollection("http://radicale.org/ns/sync/" + QString(64, 'f')));
+        QVERIFY(!client->SyncCollection("not a token"));
+    }
+
+    void listsAndFetchesManyCards() {
+        QByteArray all;
+        for (int i = 0; i < TDavClient::kMultigetBatch + 1; ++i)
+            all += Card(QString("many-%1").arg(i), QString("Card %1").arg(i));
+        // radicale makes an address book of a PUT of the whole collection.
+        QCOMPARE(server_->request("PUT", "/user/many/", all, "text/vcard"), 201);
+        const auto client = OnBook("/user/many/");
+        const QMap<QString, QString> etags = client->ListEtags();
+        QCOMPARE(etags.size(), TDavClient::kMultigetBatch + 1);
+        const QList<DavCard> cards = client->Multiget(etags.keys() << "/user/many/gone.vcf");
+        QMap<QString, QString> fetched;
+        QSet<QByteArray> uids;
+        for (const DavCard& card : cards) {
+            fetched.insert(card.href, card.etag);
+            uids << card.vcard.mid(card.vcard.indexOf("UID:")).split('\r').front();
+        }
+        QCOMPARE(fetched, etags);
+        QCOMPARE(uids.size(), etags.size());
+    }
+
+    // In the messages, %1 stands for the server's origin.
+    void faultsHaveAKindAndAMessage_data() {
+        QTest::addColumn<QByteArray>("answer"); // of the stub; none: radicale
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<QString>("password");
+        QTest::addColumn<Kind>("kind");
+        QTest::addColumn<QString>("message");
+        const QByteArray broken = "<D:multistatus xmlns:D=\"DAV:\"><D:response></D:multistatus>";
+        const QByteArray laughs =
+            "<?xml version=\"1.0\"?><!DOCTYPE m [<!ENTITY a \"aaaaaaaaaa\"><!ENTITY b "
+            "\"&a;&a;&a;&a;&a;&a;&a;&a;\">]><D:multistatus xmlns:D=\"DAV:\">&b;</D:multistatus>";
+        const QByteArray huge(TDavClient::kMaxAnswerBytes + 1, ' ');
+        QTest::newRow("wrong password") << QByteArray() << "/" << "wrong" << Kind::Unauthorized
+                                        << "The server refused the user name or password.";
+        QTest::newRow("server stopped") << QByteArray("stop") << "/" << "secret" << Kind::Unreachable
+                                        << "The server at %1 cannot be reached: Connection refused.";
+        QTest::newRow("calendar") << QByteArray() << "/user/a-calendar/" << "secret"
+                                  << Kind::NotAddressBook
+                                  << "%1/user/a-calendar/ is not a CardDAV address book.";
+        QTest::newRow("web page")
+            << StubServer::Answer("200 OK", "<html></html>", "Content-Type: text/html\r\n") << "/"
+            << "secret" << Kind::NotAddressBook
+            << "%1/ is not a CardDAV address book, and the server names no address book for user "
+               "there.";
+        QTest::newRow("cut off")
+            << StubServer::Answer("207 Multi-Status", broken, "Content-Length: 5000\r\n") << "/"
+            << "secret" << Kind::Unreachable
+            << "The server at %1 broke off its answer to PROPFIND /. Try again; if it keeps "
+               "happening, the server or the network is at fault.";
+        QTest::newRow("malformed XML")
+            << StubServer::Answer("207 Multi-Status", broken) << "/" << "secret" << Kind::Malformed
+            << "The server at %1 sent an answer to PROPFIND / that cannot be read: Opening and "
+               "ending tag mismatch (line 1, column 58).";
+        QTest::newRow("entities") << StubServer::Answer("207 Multi-Status", laughs) << "/" << "secret"
+                                  << Kind::Malformed
+                                  << "The server at %1 sent an answer to PROPFIND / that cannot be "
+                                     "read: it declares a document type, which is not accepted "
+                                     "(line 1, column 98).";
+        const QString tooLarge = "The answer of the server at %1 to PROPFIND / is larger than 32 "
+                                 "MiB, more than this program accepts.";
+        QTest::newRow("too large, announced")
+            << StubServer::Answer("207 Multi-Status", "<", "Content-Length: 40000000\r\n") << "/"
+            << "secret" << Kind::TooLarge << tooLarge;
+        QTest::newRow("too large, streamed")
+            << StubServer::Answer("207 Multi-Status",
+                                  QByteArray::number(huge.size(), 16) + "\r\n" + huge + "\r\n0\r\n\r\n",
+                                  "Transfer-Encoding: chunked\r\n")
+            << "/" << "secret" << Kind::TooLarge << tooLarge;
+        QTest::newRow("redirect to another server")
+            << StubServer::Answer("301 Moved", "", "Location: %2/book/\r\n") << "/" << "secret"
+            << Kind::Server
+            << "The server at %1 sends %1/ on to %2/book/, another server, where this program "
+               "does not send your password. If you trust that server, enter its address instead.";
+        QTest::newRow("server error")
+            << StubServer::Answer("500 Internal Server Error", "") << "/" << "secret" << Kind::Server
+            << "The server at %1 answered PROPFIND / with 500 Internal Server Error.";
+    }
+    void faultsHaveAKindAndAMessage() {
+        QFETCH(QByteArray, answer);
+        QFETCH(QString, path);
+        QFETCH(QString, password);
+        QFETCH(Kind, kind);
+        QFETCH(QString, message);
+        StubServer other({}), stub({});
+        std::unique_ptr<RadicaleServer> stopped;
+        QUrl url = server_->url(path);
+        if (answer == "stop") {
+            stopped = std::make_unique<RadicaleServer>();
+            stopped->stop();
+            url = stopped->url(path);
+        } else if (!answer.isEmpty()) {
+            stub.answer = answer.replace("%2", Origin(other.url()).toUtf8());
+            url = stub.url(path);
+        }
+        TDavClient client(url, "user", password);
+        try {
+            client.Discover();
+            QFAIL("no error");
+        } catch (const EDavError& e) {
+            QCOMPARE(e.message(), message.replace("%1", Origin(url)).replace("%2", Origin(other.url())));
+            QCOMPARE(e.kind(), kind);
+        }
+        QVERIFY(other.requests.isEmpty());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestDavClient)
+#include "test_davclient.moc"
