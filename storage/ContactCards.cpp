@@ -194,6 +194,26 @@ void WriteContactCards(VCardWriter& w, const ContactValues& v) {
 // ---------------------------------------------------------------------------------------------
 // Reading
 
+bool ExtraLinkOf(const VCard& card, std::string* contactUid, int* person) {
+    contactUid->clear();
+    *person = 0;
+    const VCardProperty* p = card.First(kExtraOf);
+    if (!p)
+        return false;
+    // The place follows the last semicolon, written bare as this program writes it or escaped
+    // as servers that rewrite cards write it.
+    const std::string value = UnescapeText(p->value, card.version);
+    const std::size_t semicolon = value.rfind(';');
+    if (semicolon == std::string::npos)
+        return false;
+    const std::string n = TrimmedAscii(value.substr(semicolon + 1));
+    if (n.size() != 1 || n[0] < '1' || n[0] > '0' + kExtraContacts)
+        return false;
+    *contactUid = TrimmedAscii(value.substr(0, semicolon));
+    *person = n[0] - '0';
+    return true;
+}
+
 namespace {
 
 struct Tel {
@@ -540,14 +560,7 @@ struct Link {
 
 Link LinkOf(const VCard& card) {
     Link link;
-    const VCardProperty* p = card.First(kExtraOf);
-    if (!p)
-        return link;
-    const auto parts = SplitComponents(p->value, ';', card.version);
-    link.parent = TrimmedAscii(Part(parts, 0));
-    const std::string n = TrimmedAscii(Part(parts, 1));
-    if (n.size() == 1 && n[0] >= '1' && n[0] <= '0' + kExtraContacts)
-        link.position = n[0] - '0';
+    ExtraLinkOf(card, &link.parent, &link.position);
     return link;
 }
 

@@ -5,6 +5,7 @@
 #include "ContactFitting.h"
 #include "SQLiteTable3.h"
 #include "SqlStatement.h"
+#include "TextCodec.h"
 #include "VCardParser.h"
 #include "VCardWriter.h"
 
@@ -276,17 +277,6 @@ bool IdentifyCard(const std::string& content, std::string* uid, std::string* con
     const VCard& card = cards.front();
     const VCardProperty* id = card.First("UID");
     *uid = id ? id->value : std::string();
-    contactUid->clear();
-    *person = 0;
-    if (const VCardProperty* of = card.First("X-VELLICARD-EXTRA-OF")) {
-        const std::size_t semicolon = of->value.rfind(';');
-        if (semicolon != std::string::npos) {
-            const std::string place = of->value.substr(semicolon + 1);
-            if (place.size() == 1 && place[0] >= '1' && place[0] <= '0' + kExtraContacts) {
-                *contactUid = of->value.substr(0, semicolon);
-                *person = place[0] - '0';
-            }
-        }
-    }
+    ExtraLinkOf(card, contactUid, person);
     return true;
 }

@@ -1,0 +1,414 @@
+#include "Synchronizer.h"
+
+#include "ContactCards.h"
+#include "DavClient.h"
+#include "SyncStore.h"
+
+#include <map>
+#include <set>
+
+namespace {
+
+std::string Std(const QString& text) {
+    return text.toStdString();
+}
+
+QString Q(const std::string& text) {
+    return QString::fromStdString(text);
+}
+
+// The name a person knows the contact by.
+QString NameOf(const ContactValues& v) {
+    const std::string person = v[col::FirstName] + (v[col::FirstName].empty() || v[col::LastName].empty() ? "" : " ") + v[col::LastName];
+    if (!person.empty())
+        return Q(person);
+    return Q(!v[col::Company].empty() ? v[col::Company] : v[col::Email]);
+}
+
+// A card on the server now, as fetched.
+struct ServerCard {
+    SyncedCard card;
+    std::string contactUid; // whose card it is
+};
+
+class Sync {
+public:
+    Sync(TDavClient& client, const std::string& bookPath) : client_(client), store_(bookPath) {}
+
+    SyncSummary Run() {
+        const TDavClient::Book book = client_.Discover();
+        summary_.book = book.name.isEmpty() ? book.url.toString() : book.name;
+        state_ = store_.Load();
+        const std::string bookUrl = Std(book.url.toString());
+        if (state_.bookUrl != bookUrl) {
+            store_.Reset(bookUrl);
+            state_ = store_.Load();
+        }
+        const std::string token = ListServerChanges(book.syncCollection);
+        FetchChangedCards();
+        for (const LocalContact& local : store_.LocalContacts())
+            locals_.emplace(local.row, local.values);
+
+        for (auto& [uid, synced] : state_.contacts)
+            SyncKnownContact(synced);
+        SyncNewServerContacts();
+        SyncNewLocalContacts();
+        if (!token.empty())
+            store_.SetToken(token);
+        return summary_;
+    }
+
+private:
+    // Which cards changed or went on the server since the last sync. Returns the token for the
+    // next sync, if the server gives one.
+    std::string ListServerChanges(bool syncCollection) {
+        std::map<std::string, std::string> known; // href -> ETag as last synced
+        for (const auto& [uid, synced] : state_.contacts)
+            for (const SyncedCard& card : synced.cards)
+                known.emplace(card.href, card.etag);
+
+        std::optional<DavChanges> listing;
+        bool whole = true;
+        if (syncCollection && !state_.token.empty()) {
+            listing = client_.SyncCollection(Q(state_.token));
+            whole = !listing;
+        }
+        if (!listing && syncCollection)
+            listing = client_.SyncCollection(QString());
+        if (!listing) {
+            listing.emplace();
+            const QMap<QString, QString> etags = client_.ListEtags();
+            for (auto it = etags.begin(); it != etags.end(); ++it)
+                listing->changed.append({it.key(), it.value()});
+        }
+        std::set<std::string> listed;
+        for (const auto& [href, etag] : listing->changed) {
+            listed.insert(Std(href));
+            const auto found = known.find(Std(href));
+            if (found == known.end() || found->second != Std(etag))
+                changed_.append(href);
+        }
+        for (const QString& href : listing->removed)
+            if (known.count(Std(href)))
+                removed_.insert(Std(href));
+        if (whole)
+            for (const auto& [href, etag] : known)
+                if (!listed.count(href))
+                    removed_.insert(href);
+        return Std(listing->token);
+    }
+
+    void FetchChangedCards() {
+        for (const DavCard& fetched : client_.Multiget(changed_)) {
+            ServerCard card;
+            card.card.href = Std(fetched.href);
+            card.card.etag = Std(fetched.etag);
+            card.card.content = fetched.vcard.toStdString();
+            std::string contactUid;
+            if (!IdentifyCard(card.card.content, &card.card.uid, &contactUid, &card.card.person))
+                continue; // not one card: nothing this program can hold
+            if (card.card.uid.empty())
+                card.card.uid = card.card.href;
+            card.contactUid = card.card.person > 0 ? contactUid : card.card.uid;
+            fetched_[card.contactUid].push_back(card.card);
+            fetchedHrefs_.insert(card.card.href);
+        }
+    }
+
+    // The contact's cards on the server now: those last synced that neither changed nor went,
+    // and those fetched. Returns false when the contact's own card is not among them.
+    bool CardsNow(const SyncedContact& synced, std::vector<SyncedCard>* cards) const {
+        cards->clear();
+        std::set<int> persons;
+        const auto fetched = fetched_.find(synced.uid);
+        if (fetched != fetched_.end())
+            for (const SyncedCard& card : fetched->second)
+                if (persons.insert(card.person).second)
+                    cards->push_back(card);
+        for (const SyncedCard& card : synced.cards)
+            if (!removed_.count(card.href) && !fetchedHrefs_.count(card.href) &&
+                persons.insert(card.person).second)
+                cards->push_back(card);
+        return persons.count(0) > 0;
+    }
+
+    bool ServerTouched(const SyncedContact& synced) const {
+        if (fetched_.count(synced.uid))
+            return true;
+        for (const SyncedCard& card : synced.cards)
+            if (removed_.count(card.href) || fetchedHrefs_.count(card.href))
+                return true;
+        return false;
+    }
+
+    static ContactValues ValuesOf(const std::vector<SyncedCard>& cards) {
+        std::vector<std::string> contents;
+        for (const SyncedCard& card : cards)
+            contents.push_back(card.content);
+        ContactValues values;
+        ValuesOfCards(contents, &values);
+        return values;
+    }
+
+    void SyncKnownContact(SyncedContact& synced) {
+        handled_.insert(synced.uid);
+        const auto local = locals_.find(synced.row);
+        const bool here = local != locals_.end();
+        if (here)
+            linkedRows_.insert(synced.row);
+        const bool changedHere = here && local->second != synced.values;
+        if (!ServerTouched(synced)) {
+            if (!here) {
+                DeleteOnServer(synced);
+            } else if (changedHere) {
+                Send(synced, local->second);
+                ++summary_.sent;
+            }
+            return;
+        }
+        std::vector<SyncedCard> cards;
+        if (!CardsNow(synced, &cards)) {
+            // Gone on the server.
+            if (changedHere) {
+                // The change here wins: the contact goes back to the server as new.
+                for (SyncedCard& card : synced.cards)
+                    card.href.clear();
+                KeepRemainingCards(synced, cards);
+                Send(synced, local->second);
+                ++summary_.sent;
+            } else {
+                DeleteLeftCards(cards);
+                store_.Remove(synced, here);
+                if (here)
+                    ++summary_.deleted;
+            }
+            return;
+        }
+        const ContactValues server = ValuesOf(cards);
+        SyncedContact now = synced;
+        now.cards = cards;
+        now.values = server;
+        if (!here) {
+            // Deleted here and changed there: the change wins.
+            now.row = 0;
+            store_.Apply(now, server);
+            ++summary_.received;
+            return;
+        }
+        if (!changedHere) {
+            if (server != local->second) {
+                store_.Apply(now, server);
+                ++summary_.received;
+            } else {
+                store_.Record(now);
+            }
+            return;
+        }
+        const MergedValues merged = MergeValues(synced.values, local->second, server);
+        if (!merged.conflicts.empty())
+            summary_.conflicts << NameOf(merged.values);
+        // The book takes the merge now, the state what the server holds: if the sync stops
+        // before the server has the merge, the next one finds it changed here and sends it.
+        store_.Apply(now, merged.values);
+        if (merged.values != local->second)
+            ++summary_.received;
+        if (merged.values != server) {
+            Send(now, merged.values);
+            ++summary_.sent;
+        }
+    }
+
+    // Cards of a contact gone on the server that remain there (its extra people) keep their
+    // places, so that sending it again replaces them rather than adding more.
+    static void KeepRemainingCards(SyncedContact& synced, const std::vector<SyncedCard>& left) {
+        synced.cards = left;
+    }
+
+    void DeleteLeftCards(const std::vector<SyncedCard>& cards) {
+        for (const SyncedCard& card : cards)
+            client_.Delete(Q(card.href), Q(card.etag));
+    }
+
+    void DeleteOnServer(SyncedContact& synced) {
+        try {
+            for (const SyncedCard& card : synced.cards)
+                client_.Delete(Q(card.href), Q(card.etag));
+        } catch (const EDavError& e) {
+            if (e.kind() != EDavError::Kind::PreconditionFailed)
+                throw;
+            // Changed there meanwhile: the change wins, the contact comes back here.
+            std::vector<SyncedCard> cards;
+            RefetchContact(synced, &cards);
+            if (!cards.empty()) {
+                SyncedContact now = synced;
+                now.cards = cards;
+                now.values = ValuesOf(cards);
+                now.row = 0;
+                store_.Apply(now, now.values);
+                ++summary_.received;
+                return;
+            }
+        }
+        store_.Remove(synced, false);
+        ++summary_.deleted;
+    }
+
+    // The contact's cards as the server holds them now, fetched again.
+    void RefetchContact(const SyncedContact& synced, std::vector<SyncedCard>* cards) {
+        QStringList hrefs;
+        for (const SyncedCard& card : synced.cards)
+            hrefs << Q(card.href);
+        cards->clear();
+        for (const DavCard& fetched : client_.Multiget(hrefs)) {
+            SyncedCard card;
+            card.href = Std(fetched.href);
+            card.etag = Std(fetched.etag);
+            card.content = fetched.vcard.toStdString();
+            std::string contactUid;
+            if (IdentifyCard(card.content, &card.uid, &contactUid, &card.person))
+                cards->push_back(card);
+        }
+    }
+
+    // Puts the contact's cards on the server as the values give them, and records what the
+    // server then holds. A card changed there meanwhile is fetched and merged again, a few
+    // times at most.
+    void Send(SyncedContact synced, const ContactValues& values) {
+        ContactValues wanted = values;
+        for (int attempt = 0;; ++attempt) {
+            try {
+                SendOnce(synced, wanted);
+                return;
+            } catch (const EDavError& e) {
+                if (e.kind() != EDavError::Kind::PreconditionFailed || attempt == 3)
+                    throw;
+            }
+            std::vector<SyncedCard> cards;
+            RefetchContact(synced, &cards);
+            const ContactValues server = ValuesOf(cards);
+            const MergedValues merged = MergeValues(synced.values, wanted, server);
+            if (!merged.conflicts.empty())
+                summary_.conflicts << NameOf(merged.values);
+            synced.cards = cards;
+            synced.values = server;
+            synced.row = store_.Apply(synced, merged.values);
+            wanted = merged.values;
+        }
+    }
+
+    void SendOnce(SyncedContact& synced, const ContactValues& values) {
+        std::array<std::string, kExtraContacts + 1> uids;
+        uids[0] = synced.uid;
+        std::map<int, SyncedCard> before;
+        for (const SyncedCard& card : synced.cards) {
+            before[card.person] = card;
+            if (card.person > 0)
+                uids[card.person] = card.uid;
+        }
+        std::vector<SyncedCard> after;
+        for (const PersonCard& card : CardsOfContact(values, uids)) {
+            const auto old = before.find(card.person);
+            SyncedCard sent;
+            sent.person = card.person;
+            sent.uid = card.uid;
+            sent.content = card.content;
+            if (old != before.end() && !old->second.href.empty()) {
+                sent.href = old->second.href;
+                sent.etag = old->second.content == card.content
+                                ? old->second.etag
+                                : Std(client_.PutChanged(Q(sent.href), QByteArray::fromStdString(card.content),
+                                                         Q(old->second.etag)));
+                before.erase(old);
+            } else {
+                sent.href = Std(client_.NewHref(Q(card.uid)));
+                sent.etag = Std(client_.PutNew(Q(sent.href), QByteArray::fromStdString(card.content)));
+                if (old != before.end())
+                    before.erase(old);
+            }
+            after.push_back(sent);
+        }
+        for (const auto& [person, card] : before)
+            if (!card.href.empty())
+                client_.Delete(Q(card.href), Q(card.etag));
+        synced.cards = after;
+        synced.values = values;
+        store_.Record(synced);
+    }
+
+    void SyncNewServerContacts() {
+        // Rows no contact of the state lives in, by their values, for the first sync's matching.
+        std::multimap<ContactValues, std::int64_t> unlinked;
+        for (const auto& [row, values] : locals_)
+            if (!linkedRows_.count(row))
+                unlinked.emplace(values, row);
+        for (const auto& [uid, cards] : fetched_) {
+            if (handled_.count(uid))
+                continue;
+            bool own = false;
+            for (const SyncedCard& card : cards)
+                own = own || card.person == 0;
+            if (!own)
+                continue; // extra people whose contact is not on the server: left there
+            SyncedContact synced;
+            synced.uid = uid;
+            std::set<int> persons;
+            for (const SyncedCard& card : cards)
+                if (persons.insert(card.person).second)
+                    synced.cards.push_back(card);
+            synced.values = ValuesOf(synced.cards);
+            const auto match = unlinked.find(synced.values);
+            if (match != unlinked.end()) {
+                synced.row = match->second;
+                linkedRows_.insert(match->second);
+                unlinked.erase(match);
+                store_.Record(synced);
+            } else {
+                synced.row = store_.Apply(synced, synced.values);
+                linkedRows_.insert(synced.row);
+                ++summary_.received;
+            }
+        }
+    }
+
+    void SyncNewLocalContacts() {
+        for (const auto& [row, values] : locals_) {
+            if (linkedRows_.count(row))
+                continue;
+            SyncedContact synced;
+            synced.uid = NewCardUid();
+            synced.row = row;
+            Send(synced, values);
+            ++summary_.sent;
+        }
+    }
+
+    TDavClient& client_;
+    TSyncStore store_;
+    SyncState state_;
+    SyncSummary summary_;
+    QStringList changed_;
+    std::set<std::string> removed_;
+    std::map<std::string, std::vector<SyncedCard>> fetched_; // by the contact's UID
+    std::set<std::string> fetchedHrefs_;
+    std::map<std::int64_t, ContactValues> locals_;
+    std::set<std::int64_t> linkedRows_;
+    std::set<std::string> handled_;
+};
+
+} // namespace
+
+QString SyncSummary::Line() const {
+    QString line = QStringLiteral("Synchronized with %1: %2 sent, %3 received, %4 deleted, %5 conflicts")
+                       .arg(book)
+                       .arg(sent)
+                       .arg(received)
+                       .arg(deleted)
+                       .arg(conflicts.size());
+    if (!conflicts.isEmpty())
+        line += QStringLiteral(": ") + conflicts.join(QStringLiteral(", "));
+    return line;
+}
+
+SyncSummary SyncAddressBook(TDavClient& client, const std::string& bookPath) {
+    return Sync(client, bookPath).Run();
+}

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <string>
+
+class TDavClient;
+
+// What one sync did, counted by contact.
+struct SyncSummary {
+    QString book;              // the address book's name on the server
+    int sent = 0;              // contacts added or changed on the server
+    int received = 0;          // contacts added or changed here
+    int deleted = 0;           // contacts deleted on either side
+    QStringList conflicts;     // contacts changed on both sides in the same field, by name
+
+    // "Synchronized with Contacts: 3 sent, 12 received, 1 deleted, 0 conflicts", the contacts
+    // with conflicts named after a colon.
+    QString Line() const;
+};
+
+// Syncs the address book file with the client's address book, both ways:
+// - what changed on the server since the last sync comes by sync-collection where the server
+//   offers it, else by comparing ETags; cards come by addressbook-multiget;
+// - what changed here is found by content, each contact's row against its values as last
+//   synced, so a change by another copy of the program or another tool is synced too; a row
+//   that has gone was deleted;
+// - a contact changed on both sides is merged field by field (see MergeValues); deleted on one
+//   side and changed on the other, the change wins; on the first sync of a book, contacts equal
+//   in every field on both sides are matched rather than doubled;
+// - every change to the book is one transaction with the state that records it, and state is
+//   recorded only after the server has taken a change, so a sync stopped anywhere is finished
+//   by the next one without doubles or losses.
+// Throws EDavError for what the server refused or answered wrongly, std::exception for the book.
+SyncSummary SyncAddressBook(TDavClient& client, const std::string& bookPath);
