@@ -201,16 +201,16 @@ bool ExtraLinkOf(const VCard& card, std::string* contactUid, int* person) {
     if (!p)
         return false;
     // The place follows the last semicolon, written bare as this program writes it or escaped
-    // as servers that rewrite cards write it.
+    // as servers that rewrite cards write it. Without a place, the person takes the first free
+    // one.
     const std::string value = UnescapeText(p->value, card.version);
     const std::size_t semicolon = value.rfind(';');
-    if (semicolon == std::string::npos)
-        return false;
-    const std::string n = TrimmedAscii(value.substr(semicolon + 1));
-    if (n.size() != 1 || n[0] < '1' || n[0] > '0' + kExtraContacts)
-        return false;
     *contactUid = TrimmedAscii(value.substr(0, semicolon));
-    *person = n[0] - '0';
+    if (semicolon == std::string::npos)
+        return true;
+    const std::string n = TrimmedAscii(value.substr(semicolon + 1));
+    if (n.size() == 1 && n[0] >= '1' && n[0] <= '0' + kExtraContacts)
+        *person = n[0] - '0';
     return true;
 }
 

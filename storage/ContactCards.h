@@ -46,7 +46,8 @@ std::vector<ImportedContact> ContactsFromCards(const std::vector<VCard>& cards);
 // other shape stays whole in the locality.
 void SplitCityLine(const std::string& line, std::string* locality, std::string* region,
                    std::string* code);
-// The contact an extra person's card names, and its place 1 to 5; false for any other card.
+// The contact an extra person's card names, and its place 1 to 5 (0 when it names none); false
+// for any other card.
 bool ExtraLinkOf(const VCard& card, std::string* contactUid, int* person);
 // Whether a card says this program wrote it.
 bool IsOwnCard(const VCard& card);

@@ -242,6 +242,12 @@ private slots:
             << LinkedExtras(7)
             << QStringList{"1|dbExtraName1|Person 1", "1|dbExtraName5|Person 5",
                            "1|dbCustNotes|Extra contact: Person 6\r\nExtra contact: Person 7"};
+        // As a CardDAV server gives back the cards this program wrote.
+        QTest::newRow("linked place written escaped")
+            << QByteArray("BEGIN:VCARD\r\nVERSION:3.0\r\nUID:urn:uuid:p1\r\nORG:Parent Co\r\n"
+                          "END:VCARD\r\nBEGIN:VCARD\r\nVERSION:3.0\r\nFN:Ann Lee\r\n"
+                          "X-VELLICARD-EXTRA-OF:urn:uuid:p1\\;3\r\nEND:VCARD\r\n")
+            << QStringList{"1|dbExtraName3|Ann Lee", "1|dbCustCompany|Parent Co"};
     }
     void recordsWhatReadingChanged_data() {
         QTest::addColumn<QByteArray>("lines");
