@@ -197,7 +197,12 @@ TDavClient::Reply TDavClient::SendOnce(const QByteArray& verb, const QUrl& url,
     answer.etag = reply->rawHeader("ETag");
     answer.location = reply->rawHeader("Location");
 
-    const QNetworkReply::NetworkError error = reply->error();
+    QNetworkReply::NetworkError error = reply->error();
+    // A connection closed before the announced length arrived can pass for a complete answer.
+    bool lengthKnown = false;
+    const qint64 length = reply->header(QNetworkRequest::ContentLengthHeader).toLongLong(&lengthKnown);
+    if (lengthKnown && reply->rawHeader("Content-Encoding").isEmpty() && answer.body.size() < length)
+        error = QNetworkReply::RemoteHostClosedError;
     // Errors from 200 on describe an HTTP status, which the callers judge; below are failures of
     // the connection itself.
     if (answer.status != 0 && (error == QNetworkReply::NoError || error >= 200) &&

@@ -213,6 +213,19 @@ private slots:
             << "secret" << Kind::NotAddressBook
             << "%1/ is not a CardDAV address book, and the server names no address book for user "
                "there.";
+        // An address book only in a 404 propstat, or in elements of other namespaces.
+        QTest::newRow("a book it does not have")
+            << StubServer::Answer("207 Multi-Status",
+                                  "<multistatus xmlns='DAV:' xmlns:C='urn:ietf:params:xml:ns:carddav'"
+                                  " xmlns:o='urn:o'><response><href>/</href><propstat><prop>"
+                                  "<resourcetype><o:addressbook/></resourcetype><C:resourcetype>"
+                                  "<C:addressbook/></C:resourcetype></prop><status>"
+                                  "HTTP/1.1 200 OK</status></propstat><propstat><prop><resourcetype>"
+                                  "<C:addressbook/></resourcetype></prop><status>HTTP/1.1 404 No"
+                                  "</status></propstat></response></multistatus>")
+            << "/" << "secret" << Kind::NotAddressBook
+            << "%1/ is not a CardDAV address book, and the server names no address book for user "
+               "there.";
         QTest::newRow("cut off")
             << StubServer::Answer("207 Multi-Status", broken, "Content-Length: 5000\r\n") << "/"
             << "secret" << Kind::Unreachable
