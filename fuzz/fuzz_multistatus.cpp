@@ -21,11 +21,20 @@ QByteArray Escaped(const QString& text) {
     QByteArray out;
     for (const char c : text.toUtf8()) {
         switch (c) {
-        case '&': out += "&amp;"; break;
-        case '<': out += "&lt;"; break;
-        case '>': out += "&gt;"; break;
-        case '\r': out += "&#13;"; break;
-        default: out += c;
+        case '&':
+            out += "&amp;";
+            break;
+        case '<':
+            out += "&lt;";
+            break;
+        case '>':
+            out += "&gt;";
+            break;
+        case '\r':
+            out += "&#13;";
+            break;
+        default:
+            out += c;
         }
     }
     return out;
@@ -69,10 +78,10 @@ QByteArray Written(const Multistatus& answer) {
 }
 
 bool Same(const DavResponse& a, const DavResponse& b) {
-    return a.href == b.href && a.status == b.status && a.hasEtag == b.hasEtag &&
-           a.etag == b.etag && a.isCollection == b.isCollection &&
-           a.isAddressBook == b.isAddressBook && a.isPrincipal == b.isPrincipal &&
-           a.displayName == b.displayName && a.currentUserPrincipal == b.currentUserPrincipal &&
+    return a.href == b.href && a.status == b.status && a.hasEtag == b.hasEtag && a.etag == b.etag &&
+           a.isCollection == b.isCollection && a.isAddressBook == b.isAddressBook &&
+           a.isPrincipal == b.isPrincipal && a.displayName == b.displayName &&
+           a.currentUserPrincipal == b.currentUserPrincipal &&
            a.addressBookHomeSet == b.addressBookHomeSet && a.hasAddressData == b.hasAddressData &&
            a.addressData == b.addressData && a.offersSyncCollection == b.offersSyncCollection;
 }
@@ -99,7 +108,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const QByteArray written = Written(answer);
     const Multistatus again = ParseMultistatus(written, kLimits);
     FUZZ_CHECK(again.error.isEmpty(), Std(again.error) + "\n" + written.toStdString());
-    FUZZ_CHECK(again.syncToken == answer.syncToken && again.responses.size() == answer.responses.size(),
+    FUZZ_CHECK(again.syncToken == answer.syncToken &&
+                   again.responses.size() == answer.responses.size(),
                written.toStdString());
     for (int i = 0; i < answer.responses.size(); ++i)
         FUZZ_CHECK(Same(answer.responses[i], again.responses[i]), written.toStdString());

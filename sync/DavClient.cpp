@@ -43,7 +43,7 @@ QString Sentence(QString text) {
 bool SameOrigin(const QUrl& a, const QUrl& b) {
     const auto port = [](const QUrl& u) {
         return u.port(u.scheme().compare(QLatin1String("https"), Qt::CaseInsensitive) == 0 ? 443
-                                                                                          : 80);
+                                                                                           : 80);
     };
     return a.scheme().compare(b.scheme(), Qt::CaseInsensitive) == 0 &&
            a.host().compare(b.host(), Qt::CaseInsensitive) == 0 && port(a) == port(b);
@@ -52,8 +52,8 @@ bool SameOrigin(const QUrl& a, const QUrl& b) {
 // The characters no server reads as anything but themselves (RFC 3986 unreserved). Others that
 // a path may hold plainly are encoded all the same: some servers cut a path at ";".
 bool StaysLiteral(char c) {
-    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
-           c == '-' || c == '.' || c == '_' || c == '~';
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' ||
+           c == '.' || c == '_' || c == '~';
 }
 
 int HexValue(char c) {
@@ -91,7 +91,9 @@ QString CanonicalPath(const QByteArray& path) {
 }
 
 bool SamePath(const QString& a, const QString& b) {
-    const auto bare = [](const QString& p) { return p.endsWith(QLatin1Char('/')) ? p.chopped(1) : p; };
+    const auto bare = [](const QString& p) {
+        return p.endsWith(QLatin1Char('/')) ? p.chopped(1) : p;
+    };
     return bare(a) == bare(b);
 }
 
@@ -144,6 +146,8 @@ TDavClient::Reply TDavClient::SendOnce(const QByteArray& verb, const QUrl& url,
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
                          QNetworkRequest::ManualRedirectPolicy);
     request.setRawHeader("Authorization", authorization_);
+    // Uncompressed, so that the size bound holds for what arrives and a short answer shows.
+    request.setRawHeader("Accept-Encoding", "identity");
     for (const auto& header : headers)
         request.setRawHeader(header.first, header.second);
     const std::unique_ptr<QNetworkReply> reply(network_->sendCustomRequest(request, verb, body));
@@ -181,23 +185,28 @@ TDavClient::Reply TDavClient::SendOnce(const QByteArray& verb, const QUrl& url,
         loop.exec(QEventLoop::ExcludeUserInputEvents);
 
     const QString server = Origin();
-    if (tooLarge)
+    if (!tooLarge)
+        answer.body += reply->readAll();
+    if (tooLarge || answer.body.size() > kMaxAnswerBytes)
         throw EDavError(Kind::TooLarge,
                         QStringLiteral("The answer of the server at %1 to %2 %3 is larger than "
                                        "%4 MiB, more than this program accepts.")
                             .arg(server, QString::fromLatin1(verb), url.path())
                             .arg(kMaxAnswerBytes / (1024 * 1024)));
-    answer.body += reply->readAll();
-    if (answer.body.size() > kMaxAnswerBytes)
-        throw EDavError(Kind::TooLarge,
-                        QStringLiteral("The answer of the server at %1 is too large.").arg(server));
     answer.url = url;
     answer.status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
     answer.reason = reply->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toByteArray();
     answer.etag = reply->rawHeader("ETag");
     answer.location = reply->rawHeader("Location");
 
-    const QNetworkReply::NetworkError error = reply->error();
+    QNetworkReply::NetworkError error = reply->error();
+    // A connection closed before the announced length arrived can pass for a complete answer.
+    bool lengthKnown = false;
+    const qint64 length =
+        reply->header(QNetworkRequest::ContentLengthHeader).toLongLong(&lengthKnown);
+    if (lengthKnown && reply->rawHeader("Content-Encoding").isEmpty() &&
+        answer.body.size() < length)
+        error = QNetworkReply::RemoteHostClosedError;
     // Errors from 200 on describe an HTTP status, which the callers judge; below are failures of
     // the connection itself.
     if (answer.status != 0 && (error == QNetworkReply::NoError || error >= 200) &&
@@ -205,11 +214,11 @@ TDavClient::Reply TDavClient::SendOnce(const QByteArray& verb, const QUrl& url,
         return answer;
     switch (error) {
     case QNetworkReply::SslHandshakeFailedError:
-        throw EDavError(Kind::Certificate,
-                        Sentence(QStringLiteral("The certificate of %1 is not trusted: %2")
-                                     .arg(server, certificateProblems.isEmpty()
-                                                      ? reply->errorString()
-                                                      : certificateProblems)));
+        throw EDavError(
+            Kind::Certificate,
+            Sentence(QStringLiteral("The certificate of %1 is not trusted: %2")
+                         .arg(server, certificateProblems.isEmpty() ? reply->errorString()
+                                                                    : certificateProblems)));
     case QNetworkReply::OperationCanceledError:
     case QNetworkReply::TimeoutError:
         throw EDavError(Kind::Unreachable,
@@ -269,8 +278,9 @@ void TDavClient::Refuse(const QByteArray& verb, const Reply& reply,
                             .arg(Origin(), user_, reply.url.path()));
     case 404:
     case 410:
-        throw EDavError(Kind::NotFound,
-                        QStringLiteral("There is nothing at %1 on the server.").arg(Shown(reply.url)));
+        throw EDavError(
+            Kind::NotFound,
+            QStringLiteral("There is nothing at %1 on the server.").arg(Shown(reply.url)));
     case 412:
         throw EDavError(Kind::PreconditionFailed,
                         !preconditionMessage.isEmpty()
@@ -300,16 +310,18 @@ Multistatus TDavClient::Read(const QByteArray& verb, const Reply& reply) const {
 }
 
 Multistatus TDavClient::Propfind(QUrl& url, int depth, const QByteArray& props) {
-    const Reply reply = Send("PROPFIND", url, XmlBody("D:propfind", "<D:prop>" + props + "</D:prop>"),
-                             {{"Depth", QByteArray::number(depth)}, {"Content-Type", kXmlType}});
+    const Reply reply =
+        Send("PROPFIND", url, XmlBody("D:propfind", "<D:prop>" + props + "</D:prop>"),
+             {{"Depth", QByteArray::number(depth)}, {"Content-Type", kXmlType}});
     url = reply.url;
     return Read("PROPFIND", reply);
 }
 
 std::optional<Multistatus> TDavClient::PropfindIfDav(QUrl& url, int depth,
                                                      const QByteArray& props) {
-    const Reply reply = Send("PROPFIND", url, XmlBody("D:propfind", "<D:prop>" + props + "</D:prop>"),
-                             {{"Depth", QByteArray::number(depth)}, {"Content-Type", kXmlType}});
+    const Reply reply =
+        Send("PROPFIND", url, XmlBody("D:propfind", "<D:prop>" + props + "</D:prop>"),
+             {{"Depth", QByteArray::number(depth)}, {"Content-Type", kXmlType}});
     url = reply.url;
     // A web page, or a server that knows no PROPFIND there.
     static const int kNotDav[] = {200, 204, 400, 404, 405, 410, 501};
@@ -332,7 +344,8 @@ TDavClient::Book TDavClient::Choose(const QUrl& at, const DavResponse& book) {
     syncOffer_ = book.offersSyncCollection ? Offer::Yes : Offer::Unknown;
     QString name = book.displayName;
     if (name.isEmpty())
-        name = QUrl::fromPercentEncoding(bookPath_.chopped(1).section(QLatin1Char('/'), -1).toLatin1());
+        name = QUrl::fromPercentEncoding(
+            bookPath_.chopped(1).section(QLatin1Char('/'), -1).toLatin1());
     return {book_, name, book.offersSyncCollection};
 }
 
@@ -408,16 +421,17 @@ TDavClient::Book TDavClient::Discover() {
         }
     }
     if (!first)
-        throw EDavError(Kind::NotAddressBook,
-                        QStringLiteral("The server at %1 has no address book for %2.")
-                            .arg(Origin(), user_));
+        throw EDavError(
+            Kind::NotAddressBook,
+            QStringLiteral("The server at %1 has no address book for %2.").arg(Origin(), user_));
     return Choose(homeUrl, *first);
 }
 
 void TDavClient::UseBook(const QUrl& bookUrl) {
     if (!SameOrigin(bookUrl, start_))
-        throw EDavError(Kind::Server, QStringLiteral("%1 is not on the server at %2.")
-                                          .arg(Shown(bookUrl), Origin()));
+        throw EDavError(
+            Kind::Server,
+            QStringLiteral("%1 is not on the server at %2.").arg(Shown(bookUrl), Origin()));
     bookPath_ = Canonical(bookUrl.path(QUrl::FullyEncoded), bookUrl);
     if (!bookPath_.endsWith(QLatin1Char('/')))
         bookPath_ += QLatin1Char('/');
@@ -440,12 +454,12 @@ std::optional<DavChanges> TDavClient::SyncCollection(const QString& token) {
     // A server may hand the changes out in parts (507 on the book): each part's token asks for
     // the next.
     for (int part = 0; part < 10000; ++part) {
-        const QByteArray body = XmlBody("D:sync-collection",
-                                        "<D:sync-token>" + XmlText(current) +
-                                            "</D:sync-token><D:sync-level>1</D:sync-level>"
-                                            "<D:prop><D:getetag/></D:prop>");
-        const Reply reply = Send("REPORT", book_, body,
-                                 {{"Depth", "0"}, {"Content-Type", kXmlType}});
+        const QByteArray body =
+            XmlBody("D:sync-collection", "<D:sync-token>" + XmlText(current) +
+                                             "</D:sync-token><D:sync-level>1</D:sync-level>"
+                                             "<D:prop><D:getetag/></D:prop>");
+        const Reply reply =
+            Send("REPORT", book_, body, {{"Depth", "0"}, {"Content-Type", kXmlType}});
         static const int kNoSync[] = {400, 403, 405, 409, 412, 415, 501};
         if (std::find(std::begin(kNoSync), std::end(kNoSync), reply.status) != std::end(kNoSync)) {
             if (current.isEmpty())
@@ -484,8 +498,9 @@ std::optional<DavChanges> TDavClient::SyncCollection(const QString& token) {
             return changes;
         }
     }
-    throw EDavError(Kind::Server, QStringLiteral("The server at %1 never ends its list of changes.")
-                                      .arg(Origin()));
+    throw EDavError(
+        Kind::Server,
+        QStringLiteral("The server at %1 never ends its list of changes.").arg(Origin()));
 }
 
 QMap<QString, QString> TDavClient::ListEtags() {
@@ -499,8 +514,9 @@ QMap<QString, QString> TDavClient::ListEtags() {
             continue;
         if (SamePath(href, bookPath_)) {
             if (r.status == 0 && !r.isAddressBook)
-                throw EDavError(Kind::NotAddressBook,
-                                QStringLiteral("%1 is not a CardDAV address book.").arg(Shown(book_)));
+                throw EDavError(
+                    Kind::NotAddressBook,
+                    QStringLiteral("%1 is not a CardDAV address book.").arg(Shown(book_)));
         } else if (r.status == 0 && !r.isCollection) {
             etags.insert(href, r.etag);
         }
@@ -532,7 +548,8 @@ QString TDavClient::Put(const QString& href, const QByteArray& vcard,
     NeedBook();
     const QString path = Canonical(href, book_);
     if (path.isEmpty())
-        throw EDavError(Kind::Server, QStringLiteral("%1 is not on the server at %2.").arg(href, Origin()));
+        throw EDavError(Kind::Server,
+                        QStringLiteral("%1 is not on the server at %2.").arg(href, Origin()));
     QUrl url = UrlOf(path);
     const Reply reply =
         Send("PUT", url, vcard, {condition, {"Content-Type", "text/vcard; charset=utf-8"}});
@@ -544,8 +561,9 @@ QString TDavClient::Put(const QString& href, const QByteArray& vcard,
     const Multistatus answer = Propfind(url, 0, "<D:getetag/>");
     const DavResponse* self = SelfOf(answer, url);
     if (!self || self->etag.isEmpty())
-        throw EDavError(Kind::Malformed, QStringLiteral("The server at %1 gives no ETag for %2.")
-                                             .arg(Origin(), path));
+        throw EDavError(
+            Kind::Malformed,
+            QStringLiteral("The server at %1 gives no ETag for %2.").arg(Origin(), path));
     return self->etag;
 }
 
@@ -565,10 +583,10 @@ void TDavClient::Delete(const QString& href, const QString& etag) {
     NeedBook();
     const QString path = Canonical(href, book_);
     if (path.isEmpty())
-        throw EDavError(Kind::Server, QStringLiteral("%1 is not on the server at %2.").arg(href, Origin()));
-    const Reply reply =
-        Send("DELETE", UrlOf(path), {},
-             {{"If-Match", etag.isEmpty() ? QByteArray("*") : etag.toLatin1()}});
+        throw EDavError(Kind::Server,
+                        QStringLiteral("%1 is not on the server at %2.").arg(href, Origin()));
+    const Reply reply = Send("DELETE", UrlOf(path), {},
+                             {{"If-Match", etag.isEmpty() ? QByteArray("*") : etag.toLatin1()}});
     if (reply.status == 404 || reply.status == 410 || (reply.status >= 200 && reply.status < 300))
         return;
     Refuse("DELETE", reply,
@@ -579,13 +597,12 @@ void TDavClient::Delete(const QString& href, const QString& etag) {
 QString TDavClient::NewHref(const QString& uid) const {
     NeedBook();
     static const QRegularExpression safe(QStringLiteral("^[A-Za-z0-9_-][A-Za-z0-9._-]{0,99}$"));
-    const QString name =
-        safe.match(uid).hasMatch()
-            ? uid
-            : QStringLiteral("vc-") +
-                  QString::fromLatin1(
-                      QCryptographicHash::hash(uid.toUtf8(), QCryptographicHash::Sha256)
-                          .toHex()
-                          .left(40));
+    const QString name = safe.match(uid).hasMatch()
+                             ? uid
+                             : QStringLiteral("vc-") +
+                                   QString::fromLatin1(QCryptographicHash::hash(
+                                                           uid.toUtf8(), QCryptographicHash::Sha256)
+                                                           .toHex()
+                                                           .left(40));
     return bookPath_ + name + QStringLiteral(".vcf");
 }

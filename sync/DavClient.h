@@ -35,9 +35,9 @@ public:
         NotAddressBook,     // the URL leads to no CardDAV address book
         PreconditionFailed, // 412: the card changed on the server (or exists already)
         NotFound,
-        TooLarge,           // an answer beyond the size the client accepts
-        Malformed,          // an answer the client cannot read
-        Server,             // any other refusal or failure of the server
+        TooLarge,  // an answer beyond the size the client accepts
+        Malformed, // an answer the client cannot read
+        Server,    // any other refusal or failure of the server
     };
     EDavError(Kind kind, const QString& message);
     Kind kind() const { return kind_; }

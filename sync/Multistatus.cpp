@@ -8,9 +8,27 @@ const QString kDav = QStringLiteral("DAV:");
 const QString kCardDav = QStringLiteral("urn:ietf:params:xml:ns:carddav");
 
 enum class Tag {
-    Other, Multistatus, Response, Href, Status, Propstat, Prop, GetEtag, ResourceType,
-    Collection, Principal, AddressBook, DisplayName, CurrentUserPrincipal, AddressBookHomeSet,
-    AddressData, SyncToken, SupportedReportSet, SupportedReport, Report, SyncCollection
+    Other,
+    Multistatus,
+    Response,
+    Href,
+    Status,
+    Propstat,
+    Prop,
+    GetEtag,
+    ResourceType,
+    Collection,
+    Principal,
+    AddressBook,
+    DisplayName,
+    CurrentUserPrincipal,
+    AddressBookHomeSet,
+    AddressData,
+    SyncToken,
+    SupportedReportSet,
+    SupportedReport,
+    Report,
+    SyncCollection
 };
 
 struct Known {
@@ -64,8 +82,12 @@ Tag Identify(const QXmlStreamReader& xml, Tag parent, bool atRoot) {
 
 bool HoldsText(Tag tag) {
     switch (tag) {
-    case Tag::Href: case Tag::Status: case Tag::GetEtag: case Tag::DisplayName:
-    case Tag::AddressData: case Tag::SyncToken:
+    case Tag::Href:
+    case Tag::Status:
+    case Tag::GetEtag:
+    case Tag::DisplayName:
+    case Tag::AddressData:
+    case Tag::SyncToken:
         return true;
     default:
         return false;
@@ -166,8 +188,8 @@ private:
         text_.clear();
         if (tag == Tag::Response) {
             if (result_.responses.size() >= limits_.maxResponses)
-                return Fail(QStringLiteral("it holds more than %1 responses")
-                                .arg(limits_.maxResponses));
+                return Fail(
+                    QStringLiteral("it holds more than %1 responses").arg(limits_.maxResponses));
             response_ = DavResponse();
             extraHrefs_.clear();
         } else if (tag == Tag::Propstat) {
@@ -179,8 +201,8 @@ private:
     void Text() {
         if (stack_.isEmpty() || !HoldsText(stack_.back()))
             return;
-        const int limit = stack_.back() == Tag::AddressData ? limits_.maxAddressData
-                                                            : limits_.maxText;
+        const int limit =
+            stack_.back() == Tag::AddressData ? limits_.maxAddressData : limits_.maxText;
         if (text_.size() + xml_.text().size() > limit)
             return Fail(QStringLiteral("a text in it is longer than %1 characters").arg(limit));
         text_ += xml_.text();
@@ -206,8 +228,7 @@ private:
             }
             break;
         case Tag::Status:
-            (parent == Tag::Response ? response_.status : propstatStatus_) =
-                StatusLineCode(text_);
+            (parent == Tag::Response ? response_.status : propstatStatus_) = StatusLineCode(text_);
             break;
         case Tag::GetEtag:
             props_.hasEtag = true;

@@ -13,25 +13,25 @@
 // One <response>: its href and either a status of its own or the properties that came with a
 // 2xx status (properties the server reports as missing or forbidden are left out).
 struct DavResponse {
-    QString href;                 // as the server wrote it
-    int status = 0;               // the response's own status line, 0 when it has propstats
+    QString href;   // as the server wrote it
+    int status = 0; // the response's own status line, 0 when it has propstats
     bool hasEtag = false;
-    QString etag;                 // exactly as sent, quotes included
+    QString etag; // exactly as sent, quotes included
     bool isCollection = false;
     bool isAddressBook = false;
     bool isPrincipal = false;
     QString displayName;
-    QString currentUserPrincipal; // href
-    QStringList addressBookHomeSet;   // hrefs
+    QString currentUserPrincipal;   // href
+    QStringList addressBookHomeSet; // hrefs
     bool hasAddressData = false;
-    QByteArray addressData;       // the vCard text as UTF-8
+    QByteArray addressData;            // the vCard text as UTF-8
     bool offersSyncCollection = false; // in supported-report-set
 };
 
 struct Multistatus {
     QList<DavResponse> responses;
-    QString syncToken;            // the top-level <sync-token>, empty when absent
-    QString error;                // empty when the body was read whole
+    QString syncToken; // the top-level <sync-token>, empty when absent
+    QString error;     // empty when the body was read whole
 };
 
 struct MultistatusLimits {

@@ -34,13 +34,26 @@ RadicaleServer::RadicaleServer(const QString& user, const QString& password)
 bool RadicaleServer::start(int port) {
     port_ = port;
     process_.setProcessChannelMode(QProcess::MergedChannels);
-    process_.start("radicale",
-                   {"--config", dir_.filePath("config"), "--server-hosts",
-                    QString("127.0.0.1:%1").arg(port), "--storage-filesystem-folder",
-                    dir_.filePath("collections"), "--auth-type", "htpasswd",
-                    "--auth-htpasswd-filename", dir_.filePath("users"),
-                    "--auth-htpasswd-encryption", "bcrypt", "--auth-delay", "0", "--rights-type",
-                    "owner_only", "--web-type", "none", "--logging-level", "info"});
+    process_.start("radicale", {"--config",
+                                dir_.filePath("config"),
+                                "--server-hosts",
+                                QString("127.0.0.1:%1").arg(port),
+                                "--storage-filesystem-folder",
+                                dir_.filePath("collections"),
+                                "--auth-type",
+                                "htpasswd",
+                                "--auth-htpasswd-filename",
+                                dir_.filePath("users"),
+                                "--auth-htpasswd-encryption",
+                                "bcrypt",
+                                "--auth-delay",
+                                "0",
+                                "--rights-type",
+                                "owner_only",
+                                "--web-type",
+                                "none",
+                                "--logging-level",
+                                "info"});
     // Ready once it says so in its log; a process that ends first failed to start.
     const QDeadlineTimer deadline(30000);
     while (!log_.contains("Radicale server ready")) {
@@ -84,8 +97,7 @@ int RadicaleServer::request(const QByteArray& verb, const QString& path, const Q
                             const QByteArray& contentType) {
     QNetworkAccessManager network;
     QNetworkRequest request(url(path));
-    request.setRawHeader("Authorization",
-                         "Basic " + (user_ + ":" + password_).toUtf8().toBase64());
+    request.setRawHeader("Authorization", "Basic " + (user_ + ":" + password_).toUtf8().toBase64());
     if (!contentType.isEmpty())
         request.setRawHeader("Content-Type", contentType);
     QNetworkReply* reply = network.sendCustomRequest(request, verb, body);

@@ -47,10 +47,14 @@ private slots:
     void discovers_data() {
         QTest::addColumn<QString>("path");
         QTest::addColumn<QString>("book");
-        QTest::newRow("server root") << "/" << "/user/contacts/";
-        QTest::newRow("principal") << "/user/" << "/user/contacts/";
-        QTest::newRow("book") << "/user/contacts/" << "/user/contacts/";
-        QTest::newRow("book without the slash") << "/user/work" << "/user/work/";
+        QTest::newRow("server root") << "/"
+                                     << "/user/contacts/";
+        QTest::newRow("principal") << "/user/"
+                                   << "/user/contacts/";
+        QTest::newRow("book") << "/user/contacts/"
+                              << "/user/contacts/";
+        QTest::newRow("book without the slash") << "/user/work"
+                                                << "/user/work/";
     }
     void discovers() {
         QFETCH(QString, path);
@@ -68,14 +72,22 @@ private slots:
         QTest::addColumn<QString>("op");
         QTest::addColumn<QString>("meanwhile"); // "", "absent", "changed", "removed"
         QTest::addColumn<bool>("refused");
-        QTest::newRow("new") << "new" << "absent" << false;
-        QTest::newRow("new over a card") << "new" << "" << true;
-        QTest::newRow("changed") << "changed" << "" << false;
-        QTest::newRow("changed, changed meanwhile") << "changed" << "changed" << true;
-        QTest::newRow("changed, removed meanwhile") << "changed" << "removed" << true;
-        QTest::newRow("deleted") << "delete" << "" << false;
-        QTest::newRow("deleted, changed meanwhile") << "delete" << "changed" << true;
-        QTest::newRow("deleted, removed meanwhile") << "delete" << "removed" << false;
+        QTest::newRow("new") << "new"
+                             << "absent" << false;
+        QTest::newRow("new over a card") << "new"
+                                         << "" << true;
+        QTest::newRow("changed") << "changed"
+                                 << "" << false;
+        QTest::newRow("changed, changed meanwhile") << "changed"
+                                                    << "changed" << true;
+        QTest::newRow("changed, removed meanwhile") << "changed"
+                                                    << "removed" << true;
+        QTest::newRow("deleted") << "delete"
+                                 << "" << false;
+        QTest::newRow("deleted, changed meanwhile") << "delete"
+                                                    << "changed" << true;
+        QTest::newRow("deleted, removed meanwhile") << "delete"
+                                                    << "removed" << false;
     }
     void writesOnlyOverWhatItRead() {
         QFETCH(QString, op);
@@ -83,7 +95,8 @@ private slots:
         QFETCH(bool, refused);
         const auto client = OnBook("/user/contacts/"), other = OnBook("/user/contacts/");
         // A comma would make the UID a list.
-        const QString uid = QString(QTest::currentDataTag()).remove(','), href = client->NewHref(uid);
+        const QString uid = QString(QTest::currentDataTag()).remove(','),
+                      href = client->NewHref(uid);
         QString etag;
         if (meanwhile != "absent") {
             etag = other->PutNew(href, Card(uid, "First"));
@@ -151,7 +164,8 @@ private slots:
         QVERIFY(server_->makeCollection("/user/sync/"));
         const auto client = OnBook("/user/sync/");
         const QString b = client->NewHref("b"), c = client->NewHref("c"), a = client->NewHref("a");
-        const QString bTag = client->PutNew(b, Card("b", "B")), cTag = client->PutNew(c, Card("c", "C"));
+        const QString bTag = client->PutNew(b, Card("b", "B")),
+                      cTag = client->PutNew(c, Card("c", "C"));
         const std::optional<DavChanges> all = client->SyncCollection("");
         QVERIFY(all);
         QCOMPARE(all->changed, (QList<QPair<QString, QString>>{{b, bTag}, {c, cTag}}));
@@ -201,15 +215,33 @@ private slots:
             "<?xml version=\"1.0\"?><!DOCTYPE m [<!ENTITY a \"aaaaaaaaaa\"><!ENTITY b "
             "\"&a;&a;&a;&a;&a;&a;&a;&a;\">]><D:multistatus xmlns:D=\"DAV:\">&b;</D:multistatus>";
         const QByteArray huge(TDavClient::kMaxAnswerBytes + 1, ' ');
-        QTest::newRow("wrong password") << QByteArray() << "/" << "wrong" << Kind::Unauthorized
-                                        << "The server refused the user name or password.";
-        QTest::newRow("server stopped") << QByteArray("stop") << "/" << "secret" << Kind::Unreachable
-                                        << "The server at %1 cannot be reached: Connection refused.";
-        QTest::newRow("calendar") << QByteArray() << "/user/a-calendar/" << "secret"
-                                  << Kind::NotAddressBook
+        QTest::newRow("wrong password")
+            << QByteArray() << "/"
+            << "wrong" << Kind::Unauthorized << "The server refused the user name or password.";
+        QTest::newRow("server stopped")
+            << QByteArray("stop") << "/"
+            << "secret" << Kind::Unreachable
+            << "The server at %1 cannot be reached: Connection refused.";
+        QTest::newRow("calendar") << QByteArray() << "/user/a-calendar/"
+                                  << "secret" << Kind::NotAddressBook
                                   << "%1/user/a-calendar/ is not a CardDAV address book.";
         QTest::newRow("web page")
             << StubServer::Answer("200 OK", "<html></html>", "Content-Type: text/html\r\n") << "/"
+            << "secret" << Kind::NotAddressBook
+            << "%1/ is not a CardDAV address book, and the server names no address book for user "
+               "there.";
+        // An address book only in a 404 propstat, or in elements of other namespaces.
+        QTest::newRow("a book it does not have")
+            << StubServer::Answer(
+                   "207 Multi-Status",
+                   "<multistatus xmlns='DAV:' xmlns:C='urn:ietf:params:xml:ns:carddav'"
+                   " xmlns:o='urn:o'><response><href>/</href><propstat><prop>"
+                   "<resourcetype><o:addressbook/></resourcetype><C:resourcetype>"
+                   "<C:addressbook/></C:resourcetype></prop><status>"
+                   "HTTP/1.1 200 OK</status></propstat><propstat><prop><resourcetype>"
+                   "<C:addressbook/></resourcetype></prop><status>HTTP/1.1 404 No"
+                   "</status></propstat></response></multistatus>")
+            << "/"
             << "secret" << Kind::NotAddressBook
             << "%1/ is not a CardDAV address book, and the server names no address book for user "
                "there.";
@@ -219,11 +251,12 @@ private slots:
             << "The server at %1 broke off its answer to PROPFIND /. Try again; if it keeps "
                "happening, the server or the network is at fault.";
         QTest::newRow("malformed XML")
-            << StubServer::Answer("207 Multi-Status", broken) << "/" << "secret" << Kind::Malformed
+            << StubServer::Answer("207 Multi-Status", broken) << "/"
+            << "secret" << Kind::Malformed
             << "The server at %1 sent an answer to PROPFIND / that cannot be read: Opening and "
                "ending tag mismatch (line 1, column 58).";
-        QTest::newRow("entities") << StubServer::Answer("207 Multi-Status", laughs) << "/" << "secret"
-                                  << Kind::Malformed
+        QTest::newRow("entities") << StubServer::Answer("207 Multi-Status", laughs) << "/"
+                                  << "secret" << Kind::Malformed
                                   << "The server at %1 sent an answer to PROPFIND / that cannot be "
                                      "read: it declares a document type, which is not accepted "
                                      "(line 1, column 98).";
@@ -234,16 +267,19 @@ private slots:
             << "secret" << Kind::TooLarge << tooLarge;
         QTest::newRow("too large, streamed")
             << StubServer::Answer("207 Multi-Status",
-                                  QByteArray::number(huge.size(), 16) + "\r\n" + huge + "\r\n0\r\n\r\n",
+                                  QByteArray::number(huge.size(), 16) + "\r\n" + huge +
+                                      "\r\n0\r\n\r\n",
                                   "Transfer-Encoding: chunked\r\n")
-            << "/" << "secret" << Kind::TooLarge << tooLarge;
+            << "/"
+            << "secret" << Kind::TooLarge << tooLarge;
         QTest::newRow("redirect to another server")
-            << StubServer::Answer("301 Moved", "", "Location: %2/book/\r\n") << "/" << "secret"
-            << Kind::Server
+            << StubServer::Answer("301 Moved", "", "Location: %2/book/\r\n") << "/"
+            << "secret" << Kind::Server
             << "The server at %1 sends %1/ on to %2/book/, another server, where this program "
                "does not send your password. If you trust that server, enter its address instead.";
         QTest::newRow("server error")
-            << StubServer::Answer("500 Internal Server Error", "") << "/" << "secret" << Kind::Server
+            << StubServer::Answer("500 Internal Server Error", "") << "/"
+            << "secret" << Kind::Server
             << "The server at %1 answered PROPFIND / with 500 Internal Server Error.";
     }
     void faultsHaveAKindAndAMessage() {
@@ -268,7 +304,8 @@ private slots:
             client.Discover();
             QFAIL("no error");
         } catch (const EDavError& e) {
-            QCOMPARE(e.message(), message.replace("%1", Origin(url)).replace("%2", Origin(other.url())));
+            QCOMPARE(e.message(),
+                     message.replace("%1", Origin(url)).replace("%2", Origin(other.url())));
             QCOMPARE(e.kind(), kind);
         }
         QVERIFY(other.requests.isEmpty());
