@@ -12,7 +12,7 @@ packages=(
   cups cups-client cups-bsd poppler-utils file locales
   dpkg-dev desktop-file-utils appstream man-db xchm xdg-utils shared-mime-info
   python3-vobject
-  radicale apache2-utils
+  radicale apache2-utils vdirsyncer
 )
 for group in "$@"; do
   case "$group" in

@@ -146,6 +146,85 @@ private slots:
         QVERIFY(a.Find(col::Company, "Kay Engines").row != 0);
         QCOMPARE(b.Find(col::Company, "Janes Place").row, std::int64_t(0));
     }
+
+    // vdirsyncer keeps a folder of .vcf files in step with the same address book: what it
+    // adds, changes and deletes there reaches the book, and the book's changes reach the folder.
+    void anotherClientSeesTheSameBook() {
+        Desk a(NewBookPath());
+        SyncNow(a);
+        QTemporaryDir vds;
+        QDir().mkpath(vds.filePath("cards"));
+        QFile config(vds.filePath("config"));
+        QVERIFY(config.open(QIODevice::WriteOnly));
+        config.write(QString("[general]\nstatus_path = \"%1/status/\"\n"
+                             "[pair book]\na = \"folder\"\nb = \"server\"\ncollections = null\n"
+                             "[storage folder]\ntype = \"filesystem\"\npath = \"%1/cards/\"\n"
+                             "fileext = \".vcf\"\n"
+                             "[storage server]\ntype = \"carddav\"\nurl = \"%2\"\n"
+                             "username = \"user\"\npassword = \"secret\"\n")
+                         .arg(vds.path(), server_->url("/user/contacts/").toString())
+                         .toUtf8());
+        config.close();
+        auto vdirsyncer = [&](const QString& command) {
+            QProcess p;
+            p.start("vdirsyncer", {"-c", config.fileName(), command});
+            p.write("y\ny\n");
+            p.closeWriteChannel();
+            const bool done = p.waitForFinished(60000) && p.exitCode() == 0;
+            if (!done)
+                qWarning() << p.readAllStandardError();
+            return done;
+        };
+        QVERIFY(vdirsyncer("discover"));
+        QVERIFY(vdirsyncer("sync"));
+        QDir cards(vds.filePath("cards"));
+        QCOMPARE(cards.entryList(QDir::Files).size(), 10); // three contacts, seven extra people
+        auto fileWith = [&](const QByteArray& text) {
+            for (const QString& name : cards.entryList(QDir::Files)) {
+                QFile f(cards.filePath(name));
+                if (f.open(QIODevice::ReadOnly) && f.readAll().contains(text))
+                    return f.fileName();
+            }
+            return QString();
+        };
+        auto rewrite = [](const QString& path, const QByteArray& from, const QByteArray& to) {
+            QFile f(path);
+            f.open(QIODevice::ReadOnly);
+            const QByteArray text = f.readAll().replace(from, to);
+            f.close();
+            f.open(QIODevice::WriteOnly | QIODevice::Truncate);
+            f.write(text);
+        };
+        // There: a new card as a phone writes it, a changed e-mail, an extra person gone.
+        QFile phone(cards.filePath("phone-1.vcf"));
+        QVERIFY(phone.open(QIODevice::WriteOnly));
+        phone.write("BEGIN:VCARD\r\nVERSION:3.0\r\nUID:phone-1\r\nN:Lee;Ann;;;\r\nFN:Ann Lee\r\n"
+                    "ORG:Lee Co\r\nTEL;TYPE=CELL:225-555-0199\r\nEMAIL:ann@lee.example\r\n"
+                    "END:VCARD\r\n");
+        phone.close();
+        rewrite(fileWith("jane@janesplace.example.com"), "jane@janesplace.example.com",
+                "jane@elsewhere.example");
+        QVERIFY(QFile::remove(fileWith("FN:Sam Doyle")));
+        QVERIFY(vdirsyncer("sync"));
+        const SyncSummary back = SyncNow(a);
+        QCOMPARE(back.received, 3);
+        const LocalContact ann = a.Find(col::Company, "Lee Co");
+        QCOMPARE(QString::fromStdString(ann.values[col::Phone]), QString("(225)555-0199"));
+        QCOMPARE(QString::fromStdString(a.Find(col::Company, "Janes Place").values[col::Email]),
+                 QString("jane@elsewhere.example"));
+        const LocalContact mark = a.Find(col::FirstName, "Mark");
+        QCOMPARE(QString::fromStdString(mark.values[col::ExtraColumn(2, col::XName)]), QString());
+        QCOMPARE(QString::fromStdString(mark.values[col::ExtraColumn(1, col::XName)]),
+                 QString("Jane Doyle"));
+        // Here: a changed company and a deleted contact reach the folder.
+        a.Set(ann.row, col::Company, "Lee and Sons");
+        a.Delete(a.Find(col::Company, "Janes Place").row);
+        QCOMPARE(SyncNow(a).sent, 1);
+        QVERIFY(vdirsyncer("sync"));
+        QVERIFY(!fileWith("ORG:Lee and Sons").isEmpty());
+        QVERIFY(fileWith("ORG:Janes Place").isEmpty());
+        QCOMPARE(cards.entryList(QDir::Files).size(), 9);
+    }
 };
 
 QTEST_MAIN(TestSync)
