@@ -9,6 +9,77 @@
 
 namespace {
 
+std::function<void()>& StepObserver() {
+    static std::function<void()> observer;
+    return observer;
+}
+
+void Stepped() {
+    if (StepObserver())
+        StepObserver()();
+}
+
+// The book's and the server's changes, each followed by the observer.
+class StepStore {
+public:
+    explicit StepStore(const std::string& path) : store_(path) {}
+    SyncState Load() { return store_.Load(); }
+    std::vector<LocalContact> LocalContacts() { return store_.LocalContacts(); }
+    std::int64_t Apply(const SyncedContact& synced, const ContactValues& values) {
+        const std::int64_t row = store_.Apply(synced, values);
+        Stepped();
+        return row;
+    }
+    void Record(const SyncedContact& synced) {
+        store_.Record(synced);
+        Stepped();
+    }
+    void Remove(const SyncedContact& synced, bool deleteRow) {
+        store_.Remove(synced, deleteRow);
+        Stepped();
+    }
+    void Reset(const std::string& bookUrl) {
+        store_.Reset(bookUrl);
+        Stepped();
+    }
+    void SetToken(const std::string& token) {
+        store_.SetToken(token);
+        Stepped();
+    }
+
+private:
+    TSyncStore store_;
+};
+
+class StepClient {
+public:
+    explicit StepClient(TDavClient& client) : client_(client) {}
+    TDavClient::Book Discover() { return client_.Discover(); }
+    std::optional<DavChanges> SyncCollection(const QString& token) {
+        return client_.SyncCollection(token);
+    }
+    QMap<QString, QString> ListEtags() { return client_.ListEtags(); }
+    QList<DavCard> Multiget(const QStringList& hrefs) { return client_.Multiget(hrefs); }
+    QString NewHref(const QString& uid) const { return client_.NewHref(uid); }
+    QString PutNew(const QString& href, const QByteArray& vcard) {
+        const QString etag = client_.PutNew(href, vcard);
+        Stepped();
+        return etag;
+    }
+    QString PutChanged(const QString& href, const QByteArray& vcard, const QString& etag) {
+        const QString now = client_.PutChanged(href, vcard, etag);
+        Stepped();
+        return now;
+    }
+    void Delete(const QString& href, const QString& etag) {
+        client_.Delete(href, etag);
+        Stepped();
+    }
+
+private:
+    TDavClient& client_;
+};
+
 std::string Std(const QString& text) {
     return text.toStdString();
 }
@@ -382,8 +453,8 @@ private:
         }
     }
 
-    TDavClient& client_;
-    TSyncStore store_;
+    StepClient client_;
+    StepStore store_;
     SyncState state_;
     SyncSummary summary_;
     QStringList changed_;
@@ -407,6 +478,10 @@ QString SyncSummary::Line() const {
     if (!conflicts.isEmpty())
         line += QStringLiteral(": ") + conflicts.join(QStringLiteral(", "));
     return line;
+}
+
+void SetSyncStepObserver(std::function<void()> observer) {
+    StepObserver() = std::move(observer);
 }
 
 SyncSummary SyncAddressBook(TDavClient& client, const std::string& bookPath) {

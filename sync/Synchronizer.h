@@ -3,6 +3,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <string>
 
 class TDavClient;
@@ -34,3 +35,7 @@ struct SyncSummary {
 //   by the next one without doubles or losses.
 // Throws EDavError for what the server refused or answered wrongly, std::exception for the book.
 SyncSummary SyncAddressBook(TDavClient& client, const std::string& bookPath);
+
+// Called after every step that changes the book or the server, for tests that stop a sync at
+// each of them in turn; none by default.
+void SetSyncStepObserver(std::function<void()> observer);

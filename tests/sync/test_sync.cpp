@@ -147,6 +147,56 @@ private slots:
         QCOMPARE(b.Find(col::Company, "Janes Place").row, std::int64_t(0));
     }
 
+    // A sync stopped after any of its steps leaves a whole book, and the next one finishes the
+    // work without doubles or losses on either desk.
+    void stoppedAtEachStep() {
+        Desk a(NewBookPath()), b(NewBookPath());
+        SyncNow(a);
+        SyncNow(b);
+        ContactValues kay;
+        for (int i = 0; i < kDataColumns; ++i)
+            kay[i] = EmptyValueOf(ContactColumnTable()[i].type);
+        ContactValues lee = kay;
+        kay[col::Company] = "Kay Engines";
+        lee[col::Company] = "Lee Co";
+        a.Set(a.Find(col::Company, "Janes Place").row, col::Email, "jane@new.example");
+        TAddressBook(a.path).Save(kay, std::string());
+        a.Delete(a.Find(col::FirstName, "Mark").row);
+        b.Set(b.Find(col::Company, "Joes Bar and Grill").row, col::Phone, "(225)999-0000");
+        TAddressBook(b.path).Save(lee, std::string());
+        SyncNow(b);
+
+        const QString child = QString::fromLocal8Bit(qgetenv("VC_BIN_DIR")) + "/../tests/synckill";
+        int stops = 0;
+        for (int stopAt = 1;; ++stopAt) {
+            QProcess p;
+            p.start(child, {QString::fromStdString(a.path), server_->url("/").toString(),
+                            QString::number(stopAt)});
+            QVERIFY(p.waitForFinished(60000));
+            if (p.exitCode() == 0)
+                break;
+            QCOMPARE(p.exitCode(), 9);
+            ++stops;
+            TSQLiteDatabase db(a.path);
+            QCOMPARE(QString::fromStdString(db.OpenResult("PRAGMA integrity_check")->TextOrEmptyAt(0)),
+                     QString("ok"));
+        }
+        QVERIFY(stops > 3);
+        SyncNow(a);
+        SyncNow(b);
+        QCOMPARE(SyncNow(a).sent + SyncNow(b).sent, 0);
+        for (const Desk* desk : {&a, &b}) {
+            QCOMPARE(desk->Contacts().size(), std::size_t(4)); // no doubles
+            QVERIFY(desk->Find(col::Company, "Kay Engines").row != 0);
+            QVERIFY(desk->Find(col::Company, "Lee Co").row != 0);
+            QCOMPARE(desk->Find(col::FirstName, "Mark").row, std::int64_t(0));
+            QCOMPARE(QString::fromStdString(desk->Find(col::Company, "Janes Place").values[col::Email]),
+                     QString("jane@new.example"));
+            QCOMPARE(QString::fromStdString(desk->Find(col::Company, "Joes Bar and Grill").values[col::Phone]),
+                     QString("(225)999-0000"));
+        }
+    }
+
     // vdirsyncer keeps a folder of .vcf files in step with the same address book: what it
     // adds, changes and deletes there reaches the book, and the book's changes reach the folder.
     void anotherClientSeesTheSameBook() {
