@@ -1,0 +1,190 @@
+// The sync account from the command line against a real Secret Service, gnome-keyring-daemon on
+// a session bus of its own. Each command is a process of its own (this executable in its child
+// role: the real command line and a stand-in server), as libsecret keeps its first bus for good.
+
+#include "CommandLine.h"
+#include "TestHome.h"
+
+#include <QDirIterator>
+#include <QProcess>
+#include <QtTest>
+
+namespace {
+const QString kPassword = QStringLiteral("Sésame ouvre-toi");
+const QString kUrl = QStringLiteral("https://dav.example.com/ada/");
+
+int RunChild(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    // The stand-in server takes kPassword alone; its sync tells what it was given.
+    const QString no = QStringLiteral("The server refused the password.");
+    TCommandLine commandLine(
+        [&](const QUrl&, const QString&, const QString& password) {
+            return password == kPassword ? SyncCheckResult{true, "Office", {}}
+                                         : SyncCheckResult{false, {}, no};
+        },
+        [&](const SyncAccount& account, const QString& password, const QString& book) {
+            return password == kPassword ? SyncRunResult{true, account.user + " into " + book, {}}
+                                         : SyncRunResult{false, {}, no};
+        });
+    QTextStream out(stdout), err(stderr);
+    commandLine.process(app.arguments(), out, err);
+    return commandLine.exitStatus();
+}
+} // namespace
+
+class TestSyncAccount : public QObject {
+    Q_OBJECT
+    QTemporaryDir keyringHome_;
+    QProcess bus_, keyring_;
+    QString busAddress_;
+    int users_ = 0;
+
+    // The environment of everything started here: the test's bus, HOME at home and none of the
+    // user's folders elsewhere, so that anything written lands there; then the extra variables.
+    QProcessEnvironment env(const QString& home, const QStringList& extra = {}) {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        for (const char* name :
+             {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY", "XDG_DATA_HOME", "XDG_CONFIG_HOME",
+              "XDG_CACHE_HOME", "XDG_RUNTIME_DIR", kSyncPasswordVariable})
+            env.remove(name);
+        const QStringList base{"HOME=" + home, "VC_SYNC_CHILD=1",
+                               "DBUS_SESSION_BUS_ADDRESS=" + busAddress_};
+        for (const QString& variable : base + extra)
+            env.insert(variable.section('=', 0, 0), variable.section('=', 1, -1));
+        return env;
+    }
+    struct Run {
+        int status;
+        QString out, err;
+    };
+    Run run(const QString& program, const QStringList& args, const QString& home,
+            const QString& input = {}, const QStringList& extra = {}) {
+        QProcess p;
+        p.setProcessEnvironment(env(home, extra));
+        p.start(program, args);
+        p.write(input.toUtf8());
+        p.closeWriteChannel();
+        if (!p.waitForFinished(60000))
+            return {-1, {}, program + " did not finish"};
+        return {p.exitCode(), p.readAllStandardOutput(), p.readAllStandardError()};
+    }
+    // What the keyring holds for user at kUrl, by libsecret's own tool.
+    QString inKeyring(const QString& user) {
+        const QStringList args{"lookup", "server", "Vellicard", "user", user + "@" + kUrl};
+        return run("secret-tool", args, keyringHome_.path()).out;
+    }
+
+private slots:
+    void initTestCase() {
+        bus_.start("dbus-daemon", {"--session", "--nofork", "--print-address"});
+        for (QDeadlineTimer deadline(30000); !bus_.canReadLine();)
+            QVERIFY2(bus_.waitForReadyRead(deadline.remainingTime()), "no bus address");
+        busAddress_ = bus_.readLine().trimmed();
+        // Its files go to a HOME of its own, away from the program's.
+        keyring_.setProcessEnvironment(env(keyringHome_.path()));
+        keyring_.start("gnome-keyring-daemon",
+                       {"--foreground", "--unlock", "--components=secrets"});
+        keyring_.write("unlock"); // written out before waiting on anything else
+        QVERIFY(keyring_.waitForBytesWritten(30000));
+        keyring_.closeWriteChannel();
+        const QStringList args{"wait", "--session", "--timeout", "30", "org.freedesktop.secrets"};
+        const Run wait = run("gdbus", args, keyringHome_.path());
+        QVERIFY2(wait.status == 0, qPrintable(wait.err));
+    }
+    void cleanupTestCase() {
+        for (QProcess* p : {&keyring_, &bus_}) {
+            p->terminate();
+            QVERIFY(p->waitForFinished(30000));
+        }
+    }
+
+    void setUpThenSync_data() {
+        QTest::addColumn<bool>("keyring");
+        QTest::addColumn<QString>("variable"); // for the sync
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("output");
+        QTest::newRow("keyring") << true << QString() << 0 << " into ";
+        QTest::newRow("variable before keyring") << true << "wrong" << 1 << "refused";
+        QTest::newRow("no keyring") << false << QString() << 1 << "set VELLICARD_SYNC_PASSWORD";
+        QTest::newRow("no keyring, variable") << false << kPassword << 0 << " into ";
+    }
+    void setUpThenSync() {
+        QFETCH(bool, keyring);
+        QFETCH(QString, variable);
+        QFETCH(int, status);
+        QFETCH(QString, output);
+        TestHome home;
+        const QString user = QString("ada%1").arg(++users_);
+        const QString self = QCoreApplication::applicationFilePath();
+        QStringList bus;
+        if (!keyring)
+            bus << "DBUS_SESSION_BUS_ADDRESS=unix:path=" + home.path() + "/nowhere";
+        Run setUp = run(self, {"--sync-setup", kUrl, user}, home.path(), kPassword + "\n", bus);
+        QCOMPARE(setUp.out, "Sync set up with Office at " + kUrl + " as " + user + ".\n");
+        QCOMPARE(setUp.err.contains("No desktop keyring is reachable"), !keyring);
+        QCOMPARE(setUp.status, 0);
+        QCOMPARE(inKeyring(user), keyring ? kPassword : QString());
+        const QSettings ini(home.dataFolder() + "/Vellicard.ini", QSettings::IniFormat);
+        QCOMPARE(ini.value("Sync/Url").toString() + " " + ini.value("Sync/User").toString(),
+                 kUrl + " " + user);
+        QVERIFY(!setUp.err.contains(kPassword));
+        for (QDirIterator it(home.path(), QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+             it.hasNext();) {
+            QFile file(it.next());
+            QVERIFY(file.open(QIODevice::ReadOnly));
+            QVERIFY2(!file.readAll().contains(kPassword.toUtf8()), qPrintable(file.fileName()));
+        }
+
+        const Run sync = run(self, {"--sync-now"}, home.path(), {},
+                             bus + QStringList{kSyncPasswordVariable + ("=" + variable)});
+        QVERIFY2((sync.out + sync.err).contains(output), qPrintable(sync.out + sync.err));
+        QCOMPARE(sync.status, status);
+        QCOMPARE(sync.out, status ? QString() : user + " into " + home.dbPath() + "\n");
+    }
+
+    void nothingStored_data() {
+        QTest::addColumn<QString>("program"); // this executable's stand-in server, or the real one
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QString>("input");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("message");
+        const QString self = QCoreApplication::applicationFilePath();
+        const QString real = qEnvironmentVariable("VC_BIN_DIR") + "/vellicard";
+        const QStringList setUp{"--sync-setup", kUrl, "USER"};
+        const QStringList inUrl{"--sync-setup", "https://a:" + kPassword + "@x/", "USER"};
+        QTest::newRow("server refuses") << self << setUp << "x\n" << 1 << "refused the password";
+        QTest::newRow("no password") << self << setUp << "" << 1 << "No password on standard input";
+        QTest::newRow("password in address") << self << inUrl << kPassword << 1 << "not in it";
+        QTest::newRow("not set up")
+            << self << QStringList{"--sync-now"} << "" << 1 << "Sync is not set up: run";
+        QTest::newRow("program: set up")
+            << real << setUp << kPassword << 1 << "sync is not available";
+        QTest::newRow("program: help")
+            << real << QStringList{"--help"} << "" << 0 << "--sync-setup <URL> <USER>";
+    }
+    void nothingStored() {
+        QFETCH(QString, program);
+        QFETCH(QStringList, args);
+        QFETCH(QString, input);
+        QFETCH(int, status);
+        QFETCH(QString, message);
+        TestHome home;
+        const QString user = QString("ada%1").arg(++users_);
+        const Run r = run(program, args.replaceInStrings("USER", user), home.path(), input);
+        const QString text = r.out + r.err;
+        QVERIFY2(text.contains(message) && !text.contains(kPassword), qPrintable(text));
+        QCOMPARE(r.status, status);
+        QCOMPARE(inKeyring(user), QString());
+        QVERIFY(!QFile::exists(home.dataFolder() + "/Vellicard.ini"));
+    }
+};
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsSet("VC_SYNC_CHILD"))
+        return RunChild(argc, argv);
+    QCoreApplication app(argc, argv);
+    TestSyncAccount test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "test_syncaccount.moc"
