@@ -140,6 +140,9 @@ private slots:
         QVERIFY2((sync.out + sync.err).contains(output), qPrintable(sync.out + sync.err));
         QCOMPARE(sync.status, status);
         QCOMPARE(sync.out, status ? QString() : user + " into " + home.dbPath() + "\n");
+        // Another account in its place takes the old password out of the keyring.
+        run(self, {"--sync-setup", kUrl, "eve"}, home.path(), kPassword + "\n", bus);
+        QCOMPARE(inKeyring(user), QString());
     }
 
     void nothingStored_data() {
