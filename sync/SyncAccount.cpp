@@ -3,6 +3,7 @@
 #include "unitAppInformation.h"
 #include "unitFilePath.h"
 
+#include <QAbstractEventDispatcher>
 #include <QEventLoop>
 #include <QFile>
 #include <QSettings>
@@ -19,6 +20,14 @@ QString FromLocalPath(const std::string& path) {
 // The jobs report only through their finished signal, from the event loop; a job that fails
 // at once may do so inside start(), before the loop would run.
 KeyringAnswer RunJob(QKeychain::Job& job) {
+#ifdef Q_OS_LINUX
+    // libsecret answers through GLib's main loop, which Qt runs only with its GLib dispatcher
+    // (not under QT_NO_GLIB): without it the job would never finish.
+    const QAbstractEventDispatcher* dispatcher = QAbstractEventDispatcher::instance();
+    if (!dispatcher || !dispatcher->inherits("QEventDispatcherGlib"))
+        return {KeyringAnswer::Unreachable, QString(),
+                QStringLiteral("the keyring needs Qt's GLib event loop, which is off")};
+#endif
     job.setAutoDelete(false);
     // Never the plain-text copy in a settings file that qtkeychain offers when no keyring
     // answers: that is exactly where the password must not go.
