@@ -35,20 +35,23 @@ class TestSyncAccount : public QObject {
     QProcess bus_, keyring_;
     QString busAddress_;
     int users_ = 0;
+    const QString self_ = QCoreApplication::applicationFilePath();
 
-    // The environment of everything started here: the test's bus, HOME at home and none of the
-    // user's folders elsewhere, so that anything written lands there; then the extra variables.
-    QProcessEnvironment env(const QString& home, const QStringList& extra = {}) {
+    // Starts program in p on the test's bus, with HOME at home and none of the user's folders
+    // elsewhere, so that anything written lands there; then the extra variables.
+    void start(QProcess& p, const QString& program, const QStringList& args, const QString& home,
+               const QStringList& extra = {}) {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         for (const char* name :
              {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY", "XDG_DATA_HOME", "XDG_CONFIG_HOME",
               "XDG_CACHE_HOME", "XDG_RUNTIME_DIR", kSyncPasswordVariable})
             env.remove(name);
-        const QStringList base{"HOME=" + home, "VC_SYNC_CHILD=1",
-                               "DBUS_SESSION_BUS_ADDRESS=" + busAddress_};
-        for (const QString& variable : base + extra)
-            env.insert(variable.section('=', 0, 0), variable.section('=', 1, -1));
-        return env;
+        for (const QString& v : QStringList{"HOME=" + home, "VC_SYNC_CHILD=1",
+                                            "DBUS_SESSION_BUS_ADDRESS=" + busAddress_} +
+                                    extra)
+            env.insert(v.section('=', 0, 0), v.section('=', 1, -1));
+        p.setProcessEnvironment(env);
+        p.start(program, args);
     }
     struct Run {
         int status;
@@ -57,13 +60,11 @@ class TestSyncAccount : public QObject {
     Run run(const QString& program, const QStringList& args, const QString& home,
             const QString& input = {}, const QStringList& extra = {}) {
         QProcess p;
-        p.setProcessEnvironment(env(home, extra));
-        p.start(program, args);
+        start(p, program, args, home, extra);
         p.write(input.toUtf8());
         p.closeWriteChannel();
-        if (!p.waitForFinished(60000))
-            return {-1, {}, program + " did not finish"};
-        return {p.exitCode(), p.readAllStandardOutput(), p.readAllStandardError()};
+        const bool done = p.waitForFinished(60000);
+        return {done ? p.exitCode() : -1, p.readAllStandardOutput(), p.readAllStandardError()};
     }
     // What the keyring holds for user at kUrl, by libsecret's own tool.
     QString inKeyring(const QString& user) {
@@ -78,9 +79,8 @@ private slots:
             QVERIFY2(bus_.waitForReadyRead(deadline.remainingTime()), "no bus address");
         busAddress_ = bus_.readLine().trimmed();
         // Its files go to a HOME of its own, away from the program's.
-        keyring_.setProcessEnvironment(env(keyringHome_.path()));
-        keyring_.start("gnome-keyring-daemon",
-                       {"--foreground", "--unlock", "--components=secrets"});
+        start(keyring_, "gnome-keyring-daemon",
+              {"--foreground", "--unlock", "--components=secrets"}, keyringHome_.path());
         keyring_.write("unlock"); // written out before waiting on anything else
         QVERIFY(keyring_.waitForBytesWritten(30000));
         keyring_.closeWriteChannel();
@@ -112,28 +112,26 @@ private slots:
         QFETCH(QString, output);
         TestHome home;
         const QString user = QString("ada%1").arg(++users_);
-        const QString self = QCoreApplication::applicationFilePath();
         QStringList bus;
         if (!keyring)
             bus << "DBUS_SESSION_BUS_ADDRESS=unix:path=" + home.path() + "/nowhere";
-        Run setUp = run(self, {"--sync-setup", kUrl, user}, home.path(), kPassword + "\n", bus);
+        Run setUp = run(self_, {"--sync-setup", kUrl, user}, home.path(), kPassword + "\n", bus);
         QCOMPARE(setUp.out, "Sync set up with Office at " + kUrl + " as " + user + ".\n");
         QCOMPARE(setUp.err.contains("No desktop keyring is reachable"), !keyring);
         QCOMPARE(setUp.status, 0);
         QCOMPARE(inKeyring(user), keyring ? kPassword : QString());
         const QSettings ini(home.dataFolder() + "/Vellicard.ini", QSettings::IniFormat);
-        QCOMPARE(ini.value("Sync/Url").toString() + " " + ini.value("Sync/User").toString(),
-                 kUrl + " " + user);
+        QCOMPARE(ini.value("Sync/Url").toString() + ini.value("Sync/User").toString(), kUrl + user);
         QVERIFY(!setUp.err.contains(kPassword));
         QCOMPARE(run("grep", {"-rlF", kPassword, home.path()}, home.path()).out, QString());
 
-        const Run sync = run(self, {"--sync-now"}, home.path(), {},
+        const Run sync = run(self_, {"--sync-now"}, home.path(), {},
                              bus + QStringList{kSyncPasswordVariable + ("=" + variable)});
         QVERIFY2((sync.out + sync.err).contains(output), qPrintable(sync.out + sync.err));
         QCOMPARE(sync.status, status);
         QCOMPARE(sync.out, status ? QString() : user + " into " + home.dbPath() + "\n");
         // Another account in its place takes the old password out of the keyring.
-        run(self, {"--sync-setup", kUrl, "eve"}, home.path(), kPassword + "\n", bus);
+        run(self_, {"--sync-setup", kUrl, "eve"}, home.path(), kPassword + "\n", bus);
         QCOMPARE(inKeyring(user), QString());
     }
 
@@ -143,15 +141,15 @@ private slots:
         QTest::addColumn<QString>("input");
         QTest::addColumn<int>("status");
         QTest::addColumn<QString>("message");
-        const QString self = QCoreApplication::applicationFilePath();
         const QString real = qEnvironmentVariable("VC_BIN_DIR") + "/vellicard";
         const QStringList setUp{"--sync-setup", kUrl, "USER"};
         const QStringList inUrl{"--sync-setup", "https://a:" + kPassword + "@x/", "USER"};
-        QTest::newRow("server refuses") << self << setUp << "x\n" << 1 << "refused the password";
-        QTest::newRow("no password") << self << setUp << "" << 1 << "No password on standard input";
-        QTest::newRow("password in address") << self << inUrl << kPassword << 1 << "not in it";
+        QTest::newRow("server refuses") << self_ << setUp << "x\n" << 1 << "refused the password";
+        QTest::newRow("no password")
+            << self_ << setUp << "" << 1 << "No password on standard input";
+        QTest::newRow("password in address") << self_ << inUrl << kPassword << 1 << "not in it";
         QTest::newRow("not set up")
-            << self << QStringList{"--sync-now"} << "" << 1 << "Sync is not set up: run";
+            << self_ << QStringList{"--sync-now"} << "" << 1 << "Sync is not set up: run";
         QTest::newRow("program: set up")
             << real << setUp << kPassword << 1 << "sync is not available";
         QTest::newRow("program: help")
