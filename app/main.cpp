@@ -1,5 +1,6 @@
 #include "CommandLine.h"
 #include "ProgramMain.h"
+#include "SyncRunner.h"
 #include "TApplication.h"
 #include "unitAppInformation.h"
 
@@ -13,7 +14,7 @@ int main(int argc, char** argv) {
     QCoreApplication::setApplicationVersion(
         QString::fromLocal8Bit(AppMajorVersion() + AppMinorVersion()));
 
-    TCommandLine commandLine;
+    TCommandLine commandLine(CheckSyncServer, RunSyncNow);
     {
         // Read before the GUI exists, so that --help, --version and a mistake are answered also
         // where there is no display.

@@ -3,6 +3,7 @@
 
 #include "BenchModes.h"
 #include "BookGenerator.h"
+#include "SyncBench.h"
 #include "ProcessExchange.h"
 
 #include "unitFilePath.h"
@@ -330,6 +331,7 @@ int RunDriver(int argc, char** argv) {
     std::vector<int> sizes = {1000, 10000, 100000};
     int repetitions = 3;
     bool filesOnly = false; // only the import and export processes, not the window
+    bool syncOnly = false;  // only the sync with a local radicale
     std::string passThrough;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
@@ -345,12 +347,14 @@ int RunDriver(int argc, char** argv) {
             repetitions = std::max(1, std::stoi(argv[++i]));
         } else if (arg == "--files-only") {
             filesOnly = true;
+        } else if (arg == "--sync") {
+            syncOnly = true;
         } else if (arg.compare(0, 12, "--benchmark_") == 0) {
             passThrough += " " + Quoted(arg);
         } else {
             std::fprintf(stderr,
                          "usage: %s [--sizes 1000,10000,100000] [--reps N] [--books DIR] "
-                         "[--files-only] [--benchmark_filter=...]\n",
+                         "[--files-only | --sync] [--benchmark_filter=...]\n",
                          argv[0]);
             return 2;
         }
@@ -361,6 +365,8 @@ int RunDriver(int argc, char** argv) {
     std::fflush(stdout);
     for (int size : sizes)
         EnsureBook(booksDir, size);
+    if (syncOnly)
+        return RunSyncBench(booksDir, sizes);
 
     char workTemplate[] = "/tmp/vellicard-bench-XXXXXX";
     if (!mkdtemp(workTemplate)) {

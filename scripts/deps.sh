@@ -13,6 +13,7 @@ packages=(
   dpkg-dev desktop-file-utils appstream man-db xchm xdg-utils shared-mime-info
   python3-vobject
   radicale apache2-utils vdirsyncer
+  qtkeychain-qt6-dev libsecret-1-0 gnome-keyring dbus libsecret-tools libglib2.0-bin
 )
 for group in "$@"; do
   case "$group" in

@@ -38,7 +38,7 @@ deb="$work/out/vellicard_${version}_$(dpkg --print-architecture).deb"
 # Dependencies computed from the program, a help viewer and the opener recommended.
 depends=$(dpkg-deb -f "$deb" Depends)
 recommends=$(dpkg-deb -f "$deb" Recommends)
-for lib in libc6 libqt6widgets6 libqt6printsupport6 libsqlite3-0; do
+for lib in libc6 libqt6widgets6 libqt6printsupport6 libsqlite3-0 libqt6keychain1 libsecret-1-0; do
   [[ $depends == *"$lib ("* ]] || fail "Depends does not name $lib: $depends"
 done
 for pkg in xchm xdg-utils; do

@@ -197,6 +197,51 @@ private slots:
         }
     }
 
+    // The program itself, as a timer runs it: set up once, then one line per sync; the faults a
+    // person can act on end it with status 1 and the reason, the book as it was.
+    void fromTheCommandLine() {
+        TestHome home;
+        auto program = [&](const QStringList& args, const QByteArray& input,
+                           const QString& password) {
+            QProcess p;
+            QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+            env.insert("HOME", home.path());
+            env.insert("DBUS_SESSION_BUS_ADDRESS", "unix:path=" + home.path() + "/no-bus");
+            if (!password.isEmpty())
+                env.insert("VELLICARD_SYNC_PASSWORD", password);
+            p.setProcessEnvironment(env);
+            p.start(QString::fromLocal8Bit(qgetenv("VC_BIN_DIR")) + "/vellicard", args);
+            p.write(input);
+            p.closeWriteChannel();
+            p.waitForFinished(60000);
+            return qMakePair(p.exitCode(), QString::fromUtf8(p.readAllStandardOutput() +
+                                                             p.readAllStandardError()));
+        };
+        const auto setUp = program({"--sync-setup", server_->url("/").toString(), "user"},
+                                   "secret\n", QString());
+        QCOMPARE(setUp.first, 0);
+        QVERIFY2(setUp.second.contains("VELLICARD_SYNC_PASSWORD"), qPrintable(setUp.second));
+        const auto first = program({"--sync-now"}, {}, "secret");
+        QCOMPARE(first.first, 0);
+        QVERIFY2(first.second.endsWith(": 3 sent, 0 received, 0 deleted, 0 conflicts\n"),
+                 qPrintable(first.second));
+        const QByteArray before = [&] {
+            QFile f(home.dbPath());
+            f.open(QIODevice::ReadOnly);
+            return f.readAll();
+        }();
+        const auto refused = program({"--sync-now"}, {}, "wrong");
+        QCOMPARE(refused.first, 1);
+        QVERIFY2(refused.second.contains("user name or password"), qPrintable(refused.second));
+        server_->stop();
+        const auto away = program({"--sync-now"}, {}, "secret");
+        QCOMPARE(away.first, 1);
+        QVERIFY2(away.second.contains("cannot be reached"), qPrintable(away.second));
+        QFile f(home.dbPath());
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QVERIFY(f.readAll() == before);
+    }
+
     // vdirsyncer keeps a folder of .vcf files in step with the same address book: what it
     // adds, changes and deletes there reaches the book, and the book's changes reach the folder.
     void anotherClientSeesTheSameBook() {
