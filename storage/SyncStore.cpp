@@ -153,17 +153,32 @@ std::vector<LocalContact> TSyncStore::LocalContacts() {
     return contacts;
 }
 
+namespace {
+
+std::int64_t ApplyOne(TSQLiteDatabase& db, SyncedContact synced, const ContactValues& values) {
+    if (RowExists(db, synced.row))
+        WriteContact(db, values, std::to_string(synced.row));
+    else
+        synced.row = std::stoll(WriteContact(db, values, std::string()));
+    WriteState(db, synced);
+    return synced.row;
+}
+
+} // namespace
+
 std::int64_t TSyncStore::Apply(SyncedContact synced, const ContactValues& values) {
+    return ApplyAll({{std::move(synced), values}}).front();
+}
+
+std::vector<std::int64_t> TSyncStore::ApplyAll(
+    const std::vector<std::pair<SyncedContact, ContactValues>>& contacts) {
     TSQLiteDatabase db(path_, OpenMode::ExistingOnly);
     Transaction transaction(db);
-    if (RowExists(db, synced.row)) {
-        WriteContact(db, values, std::to_string(synced.row));
-    } else {
-        synced.row = std::stoll(WriteContact(db, values, std::string()));
-    }
-    WriteState(db, synced);
+    std::vector<std::int64_t> rows;
+    for (const auto& [synced, values] : contacts)
+        rows.push_back(ApplyOne(db, synced, values));
     transaction.Commit();
-    return synced.row;
+    return rows;
 }
 
 void TSyncStore::Record(const SyncedContact& synced) {

@@ -58,6 +58,9 @@ public:
     // The contact's row takes the values (a new row when `synced.row` is 0, or when the row has
     // gone meanwhile) and the state records it as synced. Returns the row.
     std::int64_t Apply(SyncedContact synced, const ContactValues& values);
+    // The same for several contacts in one transaction, each with its state: quicker where many
+    // come at once (the first sync of a desk), and as safe. Returns their rows in order.
+    std::vector<std::int64_t> ApplyAll(const std::vector<std::pair<SyncedContact, ContactValues>>& contacts);
     // Both sides hold the contact as `synced` says: the state records it, the book is not
     // touched.
     void Record(const SyncedContact& synced);

@@ -30,6 +30,12 @@ public:
         Stepped();
         return row;
     }
+    std::vector<std::int64_t> ApplyAll(
+        const std::vector<std::pair<SyncedContact, ContactValues>>& contacts) {
+        std::vector<std::int64_t> rows = store_.ApplyAll(contacts);
+        Stepped();
+        return rows;
+    }
     void Record(const SyncedContact& synced) {
         store_.Record(synced);
         Stepped();
@@ -407,6 +413,15 @@ private:
     }
 
     void SyncNewServerContacts() {
+        // Contacts new on the server are added (or matched) a few hundred to a transaction.
+        constexpr std::size_t kArrivedAtOnce = 500;
+        std::vector<std::pair<SyncedContact, ContactValues>> arrived;
+        const auto flush = [&] {
+            if (!arrived.empty())
+                for (std::int64_t row : store_.ApplyAll(arrived))
+                    linkedRows_.insert(row);
+            arrived.clear();
+        };
         // Rows no contact of the state lives in, by their values, for the first sync's matching.
         std::multimap<ContactValues, std::int64_t> unlinked;
         for (const auto& [row, values] : locals_)
@@ -430,17 +445,18 @@ private:
             const auto match = unlinked.find(synced.values);
             if (match != unlinked.end()) {
                 synced.row = match->second;
-                linkedRows_.insert(match->second);
                 unlinked.erase(match);
-                store_.Record(synced);
-            } else {
-                synced.row = store_.Apply(synced, synced.values);
-                linkedRows_.insert(synced.row);
-                ++summary_.received;
             }
+            linkedRows_.insert(synced.row);
+            if (synced.row == 0)
+                ++summary_.received;
+            arrived.emplace_back(std::move(synced), ContactValues());
+            arrived.back().second = arrived.back().first.values;
+            if (arrived.size() == kArrivedAtOnce)
+                flush();
         }
+        flush();
     }
-
     void SyncNewLocalContacts() {
         for (const auto& [row, values] : locals_) {
             if (linkedRows_.count(row))
