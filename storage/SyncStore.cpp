@@ -116,6 +116,10 @@ SyncState TSyncStore::Load() {
         while (info.Step()) {
             if (info.TextAt(0) == "book")
                 state.bookUrl = std::string(info.TextAt(1));
+            else if (info.TextAt(0) == "name")
+                state.bookName = std::string(info.TextAt(1));
+            else if (info.TextAt(0) == "from")
+                state.from = std::string(info.TextAt(1));
             else if (info.TextAt(0) == "token")
                 state.token = std::string(info.TextAt(1));
         }
@@ -204,16 +208,22 @@ void TSyncStore::Remove(const SyncedContact& synced, bool deleteRow) {
     transaction.Commit();
 }
 
-void TSyncStore::Reset(const std::string& bookUrl) {
+void TSyncStore::Reset(const std::string& bookUrl, const std::string& bookName,
+                       const std::string& from) {
     TSQLiteDatabase db(path_, OpenMode::ExistingOnly);
     CreateTables(db);
     Transaction transaction(db);
     db.RunStatement("DELETE FROM VellicardSyncCards;");
     db.RunStatement("DELETE FROM VellicardSyncContacts;");
     db.RunStatement("DELETE FROM VellicardSyncInfo;");
-    TSQLiteStatement book(db, "INSERT INTO VellicardSyncInfo(name,value)VALUES('book',?);");
-    book.BindText(1, bookUrl);
-    book.Run();
+    TSQLiteStatement info(db, "INSERT INTO VellicardSyncInfo(name,value)VALUES(?,?);");
+    for (const auto& [name, value] : {std::pair<const char*, const std::string&>{"book", bookUrl},
+                                      {"name", bookName},
+                                      {"from", from}}) {
+        info.BindText(1, name);
+        info.BindText(2, value);
+        info.Run();
+    }
     transaction.Commit();
 }
 

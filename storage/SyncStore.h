@@ -33,6 +33,8 @@ struct SyncedContact {
 // contact both sides had then.
 struct SyncState {
     std::string bookUrl;
+    std::string bookName;
+    std::string from; // the address the book was found from
     std::string token;
     std::map<std::string, SyncedContact> contacts; // by UID
 };
@@ -66,8 +68,9 @@ public:
     void Record(const SyncedContact& synced);
     // The contact is gone on both sides: its row (when `deleteRow`) and its state.
     void Remove(const SyncedContact& synced, bool deleteRow);
-    // Starts over with another address book: every contact's state goes.
-    void Reset(const std::string& bookUrl);
+    // Starts over with another address book (found from the address `from`): every contact's
+    // state goes.
+    void Reset(const std::string& bookUrl, const std::string& bookName, const std::string& from);
     void SetToken(const std::string& token);
 
 private:

@@ -83,6 +83,8 @@ public:
     // Works on the book at bookUrl without asking the server first.
     void UseBook(const QUrl& bookUrl);
     QUrl BookUrl() const { return book_; }
+    // The URL the client was made with.
+    QUrl StartUrl() const { return start_; }
 
     // Changes since token (empty: every card in the book). std::nullopt when the server does not
     // offer sync-collection or no longer knows the token; the caller then lists the ETags.

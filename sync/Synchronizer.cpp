@@ -44,8 +44,8 @@ public:
         store_.Remove(synced, deleteRow);
         Stepped();
     }
-    void Reset(const std::string& bookUrl) {
-        store_.Reset(bookUrl);
+    void Reset(const std::string& bookUrl, const std::string& name, const std::string& from) {
+        store_.Reset(bookUrl, name, from);
         Stepped();
     }
     void SetToken(const std::string& token) {
@@ -61,6 +61,8 @@ class StepClient {
 public:
     explicit StepClient(TDavClient& client) : client_(client) {}
     TDavClient::Book Discover() { return client_.Discover(); }
+    void UseBook(const QUrl& url) { client_.UseBook(url); }
+    QUrl StartUrl() const { return client_.StartUrl(); }
     std::optional<DavChanges> SyncCollection(const QString& token) {
         return client_.SyncCollection(token);
     }
@@ -113,15 +115,39 @@ public:
     Sync(TDavClient& client, const std::string& bookPath) : client_(client), store_(bookPath) {}
 
     SyncSummary Run() {
-        const TDavClient::Book book = client_.Discover();
-        summary_.book = book.name.isEmpty() ? book.url.toString() : book.name;
         state_ = store_.Load();
-        const std::string bookUrl = Std(book.url.toString());
-        if (state_.bookUrl != bookUrl) {
-            store_.Reset(bookUrl);
-            state_ = store_.Load();
+        // The book found last time is used again without asking, unless the account's address
+        // changed; a book that has gone meanwhile is looked for again.
+        const std::string from = Std(client_.StartUrl().toString());
+        TDavClient::Book book;
+        std::string token;
+        bool listed = false;
+        if (!state_.bookUrl.empty() && state_.from == from) {
+            book.url = QUrl(Q(state_.bookUrl));
+            book.name = Q(state_.bookName);
+            book.syncCollection = !state_.token.empty();
+            client_.UseBook(book.url);
+            try {
+                token = ListServerChanges(book.syncCollection);
+                listed = true;
+            } catch (const EDavError& e) {
+                if (e.kind() != EDavError::Kind::NotFound &&
+                    e.kind() != EDavError::Kind::NotAddressBook)
+                    throw;
+                changed_.clear();
+                removed_.clear();
+            }
         }
-        const std::string token = ListServerChanges(book.syncCollection);
+        if (!listed) {
+            book = client_.Discover();
+            const std::string bookUrl = Std(book.url.toString());
+            if (state_.bookUrl != bookUrl || state_.from != from) {
+                store_.Reset(bookUrl, Std(book.name.isEmpty() ? book.url.path() : book.name), from);
+                state_ = store_.Load();
+            }
+            token = ListServerChanges(book.syncCollection);
+        }
+        summary_.book = book.name.isEmpty() ? book.url.path() : book.name;
         FetchChangedCards();
         for (const LocalContact& local : store_.LocalContacts())
             locals_.emplace(local.row, local.values);
@@ -130,7 +156,7 @@ public:
             SyncKnownContact(synced);
         SyncNewServerContacts();
         SyncNewLocalContacts();
-        if (!token.empty())
+        if (!token.empty() && token != state_.token)
             store_.SetToken(token);
         return summary_;
     }

@@ -88,7 +88,7 @@ private slots:
         QVERIFY(QDir().mkpath(home.dataFolder()));
         BuildContactDatabase();
         TSyncStore store(ContactDbPath());
-        store.Reset("http://127.0.0.1/book/");
+        store.Reset("http://127.0.0.1/book/", "Book", "http://127.0.0.1/");
         SyncedContact synced;
         synced.uid = "u1";
         synced.values = Filled({{col::Company, "Semi;colon 12:3"}, {col::Notes, "a\r\nb"}});
