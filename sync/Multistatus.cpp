@@ -208,7 +208,20 @@ private:
         text_ += xml_.text();
     }
 
+    // A character reference or a broken byte may leave half of a surrogate pair, which no
+    // encoding can write again: it reads as the replacement character.
+    static QString WholeCharacters(QString text) {
+        for (int i = 0; i < text.size(); ++i) {
+            if (text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate())
+                ++i;
+            else if (text[i].isSurrogate())
+                text[i] = QChar::ReplacementCharacter;
+        }
+        return text;
+    }
+
     void End() {
+        text_ = WholeCharacters(text_);
         const Tag tag = stack_.takeLast();
         const Tag parent = Parent();
         switch (tag) {
