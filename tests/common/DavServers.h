@@ -16,7 +16,8 @@ class RadicaleServer {
 public:
     // Starts radicale for the user, with an empty address book at /<user>/contacts/. error()
     // tells why when it did not start.
-    explicit RadicaleServer(const QString& user = "user", const QString& password = "secret");
+    explicit RadicaleServer(const QString& user = "user", const QString& password = "secret",
+                            bool tls = false);
     ~RadicaleServer(); // stops it
     RadicaleServer(const RadicaleServer&) = delete;
     RadicaleServer& operator=(const RadicaleServer&) = delete;
@@ -43,6 +44,7 @@ private:
     QByteArray log_;
     int port_ = 0;
     QString error_;
+    bool tls_ = false;
 };
 
 class StubServer {

@@ -242,6 +242,22 @@ private slots:
         QVERIFY(f.readAll() == before);
     }
 
+    // A server whose certificate nobody vouches for is refused, whatever the user says.
+    void untrustedCertificateRefused() {
+        RadicaleServer tls("user", "secret", true);
+        QVERIFY2(tls.error().isEmpty(), qPrintable(tls.error()));
+        Desk a(NewBookPath());
+        TDavClient client(tls.url("/"), "user", "secret");
+        try {
+            SyncAddressBook(client, a.path);
+            QFAIL("synced with an untrusted server");
+        } catch (const EDavError& e) {
+            QCOMPARE(e.kind(), EDavError::Kind::Certificate);
+            QVERIFY2(e.message().contains("not trusted"), qPrintable(e.message()));
+        }
+        QVERIFY(TSyncStore(a.path).Load().bookUrl.empty());
+    }
+
     // vdirsyncer keeps a folder of .vcf files in step with the same address book: what it
     // adds, changes and deletes there reaches the book, and the book's changes reach the folder.
     void anotherClientSeesTheSameBook() {
