@@ -120,6 +120,8 @@ SyncState TSyncStore::Load() {
                 state.bookName = std::string(info.TextAt(1));
             else if (info.TextAt(0) == "from")
                 state.from = std::string(info.TextAt(1));
+            else if (info.TextAt(0) == "salt")
+                state.salt = std::string(info.TextAt(1));
             else if (info.TextAt(0) == "token")
                 state.token = std::string(info.TextAt(1));
         }
@@ -217,9 +219,11 @@ void TSyncStore::Reset(const std::string& bookUrl, const std::string& bookName,
     db.RunStatement("DELETE FROM VellicardSyncContacts;");
     db.RunStatement("DELETE FROM VellicardSyncInfo;");
     TSQLiteStatement info(db, "INSERT INTO VellicardSyncInfo(name,value)VALUES(?,?);");
+    const std::string salt = NewCardUid();
     for (const auto& [name, value] : {std::pair<const char*, const std::string&>{"book", bookUrl},
                                       {"name", bookName},
-                                      {"from", from}}) {
+                                      {"from", from},
+                                      {"salt", salt}}) {
         info.BindText(1, name);
         info.BindText(2, value);
         info.Run();

@@ -36,6 +36,9 @@ struct SyncState {
     std::string bookName;
     std::string from; // the address the book was found from
     std::string token;
+    // This desk's own part of the UIDs it gives new contacts, so that a contact whose sending
+    // was cut short is sent again under the same UIDs.
+    std::string salt;
     std::map<std::string, SyncedContact> contacts; // by UID
 };
 

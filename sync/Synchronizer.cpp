@@ -402,6 +402,10 @@ private:
     void SendOnce(SyncedContact& synced, const ContactValues& values) {
         std::array<std::string, kExtraContacts + 1> uids;
         uids[0] = synced.uid;
+        // A person's card is named after its contact and place, so that sending it again after
+        // a sync was cut short finds the card sent before.
+        for (int person = 1; person <= kExtraContacts; ++person)
+            uids[person] = synced.uid + "-" + std::to_string(person);
         std::map<int, SyncedCard> before;
         for (const SyncedCard& card : synced.cards) {
             before[card.person] = card;
@@ -424,7 +428,7 @@ private:
                 before.erase(old);
             } else {
                 sent.href = Std(client_.NewHref(Q(card.uid)));
-                sent.etag = Std(client_.PutNew(Q(sent.href), QByteArray::fromStdString(card.content)));
+                sent.etag = PutNewOrAgain(sent.href, card.content);
                 if (old != before.end())
                     before.erase(old);
             }
@@ -436,6 +440,27 @@ private:
         synced.cards = after;
         synced.values = values;
         store_.Record(synced);
+    }
+
+    // A new card, or one this desk sent under the same name in a sync cut short before it
+    // recorded it: that one is replaced.
+    std::string PutNewOrAgain(const std::string& href, const std::string& content) {
+        try {
+            return Std(client_.PutNew(Q(href), QByteArray::fromStdString(content)));
+        } catch (const EDavError& e) {
+            if (e.kind() != EDavError::Kind::PreconditionFailed)
+                throw;
+        }
+        const QList<DavCard> there = client_.Multiget({Q(href)});
+        if (there.isEmpty())
+            return Std(client_.PutNew(Q(href), QByteArray::fromStdString(content)));
+        return Std(client_.PutChanged(Q(href), QByteArray::fromStdString(content),
+                                      there.front().etag));
+    }
+
+    // The UID this desk gives the contact in a row of its own that the server does not know yet.
+    std::string NewContactUid(std::int64_t row) const {
+        return state_.salt + "-" + std::to_string(row);
     }
 
     void SyncNewServerContacts() {
@@ -453,8 +478,12 @@ private:
         for (const auto& [row, values] : locals_)
             if (!linkedRows_.count(row))
                 unlinked.emplace(values, row);
+        std::set<std::string> oursUnsent; // contacts of rows here whose sending was cut short
+        for (const auto& [row, values] : locals_)
+            if (!linkedRows_.count(row))
+                oursUnsent.insert(NewContactUid(row));
         for (const auto& [uid, cards] : fetched_) {
-            if (handled_.count(uid))
+            if (handled_.count(uid) || oursUnsent.count(uid))
                 continue;
             bool own = false;
             for (const SyncedCard& card : cards)
@@ -488,7 +517,7 @@ private:
             if (linkedRows_.count(row))
                 continue;
             SyncedContact synced;
-            synced.uid = NewCardUid();
+            synced.uid = NewContactUid(row);
             synced.row = row;
             Send(synced, values);
             ++summary_.sent;

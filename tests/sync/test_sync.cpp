@@ -158,6 +158,9 @@ private slots:
             kay[i] = EmptyValueOf(ContactColumnTable()[i].type);
         ContactValues lee = kay;
         kay[col::Company] = "Kay Engines";
+        // New here with people of its own: a stop between its cards must not double it.
+        kay[col::ExtraColumn(1, col::XName)] = "Ada Kay";
+        kay[col::ExtraColumn(3, col::XName)] = "Bo Kay";
         lee[col::Company] = "Lee Co";
         a.Set(a.Find(col::Company, "Janes Place").row, col::Email, "jane@new.example");
         TAddressBook(a.path).Save(kay, std::string());
@@ -185,9 +188,15 @@ private slots:
         SyncNow(a);
         SyncNow(b);
         QCOMPARE(SyncNow(a).sent + SyncNow(b).sent, 0);
+        // Every card on the server once: the contacts' own and their people's.
+        TDavClient client(server_->url("/"), "user", "secret");
+        client.Discover();
+        QCOMPARE(client.ListEtags().size(), 6 + 1 + 3 + 1); // Joe's, Jane, Kay, Lee
         for (const Desk* desk : {&a, &b}) {
             QCOMPARE(desk->Contacts().size(), std::size_t(4)); // no doubles
-            QVERIFY(desk->Find(col::Company, "Kay Engines").row != 0);
+            const LocalContact engines = desk->Find(col::Company, "Kay Engines");
+            QCOMPARE(QString::fromStdString(engines.values[col::ExtraColumn(3, col::XName)]),
+                     QString("Bo Kay"));
             QVERIFY(desk->Find(col::Company, "Lee Co").row != 0);
             QCOMPARE(desk->Find(col::FirstName, "Mark").row, std::int64_t(0));
             QCOMPARE(QString::fromStdString(desk->Find(col::Company, "Janes Place").values[col::Email]),
