@@ -11,6 +11,7 @@
 #include "ContactReader.h"
 #include "SqlLiteral.h"
 #include "SqlStatement.h"
+#include "WriteTransaction.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -63,28 +64,6 @@ ContactKey KeyOf(const ContactValues& saved) {
     return {Mixed(a), Mixed(b ^ a)};
 }
 
-// Undoes the transaction unless it was committed, whatever leaves the import.
-class Transaction {
-public:
-    explicit Transaction(TSQLiteDatabase& db) : db_(db) { db_.RunStatement("BEGIN IMMEDIATE;"); }
-    ~Transaction() {
-        if (!done_) {
-            try {
-                db_.RunStatement("ROLLBACK;");
-            } catch (...) {
-                // The engine has already rolled back what a failed statement began.
-            }
-        }
-    }
-    void Commit() {
-        db_.RunStatement("COMMIT;");
-        done_ = true;
-    }
-
-private:
-    TSQLiteDatabase& db_;
-    bool done_ = false;
-};
 
 } // namespace
 
@@ -340,7 +319,7 @@ public:
                     TakeOut();
                     return false;
                 }
-                Transaction transaction(db_);
+                TWriteTransaction transaction(db_);
                 SkipContactsAddedMeanwhile(skip, chunk * kInsertRows);
                 insert.BindInteger(1, static_cast<std::int64_t>(chunk * kInsertRows));
                 insert.BindInteger(2, static_cast<std::int64_t>((chunk + 1) * kInsertRows));
@@ -424,7 +403,7 @@ private:
         if (committed_ == 0)
             return;
         try {
-            Transaction transaction(db_);
+            TWriteTransaction transaction(db_);
             TSQLiteStatement remove(db_, "DELETE FROM main.Customers WHERE rowid=?;");
             for (std::size_t i = 0; i < committed_; ++i) {
                 remove.BindInteger(1, addedIds_[i]);

@@ -5,6 +5,7 @@
 #include "ContactFitting.h"
 #include "SQLiteTable3.h"
 #include "SqlStatement.h"
+#include "WriteTransaction.h"
 #include "TextCodec.h"
 #include "VCardParser.h"
 #include "VCardWriter.h"
@@ -50,27 +51,6 @@ ContactValues Decoded(std::string_view text) {
     return values;
 }
 
-// Undoes the transaction unless it was committed.
-class Transaction {
-public:
-    explicit Transaction(TSQLiteDatabase& db) : db_(db) { db_.RunStatement("BEGIN IMMEDIATE;"); }
-    ~Transaction() {
-        if (!done_) {
-            try {
-                db_.RunStatement("ROLLBACK;");
-            } catch (...) {
-            }
-        }
-    }
-    void Commit() {
-        db_.RunStatement("COMMIT;");
-        done_ = true;
-    }
-
-private:
-    TSQLiteDatabase& db_;
-    bool done_ = false;
-};
 
 void WriteState(TSQLiteDatabase& db, const SyncedContact& synced) {
     TSQLiteStatement forget(db, "DELETE FROM VellicardSyncCards WHERE contact=?;");
@@ -179,7 +159,7 @@ std::int64_t TSyncStore::Apply(SyncedContact synced, const ContactValues& values
 std::vector<std::int64_t> TSyncStore::ApplyAll(
     const std::vector<std::pair<SyncedContact, ContactValues>>& contacts) {
     TSQLiteDatabase db(path_, OpenMode::ExistingOnly);
-    Transaction transaction(db);
+    TWriteTransaction transaction(db);
     std::vector<std::int64_t> rows;
     for (const auto& [synced, values] : contacts)
         rows.push_back(ApplyOne(db, synced, values));
@@ -189,14 +169,14 @@ std::vector<std::int64_t> TSyncStore::ApplyAll(
 
 void TSyncStore::Record(const SyncedContact& synced) {
     TSQLiteDatabase db(path_, OpenMode::ExistingOnly);
-    Transaction transaction(db);
+    TWriteTransaction transaction(db);
     WriteState(db, synced);
     transaction.Commit();
 }
 
 void TSyncStore::Remove(const SyncedContact& synced, bool deleteRow) {
     TSQLiteDatabase db(path_, OpenMode::ExistingOnly);
-    Transaction transaction(db);
+    TWriteTransaction transaction(db);
     // The compaction a delete in the window does cannot run inside a transaction; the next
     // delete in the window compacts the file.
     if (deleteRow && RowExists(db, synced.row))
@@ -214,7 +194,7 @@ void TSyncStore::Reset(const std::string& bookUrl, const std::string& bookName,
                        const std::string& from) {
     TSQLiteDatabase db(path_, OpenMode::ExistingOnly);
     CreateTables(db);
-    Transaction transaction(db);
+    TWriteTransaction transaction(db);
     db.RunStatement("DELETE FROM VellicardSyncCards;");
     db.RunStatement("DELETE FROM VellicardSyncContacts;");
     db.RunStatement("DELETE FROM VellicardSyncInfo;");
