@@ -226,6 +226,9 @@ private:
         const Tag parent = Parent();
         switch (tag) {
         case Tag::Href:
+            // An empty href names nothing: a response must name what it is about elsewhere.
+            if (text_.trimmed().isEmpty())
+                break;
             if (parent == Tag::Response) {
                 if (response_.href.isEmpty())
                     response_.href = text_.trimmed();
