@@ -34,20 +34,12 @@ std::string_view Trimmed(std::string_view text) {
     return text;
 }
 
-bool SameNoCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        char c = a[i];
-        if (c >= 'a' && c <= 'z')
-            c = static_cast<char>(c - 'a' + 'A');
-        if (c != b[i])
-            return false;
-    }
-    return true;
+// Whether the text is `word` (in lower case) in any case of its letters.
+bool SameNoCase(std::string_view text, std::string_view word) {
+    return text.size() == word.size() && StartsWithNoCase(text, word);
 }
 
-// Whether a content line is "BEGIN:VCARD" or "END:VCARD" (`word` in upper case), also with a
+// Whether a content line is "BEGIN:VCARD" or "END:VCARD" (`word` in lower case), also with a
 // group or parameters, as the parser reads it.
 bool IsCardLine(std::string_view line, std::string_view word) {
     const std::size_t colon = line.find(':');
@@ -57,7 +49,7 @@ bool IsCardLine(std::string_view line, std::string_view word) {
     const std::size_t dot = name.find('.');
     if (dot != std::string_view::npos)
         name.remove_prefix(dot + 1);
-    return SameNoCase(Trimmed(name), word) && SameNoCase(Trimmed(line.substr(colon + 1)), "VCARD");
+    return SameNoCase(Trimmed(name), word) && SameNoCase(Trimmed(line.substr(colon + 1)), "vcard");
 }
 
 bool NamesQuotedPrintable(std::string_view line) {
@@ -199,9 +191,9 @@ bool TContactReader::ReadVCardPiece(std::string& piece, std::size_t& firstLine) 
             break;
         if (!continued) {
             quotedPrintable = NamesQuotedPrintable(content);
-            if (IsCardLine(content, "BEGIN")) {
+            if (IsCardLine(content, "begin")) {
                 ++depth;
-            } else if (IsCardLine(content, "END") && depth > 0) {
+            } else if (IsCardLine(content, "end") && depth > 0) {
                 cardEnded = --depth == 0;
             }
         }
@@ -217,7 +209,7 @@ bool TContactReader::ReadVCardPiece(std::string& piece, std::size_t& firstLine) 
 // Whether the piece holds an extra contact's card, which must stay in one batch with the cards
 // before it. A mention elsewhere (in a note, say) only keeps a batch together a card longer.
 bool HoldsExtraCard(std::string_view piece) {
-    static constexpr std::string_view kMark = "X-VELLICARD-EXTRA-OF";
+    static constexpr std::string_view kMark = "x-vellicard-extra-of";
     for (std::size_t at = 0; at + kMark.size() <= piece.size(); ++at)
         if (SameNoCase(piece.substr(at, kMark.size()), kMark))
             return true;
