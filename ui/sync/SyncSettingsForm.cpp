@@ -1,0 +1,6 @@
+#include "SyncSettingsForm.h"
+
+// Placeholder until the dialog lands: nothing is shown and nothing saved.
+bool ShowSyncSettings(QWidget*) {
+    return false;
+}
