@@ -5,6 +5,7 @@
 #include "ContactImporter.h"
 #include "ContactReader.h"
 #include "SQLiteTable3.h"
+#include "SyncStore.h"
 #include "TextCodec.h"
 
 const char* const kCompactStatement = "VACUUM;";
@@ -58,6 +59,32 @@ void RefuseSeveral(const StoredContact& loaded, const std::string& id, const cha
     throw EAddressBookError("The address book holds " + std::to_string(loaded.rows) +
                             " contacts with the identifier " + id + ": " + doing +
                             " this one would change all of them, so nothing was " + done + ".");
+}
+
+// Where the sync changed the stored contact since the editor opened it (the row now holds what
+// the sync last recorded for it, and that is not what was opened), `values` becomes the merge of
+// the user's changes into it. A change by anything else is not merged: the save writes the
+// editor's values over it as it always has.
+TAddressBook::SaveMerge MergeWithSync(TSQLiteDatabase& db, const std::string& id,
+                                      const KeptColumns& untouched, const ContactValues& opened,
+                                      ContactValues& values) {
+    TAddressBook::SaveMerge outcome;
+    const std::vector<ContactValues> now = ReadSavedContacts(db, BuildSelectByIdStatement(id));
+    if (now.size() != 1 || now.front() == opened)
+        return outcome;
+    const std::optional<ContactValues> synced = SyncedValuesOfRow(db, std::stoll(id));
+    if (!synced || *synced != now.front())
+        return outcome;
+    // What the user left alone counts as unchanged, whatever the editor made of it.
+    ContactValues here = values;
+    for (int i = 0; i < kDataColumns; ++i)
+        if (untouched[i])
+            here[i] = opened[i];
+    MergedValues merged = MergeValues(opened, here, now.front());
+    values = std::move(merged.values);
+    outcome.merged = true;
+    outcome.conflicts = std::move(merged.conflicts);
+    return outcome;
 }
 
 } // namespace
@@ -229,6 +256,12 @@ KeptColumns TAddressBook::KeptAsStored(const StoredContact& stored, const Contac
 
 std::string TAddressBook::Save(const ContactValues& values, const std::string& id,
                                const KeptColumns& untouched) {
+    return SaveOpened(values, id, untouched, values, nullptr);
+}
+
+std::string TAddressBook::SaveOpened(const ContactValues& values, const std::string& id,
+                                     const KeptColumns& untouched, const ContactValues& opened,
+                                     SaveMerge* merge) {
     RefuseSeveral(loaded_, id, "saving", "saved");
     const KeptColumns kept =
         !id.empty() && id == loaded_.id ? KeptAsStored(loaded_, values, untouched) : KeptColumns();
@@ -236,7 +269,10 @@ std::string TAddressBook::Save(const ContactValues& values, const std::string& i
     bool inserted = false;
     {
         TSQLiteDatabase db(path_, OpenMode::ExistingOnly);
-        saved = WriteContact(db, values, id, kept, &inserted);
+        ContactValues written = values;
+        if (merge && !id.empty())
+            *merge = MergeWithSync(db, id, untouched, opened, written);
+        saved = WriteContact(db, written, id, kept, &inserted);
     }
     Report(inserted ? BookChange::Kind::Added : BookChange::Kind::Updated, saved);
     return saved;

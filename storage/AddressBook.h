@@ -69,6 +69,17 @@ public:
     // contact's identifier.
     std::string Save(const ContactValues& values, const std::string& id,
                      const KeptColumns& untouched = {});
+    // The same for a contact the editor opened with the values `opened` (as the editor would have
+    // saved them then). Where a sync changed the stored contact while it was open, the user's
+    // changes are merged into the sync's by field, as the sync merges: a field both changed takes
+    // the sync's value and the user's goes to the notes. `merge` tells what happened.
+    struct SaveMerge {
+        bool merged = false;        // the stored contact had changed, and was merged with
+        std::vector<int> conflicts; // the columns both changed differently
+    };
+    std::string SaveOpened(const ContactValues& values, const std::string& id,
+                           const KeptColumns& untouched, const ContactValues& opened,
+                           SaveMerge* merge);
     // Deletes the contact, then compacts the file. The connection opens first, so that a book
     // that cannot be opened fails before the user is asked; `confirm` asks, and nothing is
     // deleted unless it returns true.

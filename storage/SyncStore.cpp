@@ -85,6 +85,18 @@ bool RowExists(TSQLiteDatabase& db, std::int64_t row) {
 
 } // namespace
 
+std::optional<ContactValues> SyncedValuesOfRow(TSQLiteDatabase& db, std::int64_t row) {
+    TSQLiteStatement known(db, "SELECT 1 FROM sqlite_master WHERE type='table' AND "
+                               "name='VellicardSyncContacts';");
+    if (!known.Step())
+        return std::nullopt;
+    TSQLiteStatement synced(db, "SELECT synced FROM VellicardSyncContacts WHERE row=?;");
+    synced.BindInteger(1, row);
+    if (!synced.Step())
+        return std::nullopt;
+    return Decoded(synced.TextAt(0));
+}
+
 TSyncStore::TSyncStore(std::string bookPath) : path_(std::move(bookPath)) {}
 
 SyncState TSyncStore::Load() {

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -79,6 +80,10 @@ public:
 private:
     std::string path_;
 };
+
+// The values the sync last recorded for the contact in `row`, on a connection of the caller's;
+// none when the book has never been synced or the sync does not know the row.
+std::optional<ContactValues> SyncedValuesOfRow(TSQLiteDatabase& db, std::int64_t row);
 
 // A three-way merge of one contact's values by field, against the values last synced. A field
 // changed on one side takes that side's value; a field changed on both sides to different values

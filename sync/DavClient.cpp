@@ -116,6 +116,22 @@ TDavClient::TDavClient(const QUrl& url, const QString& user, const QString& pass
 
 TDavClient::~TDavClient() = default;
 
+void TDavClient::ThrowIfStopped() const {
+    if (stopped_)
+        throw EDavError(Kind::Stopped, QStringLiteral("The sync was stopped."));
+}
+
+void TDavClient::Stop() {
+    stopped_ = true;
+    // The reply lives on the client's thread, so it is broken off there, by the event loop the
+    // call waits in; a call not yet sent sees the flag first. With the client gone, the manager
+    // has gone too and the request with it.
+    QMetaObject::invokeMethod(network_.get(), [this] {
+        if (current_)
+            current_->abort();
+    }, Qt::QueuedConnection);
+}
+
 QString TDavClient::Origin() const {
     return start_.adjusted(QUrl::RemovePath | QUrl::RemoveQuery | QUrl::RemoveFragment)
         .toDisplayString();
@@ -150,7 +166,13 @@ TDavClient::Reply TDavClient::SendOnce(const QByteArray& verb, const QUrl& url,
     request.setRawHeader("Accept-Encoding", "identity");
     for (const auto& header : headers)
         request.setRawHeader(header.first, header.second);
+    ThrowIfStopped();
     const std::unique_ptr<QNetworkReply> reply(network_->sendCustomRequest(request, verb, body));
+    current_ = reply.get();
+    const struct Forget {
+        QNetworkReply*& current;
+        ~Forget() { current = nullptr; }
+    } forget{current_};
 
     Reply answer;
     bool tooLarge = false;
@@ -184,6 +206,8 @@ TDavClient::Reply TDavClient::SendOnce(const QByteArray& verb, const QUrl& url,
     if (!reply->isFinished())
         loop.exec(QEventLoop::ExcludeUserInputEvents);
 
+    if (stopped_ && reply->error() == QNetworkReply::OperationCanceledError)
+        throw EDavError(Kind::Stopped, QStringLiteral("The sync was stopped."));
     const QString server = Origin();
     if (!tooLarge)
         answer.body += reply->readAll();

@@ -17,11 +17,14 @@
 #include <QStringList>
 #include <QUrl>
 
+#include <atomic>
+
 #include <memory>
 #include <optional>
 #include <stdexcept>
 
 class QNetworkAccessManager;
+class QNetworkReply;
 struct DavResponse;
 struct Multistatus;
 
@@ -38,6 +41,7 @@ public:
         TooLarge,  // an answer beyond the size the client accepts
         Malformed, // an answer the client cannot read
         Server,    // any other refusal or failure of the server
+        Stopped,   // the client was asked to stop
     };
     EDavError(Kind kind, const QString& message);
     Kind kind() const { return kind_; }
@@ -101,6 +105,12 @@ public:
     QString PutChanged(const QString& href, const QByteArray& vcard, const QString& etag);
     void Delete(const QString& href, const QString& etag);
 
+    // Asks the client to stop, from any thread: the call under way breaks off, unless its answer
+    // is in already, and every later call fails with Stopped.
+    void Stop();
+    // Throws Stopped once Stop was called.
+    void ThrowIfStopped() const;
+
     // An href in the book for a new card: the book's path and a file name made from the UID
     // (the UID itself when it is a safe name, else a digest of it) with ".vcf".
     QString NewHref(const QString& uid) const;
@@ -140,6 +150,8 @@ private:
     QString user_;
     QByteArray authorization_;
     std::unique_ptr<QNetworkAccessManager> network_;
+    std::atomic<bool> stopped_{false};
+    QNetworkReply* current_ = nullptr; // the call under way, on the client's thread only
     QUrl book_;
     QString bookPath_;
     enum class Offer { Unknown, Yes, No } syncOffer_ = Offer::Unknown;

@@ -7,11 +7,14 @@
 #include <QEventLoop>
 #include <QFile>
 #include <QSettings>
+
+#include <algorithm>
 #include <qt6keychain/keychain.h>
 
 namespace {
 const QString kUrlKey = QStringLiteral("Sync/Url");
 const QString kUserKey = QStringLiteral("Sync/User");
+const QString kIntervalKey = QStringLiteral("Sync/EveryMinutes");
 
 QString FromLocalPath(const std::string& path) {
     return QFile::decodeName(QByteArray::fromStdString(path));
@@ -82,6 +85,20 @@ QString SaveSyncAccount(const SyncAccount& account) {
     QSettings settings(SyncSettingsPath(), QSettings::IniFormat);
     settings.setValue(kUrlKey, account.url);
     settings.setValue(kUserKey, account.user);
+    settings.sync();
+    if (settings.status() != QSettings::NoError)
+        return QStringLiteral("Cannot write the settings file %1.").arg(SyncSettingsPath());
+    return QString();
+}
+
+int LoadSyncInterval() {
+    const QSettings settings(SyncSettingsPath(), QSettings::IniFormat);
+    return std::max(0, settings.value(kIntervalKey, 0).toInt());
+}
+
+QString SaveSyncInterval(int minutes) {
+    QSettings settings(SyncSettingsPath(), QSettings::IniFormat);
+    settings.setValue(kIntervalKey, std::max(0, minutes));
     settings.sync();
     if (settings.status() != QSettings::NoError)
         return QStringLiteral("Cannot write the settings file %1.").arg(SyncSettingsPath());

@@ -22,6 +22,10 @@ std::optional<SyncAccount> LoadSyncAccount();
 // else an empty text.
 QString SaveSyncAccount(const SyncAccount& account);
 
+// How often the window syncs by itself while it is open, in minutes; 0 (the default) never.
+int LoadSyncInterval();
+QString SaveSyncInterval(int minutes);
+
 // The password's entry in the keyring: the program's name as the service, user@url as the key.
 QString SyncKeyringService();
 QString SyncKeyringKey(const SyncAccount& account);

@@ -22,39 +22,48 @@ void Stepped() {
 // The book's and the server's changes, each followed by the observer.
 class StepStore {
 public:
-    explicit StepStore(const std::string& path) : store_(path) {}
+    // A stop asked of the client ends the sync after the step that changed the book: each is
+    // one transaction, so it never ends halfway through one.
+    StepStore(const std::string& path, const TDavClient& client) : store_(path), client_(client) {}
     SyncState Load() { return store_.Load(); }
     std::vector<LocalContact> LocalContacts() { return store_.LocalContacts(); }
     std::int64_t Apply(const SyncedContact& synced, const ContactValues& values) {
         const std::int64_t row = store_.Apply(synced, values);
         Stepped();
+        client_.ThrowIfStopped();
         return row;
     }
     std::vector<std::int64_t> ApplyAll(
         const std::vector<std::pair<SyncedContact, ContactValues>>& contacts) {
         std::vector<std::int64_t> rows = store_.ApplyAll(contacts);
         Stepped();
+        client_.ThrowIfStopped();
         return rows;
     }
     void Record(const SyncedContact& synced) {
         store_.Record(synced);
         Stepped();
+        client_.ThrowIfStopped();
     }
     void Remove(const SyncedContact& synced, bool deleteRow) {
         store_.Remove(synced, deleteRow);
         Stepped();
+        client_.ThrowIfStopped();
     }
     void Reset(const std::string& bookUrl, const std::string& name, const std::string& from) {
         store_.Reset(bookUrl, name, from);
         Stepped();
+        client_.ThrowIfStopped();
     }
     void SetToken(const std::string& token) {
         store_.SetToken(token);
         Stepped();
+        client_.ThrowIfStopped();
     }
 
 private:
     TSyncStore store_;
+    const TDavClient& client_;
 };
 
 class StepClient {
@@ -112,7 +121,8 @@ struct ServerCard {
 
 class Sync {
 public:
-    Sync(TDavClient& client, const std::string& bookPath) : client_(client), store_(bookPath) {}
+    Sync(TDavClient& client, const std::string& bookPath)
+        : client_(client), store_(bookPath, client) {}
 
     SyncSummary Run() {
         state_ = store_.Load();

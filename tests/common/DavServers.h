@@ -29,6 +29,11 @@ public:
     // One request as the user, to set up what a test needs: the status, or 0 without answer.
     int request(const QByteArray& verb, const QString& path, const QByteArray& body = {},
                 const QByteArray& contentType = {});
+    // The folder of the collection at path (as "/user/contacts/") in radicale's storage, where a
+    // test may put many cards as files at once instead of one request each.
+    QString collectionFolder(const QString& path) const {
+        return dir_.filePath("collections/collection-root" + path);
+    }
     // Makes an address book (or a calendar) at path.
     bool makeCollection(const QString& path, bool addressBook = true);
     // Ends the process (by its pid) and waits for its end.

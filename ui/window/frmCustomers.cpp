@@ -17,6 +17,7 @@
 #include "Question.h"
 #include "SQLiteTable3.h"
 #include "ShellOpen.h"
+#include "SyncControl.h"
 #include "WholeCharValidator.h"
 #include "WindowFont.h"
 #include "frmSaving.h"
@@ -71,6 +72,10 @@ TCustomersForm::TCustomersForm(QWidget* parent)
     transfer_ = new TImportExport(
         this, *book_, ui->mnuFile, ui->mnuClose, ui->pnlLstViewContacts,
         [this] { return SearchStatement(); }, [this] { pQueryCustomers(); });
+    // File > Synchronize and Sync Settings..., above the import.
+    sync_ = new TSyncControl({this, ui->mnuFile, findChild<QAction*>(QStringLiteral("mnuImport")),
+                              ui->pnlLstViewContacts, ui->MainMenu1, book_->Path(),
+                              [this] { RefreshList(); }});
 
     // The client area is fixed: 744 by 493 below the menu, tool bar included.
     ui->centralWidget->setFixedSize(744, 493 - 29);
@@ -182,6 +187,8 @@ void TCustomersForm::closeEvent(QCloseEvent* event) {
         return;
     }
     event->accept();
+    // A sync under way ends with the change it is making: nothing is left half done.
+    sync_->stopAndWait();
     Guarded([&] { FormClose(); });
 }
 
@@ -305,6 +312,25 @@ void TCustomersForm::pQueryCustomers() {
     ui->lstvCustomers->doItemsLayout();
 }
 
+void TCustomersForm::RefreshList() {
+    const QModelIndexList selected = ui->lstvCustomers->selectionModel()->selectedRows();
+    const std::string id = selected.isEmpty() ? std::string()
+                                              : listModel_->CellText(selected.first().row(),
+                                                                     TCustomerListModel::CustId);
+    pQueryCustomers();
+    if (id.empty())
+        return;
+    for (int row = 0; row < listModel_->rowCount(); ++row)
+        if (listModel_->CellText(row, TCustomerListModel::CustId) == id) {
+            const QModelIndex index = listModel_->index(row, 0);
+            ui->lstvCustomers->setCurrentIndex(index);
+            ui->lstvCustomers->selectionModel()->select(
+                index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+            ui->lstvCustomers->scrollTo(index);
+            break;
+        }
+}
+
 void TCustomersForm::cmboCustSearchChange() {
     if (tools_->cmboCustSearch->currentIndex() == 0) {
         tools_->txtCustSearch->setText(QString());
@@ -346,6 +372,7 @@ void TCustomersForm::lstvCustomers1Click() {
     const StoredContact contact = book_->Load(id);
     ui->lblCustId->setText(FromLocal(id));
     fields_->Load(contact.Values());
+    opened_ = fields_->ValuesInSaveOrder();
 
     UpdateTabCaptions();
     EnterMode(Mode::StoredContact);
@@ -386,9 +413,30 @@ void TCustomersForm::btnSave1Click() {
 
 void TCustomersForm::SaveChangesToCustomers() {
     ShowBusy("Saving Contact Information...");
-    book_->Save(fields_->ValuesInSaveOrder(), ToLocal(ui->lblCustId->text()), fields_->Untouched());
+    TAddressBook::SaveMerge merge;
+    book_->SaveOpened(fields_->ValuesInSaveOrder(), ToLocal(ui->lblCustId->text()),
+                      fields_->Untouched(), opened_, &merge);
     CloseBusy();
     pClearCustForm();
+    if (merge.merged)
+        TellMerged(merge.conflicts);
+}
+
+void TCustomersForm::TellMerged(const std::vector<int>& conflicts) {
+    QString text = QStringLiteral("This contact was changed by a sync while it was open. Your "
+                                  "changes were saved into the synchronized contact.");
+    if (!conflicts.empty()) {
+        QStringList captions;
+        for (int column : conflicts)
+            captions << QString::fromLocal8Bit(ContactColumnTable()[column].caption);
+        text += QStringLiteral(" Where you and the sync changed the same field, the sync's "
+                               "value was kept and yours was added to the notes: %1.")
+                    .arg(captions.join(QStringLiteral(", ")));
+    }
+    QMessageBox box(QMessageBox::Information, QString::fromLocal8Bit(AppTitle()), text,
+                    QMessageBox::Ok, this);
+    box.setObjectName(QStringLiteral("msgSaveMerged"));
+    box.exec();
 }
 
 void TCustomersForm::btnDelete1Click() {

@@ -19,6 +19,7 @@ struct ContactSheetData;
 class TAddressBook;
 class TFileChooser;
 class TImportExport;
+class TSyncControl;
 
 // The contact maintenance window: the contact list with its search in list mode, the editor in
 // edit mode. The open contact lives in the editor's controls only; lblCustId holds its
@@ -33,6 +34,9 @@ public:
     // Window-level procedures.
     void pClearCustForm();
     void pQueryCustomers();
+    // Fills the list again after the book changed underneath it, keeping the search and the
+    // selected contact.
+    void RefreshList();
     // The list's statement for the search kind and text the tool bar shows.
     std::string SearchStatement() const;
     void pEnableSavebtn();
@@ -60,6 +64,7 @@ public:
     void lblCustWebSiteClick();
 
     TCustomerListModel* listModel() const { return listModel_; }
+    TSyncControl* syncControl() const { return sync_; }
     // Where File > Import and Export get their file names: the desktop's file dialogs unless
     // replaced.
     void SetFileChooser(std::unique_ptr<TFileChooser> chooser);
@@ -80,6 +85,8 @@ private:
     // "Save changes to this contact?"; saves on Yes and returns the answer.
     QMessageBox::StandardButton AskToSaveChanges(bool offerCancel);
     void UpdateTabCaptions();
+    // Tells the user that a save merged their changes into what a sync brought meanwhile.
+    void TellMerged(const std::vector<int>& conflicts);
     void NoteChanged(TNoteMemo* memo, int lineLimit);
     void SetupFields();
     void SetKeyboardOrder();
@@ -92,5 +99,9 @@ private:
     std::unique_ptr<TEditorFields> fields_;
     std::unique_ptr<TAddressBook> book_;
     TImportExport* transfer_ = nullptr;
+    TSyncControl* sync_ = nullptr;
+    // The open contact's values as the editor would have saved them when it was loaded: what a
+    // save compares the stored contact with, to see whether a sync changed it meanwhile.
+    ContactValues opened_{};
     bool shown_ = false;
 };

@@ -1,0 +1,286 @@
+#include "SyncControl.h"
+
+#include "DavClient.h"
+#include "ErrorDisplay.h"
+#include "SyncAccount.h"
+#include "SyncSettingsForm.h"
+#include "Synchronizer.h"
+#include "unitAppInformation.h"
+
+#include <QAction>
+#include <QEvent>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QThread>
+#include <QTimer>
+#include <QToolButton>
+
+#include <mutex>
+
+// What the sync's thread and the window share. The client exists only while the thread uses
+// it; the window reaches it through the lock to stop it.
+struct TSyncControl::Run {
+    std::mutex lock;
+    TDavClient* client = nullptr;
+    bool stopped = false;
+    bool timed = false;
+    bool ok = false;
+    bool userStopped = false;
+    int conflicts = 0;
+    QString text;
+};
+
+namespace {
+
+// The password for a sync of the account: the variable's, else the keyring's.
+bool PasswordFor(const SyncAccount& account, QString* password, QString* error) {
+    if (const std::optional<QString> fromEnvironment = SyncPasswordFromEnvironment()) {
+        *password = *fromEnvironment;
+        return true;
+    }
+    const KeyringAnswer answer = ReadSyncPassword(account);
+    if (answer.outcome == KeyringAnswer::Done) {
+        *password = answer.password;
+        return true;
+    }
+    *error = answer.outcome == KeyringAnswer::NotFound
+                 ? QStringLiteral("No password for the sync is stored. Open Sync Settings and "
+                                  "enter it.")
+                 : QStringLiteral("The password for the sync could not be read from the "
+                                  "desktop keyring: %1")
+                       .arg(answer.reason);
+    return false;
+}
+
+void SyncOnThisThread(TSyncControl::Run& run, const SyncAccount& account, const QString& password,
+                      const std::string& bookPath);
+
+} // namespace
+
+TSyncControl::TSyncControl(Window window)
+    : QObject(window.window), w_(std::move(window)),
+      sync_(new QAction(QStringLiteral("Synchronize"), w_.window)),
+      settings_(new QAction(QStringLiteral("Sync Settings..."), w_.window)),
+      indicator_(new QWidget(w_.menuBar)), status_(new QLabel(indicator_)),
+      stopButton_(new QToolButton(indicator_)), timer_(new QTimer(this)) {
+    sync_->setObjectName(QStringLiteral("mnuSync"));
+    settings_->setObjectName(QStringLiteral("mnuSyncSettings"));
+    w_.fileMenu->insertAction(w_.before, sync_);
+    w_.fileMenu->insertAction(w_.before, settings_);
+    w_.fileMenu->insertSeparator(w_.before);
+    connect(sync_, &QAction::triggered, this, [this] { Guarded([&] { syncNow(); }); });
+    connect(settings_, &QAction::triggered, this, [this] { Guarded([&] { showSettings(); }); });
+
+    // The indicator: a few words and a Stop button in the menu bar's free corner, which leaves
+    // the window's size and layout as they are.
+    indicator_->setObjectName(QStringLiteral("pnlSyncStatus"));
+    status_->setObjectName(QStringLiteral("lblSyncStatus"));
+    status_->setText(QStringLiteral("Synchronizing..."));
+    stopButton_->setObjectName(QStringLiteral("btnSyncStop"));
+    stopButton_->setText(QStringLiteral("Stop"));
+    stopButton_->setAutoRaise(true);
+    stopButton_->setToolTip(QStringLiteral("Stop the sync; what it has done so far stays"));
+    auto* layout = new QHBoxLayout(indicator_);
+    layout->setContentsMargins(0, 0, 4, 0);
+    layout->setSpacing(4);
+    layout->addWidget(status_);
+    layout->addWidget(stopButton_);
+    indicator_->setMaximumHeight(w_.menuBar->sizeHint().height());
+    w_.menuBar->setCornerWidget(indicator_, Qt::TopRightCorner);
+    indicator_->hide();
+    connect(stopButton_, &QToolButton::clicked, this, [this] { stop(); });
+
+    timer_->setObjectName(QStringLiteral("tmrSync"));
+    connect(timer_, &QTimer::timeout, this, [this] { Guarded([&] { timedSyncDue(); }); });
+
+    w_.listPanel->installEventFilter(this);
+    followSettings();
+}
+
+TSyncControl::~TSyncControl() {
+    stopAndWait();
+}
+
+bool TSyncControl::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == w_.listPanel &&
+        (event->type() == QEvent::ShowToParent || event->type() == QEvent::HideToParent)) {
+        followState();
+        // Back in list mode: the timed sync that waited runs once the window has done what
+        // brought it back.
+        if (event->type() == QEvent::ShowToParent && pending_)
+            QTimer::singleShot(0, this, [this] {
+                if (pending_ && !w_.listPanel->isHidden())
+                    Guarded([&] { start(true); });
+            });
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+void TSyncControl::followSettings() {
+    setUp_ = LoadSyncAccount().has_value();
+    const int minutes = setUp_ ? LoadSyncInterval() : 0;
+    if (minutes > 0)
+        timer_->start(minutes * 60 * 1000);
+    else
+        timer_->stop();
+    followState();
+}
+
+void TSyncControl::followState() {
+    const bool listMode = !w_.listPanel->isHidden();
+    const bool busy = running() || preparing_;
+    sync_->setEnabled(listMode && setUp_ && !busy);
+    settings_->setEnabled(listMode && !busy);
+    indicator_->setVisible(busy);
+}
+
+void TSyncControl::showSettings() {
+    if (ShowSyncSettings(w_.window))
+        followSettings();
+}
+
+void TSyncControl::syncNow() {
+    start(false);
+}
+
+void TSyncControl::timedSyncDue() {
+    if (!setUp_ || running() || preparing_)
+        return;
+    if (w_.listPanel->isHidden()) {
+        pending_ = true;
+        return;
+    }
+    start(true);
+}
+
+void TSyncControl::start(bool timed) {
+    if (running() || preparing_)
+        return;
+    pending_ = false;
+    const std::optional<SyncAccount> account = LoadSyncAccount();
+    if (!account) {
+        followSettings();
+        return;
+    }
+    // The keyring answers through the event loop: meanwhile the items stay disabled.
+    preparing_ = true;
+    followState();
+    QString password, error;
+    const bool havePassword = PasswordFor(*account, &password, &error);
+    preparing_ = false;
+    if (!havePassword) {
+        followState();
+        if (!timed || error != lastTimedFailure_)
+            tell(true, error, "msgSyncFailed");
+        if (timed)
+            lastTimedFailure_ = error;
+        return;
+    }
+
+    run_ = std::make_shared<Run>();
+    run_->timed = timed;
+    thread_ = QThread::create([run = run_, account = *account, password, path = w_.bookPath] {
+        SyncOnThisThread(*run, account, password, path);
+    });
+    thread_->setObjectName(QStringLiteral("sync"));
+    // Only the end of this run, not of one a close has already waited for.
+    connect(thread_, &QThread::finished, this, [this, run = std::weak_ptr<Run>(run_)] {
+        if (!run.expired() && run.lock() == run_)
+            Guarded([&] { finished(); });
+    });
+    thread_->start();
+    followState();
+    emit syncStarted(timed);
+}
+
+namespace {
+void SyncOnThisThread(TSyncControl::Run& run, const SyncAccount& account, const QString& password,
+                      const std::string& bookPath) {
+    try {
+        TDavClient client(QUrl(account.url), account.user, password);
+        {
+            const std::lock_guard<std::mutex> hold(run.lock);
+            if (run.stopped)
+                client.Stop();
+            run.client = &client;
+        }
+        struct Forget {
+            TSyncControl::Run& run;
+            ~Forget() {
+                const std::lock_guard<std::mutex> hold(run.lock);
+                run.client = nullptr;
+            }
+        } forget{run};
+        const SyncSummary summary = SyncAddressBook(client, bookPath);
+        run.text = summary.Line();
+        run.conflicts = summary.conflicts.size();
+        run.ok = true;
+    } catch (const EDavError& e) {
+        run.text = e.message();
+        run.userStopped = e.kind() == EDavError::Kind::Stopped;
+    } catch (const std::exception& e) {
+        run.text = QString::fromLocal8Bit(e.what());
+    } catch (...) {
+        run.text = QStringLiteral("The sync failed for a reason it could not tell.");
+    }
+}
+} // namespace
+
+void TSyncControl::stop() {
+    if (!run_)
+        return;
+    const std::lock_guard<std::mutex> hold(run_->lock);
+    run_->stopped = true;
+    if (run_->client)
+        run_->client->Stop();
+}
+
+void TSyncControl::stopAndWait() {
+    if (!thread_)
+        return;
+    stop();
+    // The thread ends at its next request, or at once when a request is under way; a change of
+    // the book it is writing is finished first, as it is one transaction.
+    thread_->wait();
+    finished();
+}
+
+void TSyncControl::finished() {
+    if (!thread_)
+        return;
+    thread_->wait();
+    delete thread_;
+    thread_ = nullptr;
+    const std::shared_ptr<Run> run = std::move(run_);
+    followState();
+    // The window is closing or has gone: nothing more to show.
+    if (!w_.window->isVisible()) {
+        emit syncFinished(run->ok, run->text);
+        return;
+    }
+    if (!w_.listPanel->isHidden())
+        w_.refresh();
+    if (run->userStopped && run->stopped) {
+        // Stopped by the user, who knows.
+    } else if (!run->timed) {
+        tell(!run->ok, run->text, run->ok ? "msgSyncSummary" : "msgSyncFailed");
+    } else if (run->ok) {
+        lastTimedFailure_.clear();
+        if (run->conflicts > 0)
+            tell(false, run->text, "msgSyncSummary");
+    } else if (run->text != lastTimedFailure_) {
+        lastTimedFailure_ = run->text;
+        tell(true, run->text, "msgSyncFailed");
+    }
+    emit syncFinished(run->ok, run->text);
+}
+
+void TSyncControl::tell(bool failure, const QString& text, const char* objectName) {
+    QMessageBox box(failure ? QMessageBox::Warning : QMessageBox::Information,
+                    QString::fromLocal8Bit(AppTitle()), text, QMessageBox::Ok, w_.window);
+    box.setObjectName(QString::fromLatin1(objectName));
+    box.exec();
+}
