@@ -245,7 +245,10 @@ void TSyncControl::stopAndWait() {
     // The thread ends at its next request, or at once when a request is under way; a change of
     // the book it is writing is finished first, as it is one transaction.
     thread_->wait();
+    // The window is closing or going: the sync's end is not news to show.
+    quiet_ = true;
     finished();
+    quiet_ = false;
 }
 
 void TSyncControl::finished() {
@@ -256,8 +259,7 @@ void TSyncControl::finished() {
     thread_ = nullptr;
     const std::shared_ptr<Run> run = std::move(run_);
     followState();
-    // The window is closing or has gone: nothing more to show.
-    if (!w_.window->isVisible()) {
+    if (quiet_ || !w_.window->isVisible()) {
         emit syncFinished(run->ok, run->text);
         return;
     }

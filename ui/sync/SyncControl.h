@@ -83,6 +83,7 @@ private:
     bool setUp_ = false;
     bool pending_ = false;   // a timed sync waits for list mode
     bool preparing_ = false; // reading the password, before the thread starts
+    bool quiet_ = false;     // the window is closing
     QString lastTimedFailure_;
     std::shared_ptr<Run> run_;
     QThread* thread_ = nullptr;
