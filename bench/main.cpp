@@ -332,6 +332,7 @@ int RunDriver(int argc, char** argv) {
     int repetitions = 3;
     bool filesOnly = false; // only the import and export processes, not the window
     bool syncOnly = false;  // only the sync with a local radicale
+    bool syncWindow = false; // only the window during a sync
     std::string passThrough;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
@@ -349,12 +350,14 @@ int RunDriver(int argc, char** argv) {
             filesOnly = true;
         } else if (arg == "--sync") {
             syncOnly = true;
+        } else if (arg == "--sync-window") {
+            syncWindow = true;
         } else if (arg.compare(0, 12, "--benchmark_") == 0) {
             passThrough += " " + Quoted(arg);
         } else {
             std::fprintf(stderr,
                          "usage: %s [--sizes 1000,10000,100000] [--reps N] [--books DIR] "
-                         "[--files-only | --sync] [--benchmark_filter=...]\n",
+                         "[--files-only | --sync | --sync-window] [--benchmark_filter=...]\n",
                          argv[0]);
             return 2;
         }
@@ -363,6 +366,8 @@ int RunDriver(int argc, char** argv) {
     std::printf("Machine: %ld CPUs, %s; SQLite %s; Qt %s\n", sysconf(_SC_NPROCESSORS_ONLN),
                 CpuModel().c_str(), sqlite3_libversion(), qVersion());
     std::fflush(stdout);
+    if (syncWindow)
+        return RunSyncWindowBench(sizes);
     for (int size : sizes)
         EnsureBook(booksDir, size);
     if (syncOnly)

@@ -232,10 +232,13 @@ void SyncOnThisThread(TSyncControl::Run& run, const SyncAccount& account, const 
 void TSyncControl::stop() {
     if (!run_)
         return;
-    const std::lock_guard<std::mutex> hold(run_->lock);
-    run_->stopped = true;
-    if (run_->client)
-        run_->client->Stop();
+    {
+        const std::lock_guard<std::mutex> hold(run_->lock);
+        run_->stopped = true;
+        if (run_->client)
+            run_->client->Stop();
+    }
+    emit stopRequested();
 }
 
 void TSyncControl::stopAndWait() {

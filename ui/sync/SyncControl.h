@@ -61,6 +61,8 @@ public:
 
 signals:
     void syncStarted(bool timed);
+    // A stop was asked of the sync under way (it ends after the change it is making).
+    void stopRequested();
     // The end of a sync: `ok`, and the summary line or the reason it failed.
     void syncFinished(bool ok, const QString& text);
 
