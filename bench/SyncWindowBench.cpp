@@ -32,16 +32,23 @@ public:
         longest_ = 0;
         paints_ = 0;
         since_.start();
+        total_.start();
         ticks_.start();
     }
     void Stop() { ticks_.stop(); }
     qint64 Longest() const { return longest_; }
+    // When the longest gap ended, in ms from the start.
+    qint64 LongestAt() const { return longestAt_; }
     int Paints() const { return paints_; }
 
 protected:
     bool eventFilter(QObject*, QEvent* event) override {
         if (event->type() == QEvent::Paint && ticks_.isActive()) {
-            longest_ = std::max(longest_, since_.restart());
+            const qint64 gap = since_.restart();
+            if (gap > longest_) {
+                longest_ = gap;
+                longestAt_ = total_.elapsed();
+            }
             ++paints_;
         }
         return false;
@@ -50,8 +57,8 @@ protected:
 private:
     QWidget* viewport_;
     QTimer ticks_;
-    QElapsedTimer since_;
-    qint64 longest_ = 0;
+    QElapsedTimer since_, total_;
+    qint64 longest_ = 0, longestAt_ = 0;
     int paints_ = 0;
 };
 
@@ -124,8 +131,10 @@ int RunSyncWindowBench(const std::vector<int>& sizes) {
         std::printf("  %-44s %8lld ms\n", "sync", static_cast<long long>(ms));
         std::printf("  %-44s %8lld ms   (%d paints)\n", "longest gap between paints, idle (floor)",
                     static_cast<long long>(floor), gaps.Paints());
-        std::printf("  %-44s %8lld ms   goal < 100 ms: %s\n", "longest gap between paints, syncing",
-                    static_cast<long long>(gaps.Longest()), gaps.Longest() < 100 ? "met" : "NOT met");
+        std::printf("  %-44s %8lld ms   goal < 100 ms: %s (ended %lld ms in)\n",
+                    "longest gap between paints, syncing", static_cast<long long>(gaps.Longest()),
+                    gaps.Longest() < 100 ? "met" : "NOT met",
+                    static_cast<long long>(gaps.LongestAt()));
         std::fflush(stdout);
         ok = ok && synced;
         form.close();

@@ -101,7 +101,12 @@ TSyncControl::TSyncControl(Window window)
 }
 
 TSyncControl::~TSyncControl() {
-    stopAndWait();
+    // The window's controls may have gone already: only the thread is seen to.
+    if (!thread_)
+        return;
+    stop();
+    thread_->wait();
+    delete thread_;
 }
 
 bool TSyncControl::eventFilter(QObject* watched, QEvent* event) {

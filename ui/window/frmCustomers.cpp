@@ -86,7 +86,10 @@ TCustomersForm::TCustomersForm(QWidget* parent)
         move(screen->availableGeometry().center() - rect().center());
 }
 
-TCustomersForm::~TCustomersForm() = default;
+TCustomersForm::~TCustomersForm() {
+    // A sync under way ends while the book and the controls it reports to are still there.
+    sync_->stopAndWait();
+}
 
 void TCustomersForm::SetFileChooser(std::unique_ptr<TFileChooser> chooser) {
     transfer_->SetFileChooser(std::move(chooser));
