@@ -230,10 +230,10 @@ TDavClient::Reply TDavClient::SendOnce(const QByteArray& verb, const QUrl& url,
         return answer;
     switch (error) {
     case QNetworkReply::SslHandshakeFailedError: {
-        QString message = Sentence(
-            QStringLiteral("The certificate of %1 is not trusted: %2")
-                .arg(server,
-                     certificateProblems.isEmpty() ? reply->errorString() : certificateProblems));
+        QString message =
+            Sentence(QStringLiteral("The certificate of %1 is not trusted: %2")
+                         .arg(server, certificateProblems.isEmpty() ? reply->errorString()
+                                                                    : certificateProblems));
         // What a user compares with the fingerprint the server's administrator gives out.
         if (!fingerprint.isEmpty())
             message += QStringLiteral(" Its SHA-256 fingerprint %1 is what to compare with the "

@@ -19,7 +19,8 @@
 namespace {
 const QString kCaption = QStringLiteral("Sync Settings");
 
-template <typename W, typename... Args> W* Named(QWidget* parent, const char* name, Args&&... args) {
+template <typename W, typename... Args>
+W* Named(QWidget* parent, const char* name, Args&&... args) {
     auto* widget = new W(std::forward<Args>(args)..., parent);
     widget->setObjectName(QLatin1String(name));
     return widget;
@@ -83,8 +84,8 @@ TSyncSettingsForm::TSyncSettingsForm(QWidget* parent) : QDialog(parent) {
     auto* timed = new QHBoxLayout;
     timed->addWidget(chkSyncTimed_);
     timed->addWidget(spnSyncMinutes_);
-    timed->addWidget(Named<QLabel>(this, "lblSyncMinutes",
-                                   QStringLiteral("minutes while the window is open")));
+    timed->addWidget(
+        Named<QLabel>(this, "lblSyncMinutes", QStringLiteral("minutes while the window is open")));
     timed->addStretch();
     grid->addLayout(timed, row++, 0, 1, 2);
     auto* buttons = new QHBoxLayout;
@@ -124,7 +125,8 @@ TSyncSettingsForm::TSyncSettingsForm(QWidget* parent) : QDialog(parent) {
         if (item)
             txtSyncUrl_->setText(item->data(Qt::UserRole).toString());
     });
-    connect(btnSyncTest_, &QPushButton::clicked, this, [this] { Guarded([this] { TestConnection(); }); });
+    connect(btnSyncTest_, &QPushButton::clicked, this,
+            [this] { Guarded([this] { TestConnection(); }); });
     connect(btnSyncSave_, &QPushButton::clicked, this, [this] { Guarded([this] { Save(); }); });
     connect(btnSyncClose_, &QPushButton::clicked, this, &TSyncSettingsForm::reject);
 }
@@ -250,9 +252,8 @@ void TSyncSettingsForm::Save() {
     if (!password.isEmpty() && !StorePassword(*account, password))
         return;
     for (const QString& notSaved :
-         {SaveSyncAccount(*account), SaveSyncInterval(chkSyncTimed_->isChecked()
-                                                           ? spnSyncMinutes_->value()
-                                                           : 0)})
+         {SaveSyncAccount(*account),
+          SaveSyncInterval(chkSyncTimed_->isChecked() ? spnSyncMinutes_->value() : 0)})
         if (!notSaved.isEmpty())
             return ShowError(notSaved);
     // The old account's password has no use left; a failure to drop it costs nothing.
