@@ -108,7 +108,7 @@ int LoadSyncInterval() {
 
 QString SaveSyncInterval(int minutes) {
     if (minutes < 0 || minutes > kMaxSyncIntervalMinutes)
-        return QStringLiteral("The sync interval must be between 1 and %1 minutes.")
+        return QStringLiteral("The sync interval must be 0 (no timed sync) or 1 to %1 minutes.")
             .arg(kMaxSyncIntervalMinutes);
     QSettings settings(SyncSettingsPath(), QSettings::IniFormat);
     settings.setValue(kIntervalKey, minutes);
