@@ -10,6 +10,8 @@
 #include <QRegularExpression>
 #include <QSet>
 #if QT_CONFIG(ssl)
+#include <QSslCertificate>
+#include <QSslConfiguration>
 #include <QSslError>
 #endif
 
@@ -97,6 +99,15 @@ bool SamePath(const QString& a, const QString& b) {
     return bare(a) == bare(b);
 }
 
+#if QT_CONFIG(ssl)
+// "AB:CD:...", as openssl and the browsers show a certificate's digest.
+QString Fingerprint(const QSslCertificate& certificate) {
+    if (certificate.isNull())
+        return {};
+    return QString::fromLatin1(certificate.digest(QCryptographicHash::Sha256).toHex(':').toUpper());
+}
+#endif
+
 bool IsRedirect(int status) {
     return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
 }
@@ -177,6 +188,7 @@ TDavClient::Reply TDavClient::SendOnce(const QByteArray& verb, const QUrl& url,
     Reply answer;
     bool tooLarge = false;
     QString certificateProblems;
+    QString fingerprint;
     const auto refuseSize = [&] {
         tooLarge = true;
         answer.body.clear();
@@ -199,6 +211,10 @@ TDavClient::Reply TDavClient::SendOnce(const QByteArray& verb, const QUrl& url,
         for (const QSslError& e : errors)
             texts << Sentence(e.errorString()).chopped(1);
         certificateProblems = texts.join(QStringLiteral("; "));
+        fingerprint = Fingerprint(reply->sslConfiguration().peerCertificate());
+        for (const QSslError& e : errors)
+            if (fingerprint.isEmpty())
+                fingerprint = Fingerprint(e.certificate());
     });
 #endif
     QEventLoop loop;
@@ -237,12 +253,18 @@ TDavClient::Reply TDavClient::SendOnce(const QByteArray& verb, const QUrl& url,
         error != QNetworkReply::ProtocolFailure)
         return answer;
     switch (error) {
-    case QNetworkReply::SslHandshakeFailedError:
-        throw EDavError(
-            Kind::Certificate,
+    case QNetworkReply::SslHandshakeFailedError: {
+        QString message =
             Sentence(QStringLiteral("The certificate of %1 is not trusted: %2")
                          .arg(server, certificateProblems.isEmpty() ? reply->errorString()
-                                                                    : certificateProblems)));
+                                                                    : certificateProblems));
+        // What a user compares with the fingerprint the server's administrator gives out.
+        if (!fingerprint.isEmpty())
+            message += QStringLiteral(" Its SHA-256 fingerprint %1 is what to compare with the "
+                                      "server's own.")
+                           .arg(fingerprint);
+        throw EDavError(Kind::Certificate, message);
+    }
     case QNetworkReply::OperationCanceledError:
     case QNetworkReply::TimeoutError:
         throw EDavError(Kind::Unreachable,
@@ -362,23 +384,38 @@ const DavResponse* TDavClient::SelfOf(const Multistatus& answer, const QUrl& url
     return answer.responses.size() == 1 ? &answer.responses.front() : nullptr;
 }
 
-TDavClient::Book TDavClient::Choose(const QUrl& at, const DavResponse& book) {
-    const QString path = Canonical(book.href, at);
-    UseBook(UrlOf(path.isEmpty() ? Canonical(at.path(QUrl::FullyEncoded), at) : path));
-    syncOffer_ = book.offersSyncCollection ? Offer::Yes : Offer::Unknown;
+TDavClient::Book TDavClient::Describe(const QUrl& at, const DavResponse& book) const {
+    QString path = Canonical(book.href, at);
+    if (path.isEmpty())
+        path = Canonical(at.path(QUrl::FullyEncoded), at);
+    if (!path.endsWith(QLatin1Char('/')))
+        path += QLatin1Char('/');
     QString name = book.displayName;
     if (name.isEmpty())
-        name = QUrl::fromPercentEncoding(
-            bookPath_.chopped(1).section(QLatin1Char('/'), -1).toLatin1());
-    return {book_, name, book.offersSyncCollection};
+        name = QUrl::fromPercentEncoding(path.chopped(1).section(QLatin1Char('/'), -1).toLatin1());
+    return {UrlOf(path), name, book.offersSyncCollection};
+}
+
+TDavClient::Book TDavClient::Choose(const Book& book) {
+    UseBook(book.url);
+    syncOffer_ = book.syncCollection ? Offer::Yes : Offer::Unknown;
+    return book;
 }
 
 TDavClient::Book TDavClient::Discover() {
+    return Choose(FindBooks(false).front());
+}
+
+QList<TDavClient::Book> TDavClient::ListBooks() {
+    return FindBooks(true);
+}
+
+QList<TDavClient::Book> TDavClient::FindBooks(bool all) {
     QUrl url = start_;
     const std::optional<Multistatus> here = PropfindIfDav(url, 0, kDiscoveryProps);
     const DavResponse* self = here ? SelfOf(*here, url) : nullptr;
     if (self && self->isAddressBook)
-        return Choose(url, *self);
+        return {Describe(url, *self)};
 
     QString principal;
     QUrl principalBase = url;
@@ -390,7 +427,7 @@ TDavClient::Book TDavClient::Discover() {
         if (const std::optional<Multistatus> found = PropfindIfDav(wellKnown, 0, kDiscoveryProps)) {
             if (const DavResponse* r = SelfOf(*found, wellKnown)) {
                 if (r->isAddressBook)
-                    return Choose(wellKnown, *r);
+                    return {Describe(wellKnown, *r)};
                 principal = r->currentUserPrincipal;
                 principalBase = wellKnown;
             }
@@ -434,21 +471,24 @@ TDavClient::Book TDavClient::Discover() {
     QUrl homeUrl = UrlOf(home);
     const Multistatus listing =
         Propfind(homeUrl, 1, "<D:resourcetype/><D:displayname/><D:supported-report-set/>");
-    const DavResponse* first = nullptr;
-    QString firstPath;
+    QList<QPair<QString, const DavResponse*>> found;
     for (const DavResponse& r : listing.responses) {
         const QString path = Canonical(r.href, homeUrl);
-        if (r.isAddressBook && !path.isEmpty() && !SamePath(path, home) &&
-            (!first || path < firstPath)) {
-            first = &r;
-            firstPath = path;
-        }
+        if (r.isAddressBook && !path.isEmpty() && !SamePath(path, home))
+            found << qMakePair(path, &r);
     }
-    if (!first)
+    if (found.isEmpty())
         throw EDavError(
             Kind::NotAddressBook,
             QStringLiteral("The server at %1 has no address book for %2.").arg(Origin(), user_));
-    return Choose(homeUrl, *first);
+    std::stable_sort(found.begin(), found.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    if (!all)
+        found.erase(found.begin() + 1, found.end());
+    QList<Book> books;
+    for (const auto& f : found)
+        books << Describe(homeUrl, *f.second);
+    return books;
 }
 
 void TDavClient::UseBook(const QUrl& bookUrl) {

@@ -84,6 +84,10 @@ public:
     // /.well-known/carddav, the current user's principal, its address book home set, and the
     // first address book there by href. Afterwards the client works on that book.
     Book Discover();
+    // Every address book found the way Discover() finds its one: the URL's own book, or all
+    // the books of the user's address book home set, sorted by href. The client's book stays
+    // as it was.
+    QList<Book> ListBooks();
     // Works on the book at bookUrl without asking the server first.
     void UseBook(const QUrl& bookUrl);
     QUrl BookUrl() const { return book_; }
@@ -137,7 +141,10 @@ private:
     Multistatus Propfind(QUrl& url, int depth, const QByteArray& props);
     std::optional<Multistatus> PropfindIfDav(QUrl& url, int depth, const QByteArray& props);
     const DavResponse* SelfOf(const Multistatus& answer, const QUrl& url) const;
-    Book Choose(const QUrl& at, const DavResponse& book);
+    Book Describe(const QUrl& at, const DavResponse& book) const;
+    Book Choose(const Book& book);
+    // The books Discover() and ListBooks() report: all of them, or the first by href alone.
+    QList<Book> FindBooks(bool all);
     QString Put(const QString& href, const QByteArray& vcard,
                 const QPair<QByteArray, QByteArray>& condition, const QString& preconditionMessage);
     void NeedBook() const;

@@ -6,15 +6,23 @@
 #include <QAbstractEventDispatcher>
 #include <QEventLoop>
 #include <QFile>
+#include <QHash>
+#include <QMutex>
 #include <QSettings>
 
-#include <algorithm>
 #include <qt6keychain/keychain.h>
 
 namespace {
 const QString kUrlKey = QStringLiteral("Sync/Url");
 const QString kUserKey = QStringLiteral("Sync/User");
-const QString kIntervalKey = QStringLiteral("Sync/EveryMinutes");
+const QString kIntervalKey = QStringLiteral("Sync/IntervalMinutes");
+
+// The passwords kept for this run, by keyring key; a sync may run on a thread of its own.
+QMutex runPasswordsLock;
+QHash<QString, QString>& RunPasswords() {
+    static QHash<QString, QString> passwords;
+    return passwords;
+}
 
 QString FromLocalPath(const std::string& path) {
     return QFile::decodeName(QByteArray::fromStdString(path));
@@ -93,12 +101,18 @@ QString SaveSyncAccount(const SyncAccount& account) {
 
 int LoadSyncInterval() {
     const QSettings settings(SyncSettingsPath(), QSettings::IniFormat);
-    return std::max(0, settings.value(kIntervalKey, 0).toInt());
+    bool number = false;
+    const int minutes = settings.value(kIntervalKey).toInt(&number);
+    // A hand-edited file may hold anything: what is not a usable interval means no timed sync.
+    return number && minutes > 0 && minutes <= kMaxSyncIntervalMinutes ? minutes : 0;
 }
 
 QString SaveSyncInterval(int minutes) {
+    if (minutes < 0 || minutes > kMaxSyncIntervalMinutes)
+        return QStringLiteral("The sync interval must be 0 (no timed sync) or 1 to %1 minutes.")
+            .arg(kMaxSyncIntervalMinutes);
     QSettings settings(SyncSettingsPath(), QSettings::IniFormat);
-    settings.setValue(kIntervalKey, std::max(0, minutes));
+    settings.setValue(kIntervalKey, minutes);
     settings.sync();
     if (settings.status() != QSettings::NoError)
         return QStringLiteral("Cannot write the settings file %1.").arg(SyncSettingsPath());
@@ -141,4 +155,41 @@ std::optional<QString> SyncPasswordFromEnvironment() {
     if (password.isEmpty())
         return std::nullopt;
     return password;
+}
+
+void KeepSyncPasswordForThisRun(const SyncAccount& account, const QString& password) {
+    const QMutexLocker lock(&runPasswordsLock);
+    if (password.isEmpty())
+        RunPasswords().remove(SyncKeyringKey(account));
+    else
+        RunPasswords().insert(SyncKeyringKey(account), password);
+}
+
+SyncPassword PasswordForSync(const SyncAccount& account) {
+    if (const std::optional<QString> fromEnvironment = SyncPasswordFromEnvironment())
+        return {true, *fromEnvironment, QString(), SyncPassword::Environment};
+    {
+        const QMutexLocker lock(&runPasswordsLock);
+        const auto kept = RunPasswords().constFind(SyncKeyringKey(account));
+        if (kept != RunPasswords().cend())
+            return {true, *kept, QString(), SyncPassword::ThisRun};
+    }
+    const KeyringAnswer found = ReadSyncPassword(account);
+    if (found.outcome == KeyringAnswer::Done)
+        return {true, found.password, QString(), SyncPassword::Keyring};
+    const QString reason = found.reason.isEmpty() ? QString() : " (" + found.reason + ")";
+    QString error;
+    if (found.outcome == KeyringAnswer::NotFound)
+        error = QStringLiteral("The desktop keyring holds no password for %1 at %2: open Sync "
+                               "Settings and enter it.")
+                    .arg(account.user, account.url);
+    else if (found.outcome == KeyringAnswer::Refused)
+        error = QStringLiteral("The desktop keyring refused to give the sync password%1: unlock "
+                               "it, or open Sync Settings and enter the password.")
+                    .arg(reason);
+    else
+        error = QStringLiteral("No desktop keyring is reachable%1, so the sync has no password: "
+                               "open Sync Settings and enter it.")
+                    .arg(reason);
+    return {false, QString(), error, SyncPassword::None};
 }

@@ -22,8 +22,11 @@ std::optional<SyncAccount> LoadSyncAccount();
 // else an empty text.
 QString SaveSyncAccount(const SyncAccount& account);
 
-// How often the window syncs by itself while it is open, in minutes; 0 (the default) never.
+// The timed sync, in the same settings file: minutes between two syncs while the window is
+// open, 0 (the default) for none.
+constexpr int kMaxSyncIntervalMinutes = 1440;
 int LoadSyncInterval();
+// Returns the reason when it could not be written (or minutes is out of 0..1440), else empty.
 QString SaveSyncInterval(int minutes);
 
 // The password's entry in the keyring: the program's name as the service, user@url as the key.
@@ -48,6 +51,21 @@ KeyringAnswer ForgetSyncPassword(const SyncAccount& account);
 // Set, it is the password of every sync, and the keyring is not asked.
 constexpr const char* kSyncPasswordVariable = "VELLICARD_SYNC_PASSWORD";
 std::optional<QString> SyncPasswordFromEnvironment();
+
+// A password for the account held in this process's memory alone, for when the keyring cannot
+// take it; it is gone when the program ends. An empty password forgets the one kept.
+void KeepSyncPasswordForThisRun(const SyncAccount& account, const QString& password);
+
+// The password a sync of the account uses: VELLICARD_SYNC_PASSWORD, else the one kept for this
+// run, else the keyring's.
+struct SyncPassword {
+    enum Source { None, Environment, ThisRun, Keyring };
+    bool ok = false;
+    QString password;
+    QString error; // when none was found: one sentence for the user
+    Source source = None;
+};
+SyncPassword PasswordForSync(const SyncAccount& account);
 
 // Whether the server at url takes user and password, and which address book it offers there:
 // what setting up an account checks before it stores anything.

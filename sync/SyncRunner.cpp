@@ -32,3 +32,18 @@ SyncRunResult RunSyncNow(const SyncAccount& account, const QString& password,
     }
     return result;
 }
+
+SyncBooksResult ListSyncBooks(const QUrl& url, const QString& user, const QString& password) {
+    SyncBooksResult result;
+    try {
+        TDavClient client(url, user, password);
+        for (const TDavClient::Book& book : client.ListBooks())
+            result.books << SyncBook{book.url.toString(), book.name};
+        result.ok = true;
+    } catch (const EDavError& e) {
+        result.error = e.message();
+    } catch (const std::exception& e) {
+        result.error = QString::fromLocal8Bit(e.what());
+    }
+    return result;
+}

@@ -26,6 +26,7 @@ public:
     QUrl url(const QString& path = "/") const;
     QString user() const { return user_; }
     QString password() const { return password_; }
+    QString certificatePath() const { return dir_.filePath("cert.pem"); }
     // One request as the user, to set up what a test needs: the status, or 0 without answer.
     int request(const QByteArray& verb, const QString& path, const QByteArray& body = {},
                 const QByteArray& contentType = {});

@@ -35,26 +35,6 @@ struct TSyncControl::Run {
 
 namespace {
 
-// The password for a sync of the account: the variable's, else the keyring's.
-bool PasswordFor(const SyncAccount& account, QString* password, QString* error) {
-    if (const std::optional<QString> fromEnvironment = SyncPasswordFromEnvironment()) {
-        *password = *fromEnvironment;
-        return true;
-    }
-    const KeyringAnswer answer = ReadSyncPassword(account);
-    if (answer.outcome == KeyringAnswer::Done) {
-        *password = answer.password;
-        return true;
-    }
-    *error = answer.outcome == KeyringAnswer::NotFound
-                 ? QStringLiteral("No password for the sync is stored. Open Sync Settings and "
-                                  "enter it.")
-                 : QStringLiteral("The password for the sync could not be read from the "
-                                  "desktop keyring: %1")
-                       .arg(answer.reason);
-    return false;
-}
-
 void SyncOnThisThread(TSyncControl::Run& run, const SyncAccount& account, const QString& password,
                       const std::string& bookPath);
 
@@ -173,17 +153,17 @@ void TSyncControl::start(bool timed) {
     // The keyring answers through the event loop: meanwhile the items stay disabled.
     preparing_ = true;
     followState();
-    QString password, error;
-    const bool havePassword = PasswordFor(*account, &password, &error);
+    const SyncPassword found = PasswordForSync(*account);
     preparing_ = false;
-    if (!havePassword) {
+    if (!found.ok) {
         followState();
-        if (!timed || error != lastTimedFailure_)
-            tell(true, error, "msgSyncFailed");
+        if (!timed || found.error != lastTimedFailure_)
+            tell(true, found.error, "msgSyncFailed");
         if (timed)
-            lastTimedFailure_ = error;
+            lastTimedFailure_ = found.error;
         return;
     }
+    const QString password = found.password;
 
     run_ = std::make_shared<Run>();
     run_->timed = timed;
