@@ -69,11 +69,19 @@ TAddressBook::SaveMerge MergeWithSync(TSQLiteDatabase& db, const std::string& id
                                       const KeptColumns& untouched, const ContactValues& opened,
                                       ContactValues& values) {
     TAddressBook::SaveMerge outcome;
-    const std::vector<ContactValues> now = ReadSavedContacts(db, BuildSelectByIdStatement(id));
-    if (now.size() != 1 || now.front() == opened)
+    // A book never synced is saved exactly as before: nothing is read first. Nor does a failed
+    // read stand in for the save's own failure, which names the statement that failed.
+    std::optional<ContactValues> synced;
+    std::vector<ContactValues> now;
+    try {
+        synced = SyncedValuesOfRow(db, std::stoll(id));
+        if (!synced)
+            return outcome;
+        now = ReadSavedContacts(db, BuildSelectByIdStatement(id));
+    } catch (const std::exception&) {
         return outcome;
-    const std::optional<ContactValues> synced = SyncedValuesOfRow(db, std::stoll(id));
-    if (!synced || *synced != now.front())
+    }
+    if (now.size() != 1 || now.front() == opened || *synced != now.front())
         return outcome;
     // What the user left alone counts as unchanged, whatever the editor made of it.
     ContactValues here = values;

@@ -54,6 +54,8 @@ public:
     // transaction in the book or one request to the server.
     void stopAndWait();
     bool running() const { return thread_ != nullptr; }
+    // An account is set up, so syncs (from here or from the command line) may change the book.
+    bool setUp() const { return setUp_; }
     // What the sync's thread and the window share.
     struct Run;
     // Reads the account and the timed sync from the settings again.

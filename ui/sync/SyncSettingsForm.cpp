@@ -72,7 +72,10 @@ TSyncSettingsForm::TSyncSettingsForm(QWidget* parent) : QDialog(parent) {
     auto* grid = new QGridLayout(this);
     int row = 0;
     const auto labelled = [&](const char* name, const QString& caption, QWidget* field) {
-        grid->addWidget(Named<QLabel>(this, name, caption), row, 0);
+        auto* label = Named<QLabel>(this, name, caption);
+        // The label names its field, for a screen reader too.
+        label->setBuddy(field);
+        grid->addWidget(label, row, 0);
         grid->addWidget(field, row++, 1);
     };
     labelled("lblSyncUrl", QStringLiteral("Server or address book URL:"), txtSyncUrl_);

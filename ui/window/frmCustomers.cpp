@@ -417,8 +417,9 @@ void TCustomersForm::btnSave1Click() {
 void TCustomersForm::SaveChangesToCustomers() {
     ShowBusy("Saving Contact Information...");
     TAddressBook::SaveMerge merge;
+    // Only a book that syncs can have been changed by a sync while the contact was open.
     book_->SaveOpened(fields_->ValuesInSaveOrder(), ToLocal(ui->lblCustId->text()),
-                      fields_->Untouched(), opened_, &merge);
+                      fields_->Untouched(), opened_, sync_->setUp() ? &merge : nullptr);
     CloseBusy();
     pClearCustForm();
     if (merge.merged)
