@@ -14,6 +14,7 @@ packages=(
   python3-vobject
   radicale python3-bcrypt apache2-utils vdirsyncer openssl
   qtkeychain-qt6-dev libsecret-1-0 gnome-keyring dbus libsecret-tools libglib2.0-bin
+  at-spi2-core python3-pyatspi xdotool
 )
 for group in "$@"; do
   case "$group" in

@@ -2,6 +2,8 @@
 
 #include "WindowFont.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QEventLoop>
@@ -16,6 +18,49 @@ namespace {
 int counter = 0;
 constexpr int kTickMs = 10;
 int tickInterval = kTickMs; // TBusyTicks::kManual: no timer ticks
+
+// The busy indicator shows up for a screen reader as an alert, which screen readers announce as
+// it appears, rather than as a dialog nobody moved to.
+QAccessibleInterface* AlertAccessible(const QString& className, QObject* object) {
+    if (className == QLatin1String("TSavingForm") && object->isWidgetType())
+        return new QAccessibleWidget(static_cast<QWidget*>(object), QAccessible::AlertMessage);
+    return nullptr;
+}
+
+// Tells a screen reader of the indicator on screen. Its showing is told as it is shown; on a
+// first start the accessibility bus may come up only while it stands, so it is told again then,
+// once Qt's bridge, which is set up right after it turns accessibility on, can pass it on.
+void Announce() {
+    if (!SavingForm)
+        return;
+    QAccessibleEvent shown(SavingForm, QAccessible::ObjectShow);
+    QAccessible::updateAccessibility(&shown);
+}
+
+class BusyAnnouncer : public QAccessible::ActivationObserver {
+public:
+    void accessibilityActiveChanged(bool active) override {
+        if (active && SavingForm)
+            QTimer::singleShot(0, SavingForm, &Announce);
+    }
+};
+
+// What a screen reader says of the work behind a caption.
+QString SpokenBusyName(const QString& caption) {
+    static const struct {
+        const char* caption;
+        const char* spoken;
+    } kSpoken[] = {{"Saving Contact Information...", "Saving"},
+                   {"Deleting Contact Information...", "Deleting"},
+                   {"Building DataBase...", "Building the address book"}};
+    for (const auto& s : kSpoken)
+        if (caption == QLatin1String(s.caption))
+            return QString::fromLatin1(s.spoken);
+    QString spoken = caption;
+    while (spoken.endsWith(QLatin1Char('.')))
+        spoken.chop(1);
+    return spoken;
+}
 } // namespace
 
 TSavingForm::TSavingForm(QWidget* parent)
@@ -127,8 +172,19 @@ void TSavingForm::keyPressEvent(QKeyEvent* event) {
 void ShowBusy(const QString& caption) {
     if (SavingForm)
         return;
+    // Kept for the whole run: Qt may tell the observer of a change while the program ends.
+    static BusyAnnouncer* const announcer = [] {
+        QAccessible::installFactory(AlertAccessible);
+        auto* observer = new BusyAnnouncer;
+        QAccessible::installActivationObserver(observer);
+        return observer;
+    }();
+    Q_UNUSED(announcer);
     SavingForm = new TSavingForm(nullptr);
     SavingForm->setWindowTitle(caption);
+    const QString spoken = SpokenBusyName(caption);
+    SavingForm->setAccessibleName(spoken);
+    SavingForm->prgbarSaving()->setAccessibleName(spoken);
     SavingForm->show();
     SavingForm->WaitUntilPainted();
 }

@@ -1,9 +1,18 @@
 #include "LinkLabel.h"
 
+#include <QLineEdit>
 #include <QMouseEvent>
 
 TLinkLabel::TLinkLabel(QWidget* parent) : QLabel(parent) {
     applyLook();
+}
+
+void TLinkLabel::NameAfter(QLineEdit* address, const QString& sentence) {
+    auto rename = [this, sentence](const QString& text) {
+        setAccessibleName(text.isEmpty() ? QString() : sentence.arg(text));
+    };
+    connect(address, &QLineEdit::textChanged, this, rename);
+    rename(address->text());
 }
 
 void TLinkLabel::applyLook() {

@@ -2,6 +2,8 @@
 
 #include <QLabel>
 
+class QLineEdit;
+
 // A label that acts as a hyperlink: blue and underlined with a hand cursor while enabled, greyed
 // like any disabled label otherwise. clicked() fires on a left-button release inside the label,
 // when the press also started inside it.
@@ -10,6 +12,11 @@ class TLinkLabel : public QLabel {
 
 public:
     explicit TLinkLabel(QWidget* parent = nullptr);
+
+    // Names the label for a screen reader after what it opens, kept current as the address in
+    // `address` changes: `sentence` with %1 for the address ("Send e-mail to %1"). While the
+    // address is empty the label's own caption names it.
+    void NameAfter(QLineEdit* address, const QString& sentence);
 
 signals:
     void clicked();

@@ -102,7 +102,26 @@ bool TMaskEdit::parseMask(const QString& mask) {
     template_ = tmpl;
     digit_ = digit;
     blankChar_ = blank;
+    // A screen reader tells the format along with the field's name.
+    setAccessibleDescription(formatDescription());
     return true;
+}
+
+QString TMaskEdit::formatDescription() const {
+    // Digits alone read best as their number ("five digits"); a shape with literals reads as
+    // written, each digit position a 9: "(999)999-9999".
+    if (!digit_.contains(false)) {
+        static const char* const kCounts[] = {"one",   "two",   "three", "four", "five",
+                                              "six",   "seven", "eight", "nine", "ten"};
+        const int n = digit_.size();
+        const QString count = n <= 10 ? QString::fromLatin1(kCounts[n - 1]) : QString::number(n);
+        return n == 1 ? QStringLiteral("one digit") : count + QStringLiteral(" digits");
+    }
+    QString shape = template_;
+    for (int i = 0; i < shape.size(); ++i)
+        if (digit_[i])
+            shape[i] = QLatin1Char('9');
+    return shape;
 }
 
 void TMaskEdit::setEditMask(const QString& mask) {

@@ -69,6 +69,9 @@ public:
     QString valueFor(const QString& text) const;
 
     bool isDigitPosition(int pos) const;
+    // The format as a screen reader tells it (the accessible description): "(999)999-9999" for
+    // the phone mask, "five digits" for the extension's.
+    QString formatDescription() const;
 
 public slots:
     void setValue(const QString& text);

@@ -4,6 +4,8 @@
 #include "StoredText.h"
 
 #include <QHeaderView>
+#include <QStringList>
+#include <algorithm>
 #include <QString>
 #include <QTreeView>
 
@@ -25,12 +27,32 @@ std::string TCustomerListModel::CellText(int row, int column) const {
 }
 
 QVariant TCustomerListModel::data(const QModelIndex& index, int role) const {
-    if (role != Qt::DisplayRole || !index.isValid() || index.row() >= rowCount())
+    if (!index.isValid() || index.row() >= rowCount())
         return QVariant();
-    const std::size_t at =
-        static_cast<std::size_t>(index.row()) * (ColumnCount + 1) + index.column();
+    if (role == Qt::AccessibleTextRole)
+        return SpokenRow(index.row());
+    if (role != Qt::DisplayRole)
+        return QVariant();
+    return Cell(index.row(), index.column());
+}
+
+QString TCustomerListModel::Cell(int row, int column) const {
+    const std::size_t at = static_cast<std::size_t>(row) * (ColumnCount + 1) + column;
     return FromStored(
         std::string_view(text_).substr(offsets_[at], offsets_[at + 1] - offsets_[at]));
+}
+
+QString TCustomerListModel::SpokenRow(int row) const {
+    // The whole row with its headings, whichever cell a screen reader is on: the list selects
+    // whole rows. A cell without a letter or digit (no name: ", "; no phone: "(   )   -    ")
+    // is left out rather than read as punctuation.
+    QStringList parts;
+    for (int column = CustId + 1; column < ColumnCount; ++column) {
+        const QString text = Cell(row, column).trimmed();
+        if (std::any_of(text.begin(), text.end(), [](QChar c) { return c.isLetterOrNumber(); }))
+            parts << headerData(column, Qt::Horizontal, Qt::DisplayRole).toString() + ": " + text;
+    }
+    return parts.join(QStringLiteral("; "));
 }
 
 QVariant TCustomerListModel::headerData(int section, Qt::Orientation orientation, int role) const {

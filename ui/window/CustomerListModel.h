@@ -33,6 +33,10 @@ public:
     std::string CellText(int row, int column) const;
 
 private:
+    QString Cell(int row, int column) const;
+    // What a screen reader reads for a row: "Contact Company: Janes Place; Contact Name: ...".
+    QString SpokenRow(int row) const;
+
     std::string text_;
     std::vector<std::uint32_t> offsets_; // ColumnCount + 1 per row: where each cell starts
 };

@@ -12,6 +12,7 @@
 #include "ImportExport.h"
 #include "LinkLabel.h"
 #include "MaskEdit.h"
+#include "MenuBarKeys.h"
 #include "NoteMemo.h"
 #include "PrintJob.h"
 #include "Question.h"
@@ -28,11 +29,13 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
 #include <QShowEvent>
+#include <QTabBar>
 #include <QToolBar>
 #include <QToolButton>
 #include <QTreeView>
@@ -66,7 +69,10 @@ TCustomersForm::TCustomersForm(QWidget* parent)
 
     SetupFields();
     SetKeyboardOrder();
+    SetSpokenNames();
     WireEvents();
+    // F10 or a lone Alt takes the keyboard into the menu bar.
+    new TMenuBarKeys(ui->MainMenu1);
     // File > Import/Export Contacts: the items follow list mode by themselves, and an export
     // takes the contacts the list shows.
     transfer_ = new TImportExport(
@@ -133,6 +139,36 @@ void TCustomersForm::SetKeyboardOrder() {
         ring += page->KeyboardOrder();
     for (qsizetype i = 1; i < ring.size(); ++i)
         setTabOrder(ring[i - 1], ring[i]);
+}
+
+void TCustomersForm::SetSpokenNames() {
+    // A screen reader names each field after its caption: the caption labels it (no mnemonic,
+    // so no shortcut comes with it). Without one, it would take the group box's title. A combo
+    // box and a tab row are named by their current item on Linux; their caption is the label a
+    // screen reader reads with them.
+    const std::pair<QLabel*, QWidget*> captions[] = {
+        {ui->txtCustCmpnyNameLabel, ui->txtCustCmpnyName},
+        {ui->txtCustFrstNameLabel, ui->txtCustFrstName},
+        {ui->txtCustLstNameLabel, ui->txtCustLstName},
+        {ui->txtCustAddressLabel, ui->txtCustAddress},
+        {ui->txtCtyStZipLabel, ui->txtCtyStZip},
+        {ui->txtCustEmailLabel, ui->txtCustEmail},
+        {ui->txtCustWebAddressLabel, ui->txtCustWebAddress},
+        {ui->lblCustPhoneNm, ui->txtCustPhone},
+        {ui->lblCustFaxNm, ui->txtCustFax},
+        {ui->Label6, ui->PageControl1},
+        {tools_->lblCustSearch, tools_->cmboCustSearch}};
+    for (const auto& [label, field] : captions)
+        label->setBuddy(field);
+    tools_->txtCustSearch->setAccessibleName(QStringLiteral("Search text"));
+    ui->lstvCustomers->setAccessibleName(QStringLiteral("Contact list"));
+    ui->lstvCustomers->setAccessibleDescription(
+        QStringLiteral("Select a contact; Enter opens the selected contact"));
+    ui->txtContNotes->setAccessibleName(QStringLiteral("Notes"));
+    ui->txtContNotes->setAccessibleDescription(ui->Label2->text() + QLatin1Char(' ') +
+                                               ui->Label3->text());
+    ui->lblSendCustEmail->NameAfter(ui->txtCustEmail, QStringLiteral("Send e-mail to %1"));
+    ui->lblCustWebSite->NameAfter(ui->txtCustWebAddress, QStringLiteral("Go to the web site %1"));
 }
 
 void TCustomersForm::WireEvents() {
@@ -294,6 +330,9 @@ void TCustomersForm::UpdateTabCaptions() {
         ui->PageControl1->setTabText(n,
                                      title.isEmpty() ? QString("Extra Contact %1").arg(n) : title);
     }
+    // Each page is named after its tab for a screen reader.
+    for (int i = 0; i < ui->PageControl1->count(); ++i)
+        ui->PageControl1->widget(i)->setAccessibleName(ui->PageControl1->tabText(i));
     ui->PageControl1->setCurrentIndex(0);
 }
 

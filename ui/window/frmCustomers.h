@@ -90,6 +90,8 @@ private:
     void NoteChanged(TNoteMemo* memo, int lineLimit);
     void SetupFields();
     void SetKeyboardOrder();
+    // Names and descriptions a screen reader gives the controls.
+    void SetSpokenNames();
     void WireEvents();
 
     std::unique_ptr<Ui::TCustomersForm> ui;
