@@ -22,7 +22,24 @@ seen = []  # (event, role, name) taken as each event arrives, while its source s
 def heard(e):
     try: seen.append((e.type, e.source.getRoleName(), e.source.name))
     except Exception as x: seen.append((e.type, 'gone', str(x)))
-def wait(what, role, name, seconds=20):
+def shown_frame():
+    # The program's window once the bus knows it: its own showing event may come before the bus
+    # can answer for it, so the tree is asked each time events have been taken in.
+    for a in pyatspi.Registry.getDesktop(0):
+        try:
+            if a and a.get_process_id() == program.pid:
+                return a, next(w for w in a if w.name == 'Quorva Vellicard' and w.getState().contains(pyatspi.STATE_SHOWING))
+        except Exception:
+            pass
+def wait_frame(seconds=60):
+    deadline = time.time() + seconds
+    while time.time() < deadline:
+        found = shown_frame()
+        if found:
+            return found
+        GLib.MainContext.default().iteration(False) or time.sleep(0.05)
+    sys.exit(f'FAIL: the window did not come up on the accessibility bus within {seconds} s')
+def wait(what, role, name, seconds=60):
     deadline, log = time.time() + seconds, []
     while time.time() < deadline:
         while seen:
@@ -46,9 +63,7 @@ def check(root, want):
 pyatspi.Registry.registerEventListener(heard, FOCUS, SHOWN)
 program = subprocess.Popen([sys.argv[1]], env=dict(os.environ, QT_QPA_PLATFORM='xcb', QT_LINUX_ACCESSIBILITY_ALWAYS_ON='1'))
 try:
-    wait(SHOWN, 'frame', 'Quorva Vellicard')
-    app = next(a for a in pyatspi.Registry.getDesktop(0) if a and a.get_process_id() == program.pid)
-    window = next(w for w in app if w.name == 'Quorva Vellicard')
+    app, window = wait_frame()
     # No window manager here: the window gets the keyboard as a desktop would give it.
     subprocess.run(['xdotool', 'search', '--sync', '--name', '^Quorva Vellicard$', 'windowfocus', '--sync'], check=True)
     wait(FOCUS, 'tree', 'Contact list')
