@@ -129,12 +129,12 @@ int RunSyncWindowBench(const std::vector<int>& sizes) {
         const qint64 ms = took.elapsed();
         std::printf("\n%d cards arriving: %s\n", size, qPrintable(outcome));
         std::printf("  %-44s %8lld ms\n", "sync", static_cast<long long>(ms));
-        std::printf("  %-44s %8lld ms   (%d paints)\n", "longest gap between paints, idle (floor)",
-                    static_cast<long long>(floor), gaps.Paints());
-        std::printf("  %-44s %8lld ms   goal < 100 ms: %s (ended %lld ms in)\n",
+        std::printf("  %-44s %8lld ms\n", "longest gap between paints, idle (floor)",
+                    static_cast<long long>(floor));
+        std::printf("  %-44s %8lld ms   goal < 100 ms: %s (ended %lld ms in, %d paints)\n",
                     "longest gap between paints, syncing", static_cast<long long>(gaps.Longest()),
                     gaps.Longest() < 100 ? "met" : "NOT met",
-                    static_cast<long long>(gaps.LongestAt()));
+                    static_cast<long long>(gaps.LongestAt()), gaps.Paints());
         std::fflush(stdout);
         ok = ok && synced;
         form.close();
