@@ -172,14 +172,23 @@ void TSavingForm::keyPressEvent(QKeyEvent* event) {
 void ShowBusy(const QString& caption) {
     if (SavingForm)
         return;
-    // Kept for the whole run: Qt may tell the observer of a change while the program ends.
-    static BusyAnnouncer* const announcer = [] {
+    // The announcer watches for a screen reader as long as the application lives, and leaves
+    // Qt's list of observers with it.
+    static const bool factory = [] {
         QAccessible::installFactory(AlertAccessible);
-        auto* observer = new BusyAnnouncer;
-        QAccessible::installActivationObserver(observer);
-        return observer;
+        return true;
     }();
-    Q_UNUSED(announcer);
+    Q_UNUSED(factory);
+    static BusyAnnouncer announcer;
+    static bool watching = false;
+    if (!watching) {
+        watching = true;
+        QAccessible::installActivationObserver(&announcer);
+        qAddPostRoutine([] {
+            QAccessible::removeActivationObserver(&announcer);
+            watching = false;
+        });
+    }
     SavingForm = new TSavingForm(nullptr);
     SavingForm->setWindowTitle(caption);
     const QString spoken = SpokenBusyName(caption);
