@@ -5,45 +5,51 @@
 
 #include <QFile>
 
+namespace {
+// Runs `work`: the reason it failed, in words for the user, or an empty text.
+template <typename Work> QString FailureOf(Work&& work) {
+    try {
+        work();
+        return QString();
+    } catch (const EDavError& e) {
+        return e.message();
+    } catch (const std::exception& e) {
+        // A failure always has words, or it would read as success.
+        const QString reason = QString::fromLocal8Bit(e.what());
+        return reason.isEmpty() ? QStringLiteral("The server's answer could not be used.") : reason;
+    }
+}
+} // namespace
+
 SyncCheckResult CheckSyncServer(const QUrl& url, const QString& user, const QString& password) {
     SyncCheckResult result;
-    try {
+    result.error = FailureOf([&] {
         TDavClient client(url, user, password);
         const TDavClient::Book book = client.Discover();
-        result.ok = true;
         result.bookName = book.name.isEmpty() ? book.url.path() : book.name;
-    } catch (const EDavError& e) {
-        result.error = e.message();
-    }
+    });
+    result.ok = result.error.isEmpty();
     return result;
 }
 
 SyncRunResult RunSyncNow(const SyncAccount& account, const QString& password,
                          const QString& bookPath) {
     SyncRunResult result;
-    try {
+    result.error = FailureOf([&] {
         TDavClient client(QUrl(account.url), account.user, password);
         result.summary = SyncAddressBook(client, QFile::encodeName(bookPath).toStdString()).Line();
-        result.ok = true;
-    } catch (const EDavError& e) {
-        result.error = e.message();
-    } catch (const std::exception& e) {
-        result.error = QString::fromLocal8Bit(e.what());
-    }
+    });
+    result.ok = result.error.isEmpty();
     return result;
 }
 
 SyncBooksResult ListSyncBooks(const QUrl& url, const QString& user, const QString& password) {
     SyncBooksResult result;
-    try {
+    result.error = FailureOf([&] {
         TDavClient client(url, user, password);
         for (const TDavClient::Book& book : client.ListBooks())
             result.books << SyncBook{book.url.toString(), book.name};
-        result.ok = true;
-    } catch (const EDavError& e) {
-        result.error = e.message();
-    } catch (const std::exception& e) {
-        result.error = QString::fromLocal8Bit(e.what());
-    }
+    });
+    result.ok = result.error.isEmpty();
     return result;
 }
