@@ -174,7 +174,9 @@ void FittedContact::MoveToNotes(int owner, const std::string& kind, const std::s
 void FittedContact::MoveToNotes(int owner, const std::string& kind, const std::string& value,
                                 MoveReason why) {
     movedReasons_.push_back(why);
-    moved_[owner] = Joined(moved_[owner], kind + ": " + WithCrLfBreaks(value));
+    // The kind comes from the file too (another program's column heading may hold a line
+    // break): the notes get one kind of line end throughout.
+    moved_[owner] = Joined(moved_[owner], WithCrLfBreaks(kind + ": " + value));
     movedKinds_.push_back(owner == 0 ? kind
                                      : "Extra contact " + std::to_string(owner) + " " + kind);
 }
