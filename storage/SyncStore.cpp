@@ -9,6 +9,7 @@
 #include "TextCodec.h"
 #include "VCardParser.h"
 #include "VCardWriter.h"
+#include "unitCreateDB.h"
 
 #include <stdexcept>
 
@@ -20,7 +21,8 @@ const char* const kCreateTables[] = {
     "CREATE TABLE IF NOT EXISTS VellicardSyncCards(href TEXT PRIMARY KEY,contact TEXT NOT NULL,"
     "uid TEXT NOT NULL,person INTEGER NOT NULL,etag TEXT NOT NULL,content TEXT NOT NULL);",
     "CREATE INDEX IF NOT EXISTS VellicardSyncCardsByContact ON VellicardSyncCards(contact);",
-    "CREATE TABLE IF NOT EXISTS VellicardSyncInfo(name TEXT PRIMARY KEY,value TEXT NOT NULL);"};
+    "CREATE TABLE IF NOT EXISTS VellicardSyncInfo(name TEXT PRIMARY KEY,value TEXT NOT NULL);",
+    "CREATE TABLE IF NOT EXISTS VellicardSyncPending(uid TEXT PRIMARY KEY,row INTEGER NOT NULL);"};
 
 void CreateTables(TSQLiteDatabase& db) {
     for (const char* statement : kCreateTables)
@@ -52,10 +54,15 @@ ContactValues Decoded(std::string_view text) {
 }
 
 
-void WriteState(TSQLiteDatabase& db, const SyncedContact& synced) {
-    TSQLiteStatement forget(db, "DELETE FROM VellicardSyncCards WHERE contact=?;");
-    forget.BindText(1, synced.uid);
+void Forget(TSQLiteDatabase& db, const char* statement, const std::string& uid) {
+    TSQLiteStatement forget(db, statement);
+    forget.BindText(1, uid);
     forget.Run();
+}
+
+void WriteState(TSQLiteDatabase& db, const SyncedContact& synced) {
+    Forget(db, "DELETE FROM VellicardSyncCards WHERE contact=?;", synced.uid);
+    Forget(db, "DELETE FROM VellicardSyncPending WHERE uid=?;", synced.uid);
     TSQLiteStatement contact(
         db, "INSERT OR REPLACE INTO VellicardSyncContacts(uid,row,synced)VALUES(?,?,?);");
     contact.BindText(1, synced.uid);
@@ -128,6 +135,11 @@ SyncState TSyncStore::Load() {
             state.contacts.emplace(c.uid, std::move(c));
         }
     }
+    {
+        TSQLiteStatement pending(db, "SELECT uid,row FROM VellicardSyncPending;");
+        while (pending.Step())
+            state.pending[pending.IntegerAt(1)] = std::string(pending.TextAt(0));
+    }
     TSQLiteStatement cards(db, "SELECT href,contact,uid,person,etag,content FROM "
                                "VellicardSyncCards ORDER BY contact,person;");
     while (cards.Step()) {
@@ -193,12 +205,9 @@ void TSyncStore::Remove(const SyncedContact& synced, bool deleteRow) {
     // delete in the window compacts the file.
     if (deleteRow && RowExists(db, synced.row))
         db.RunStatement(BuildDeleteStatement(std::to_string(synced.row)));
-    TSQLiteStatement cards(db, "DELETE FROM VellicardSyncCards WHERE contact=?;");
-    cards.BindText(1, synced.uid);
-    cards.Run();
-    TSQLiteStatement contact(db, "DELETE FROM VellicardSyncContacts WHERE uid=?;");
-    contact.BindText(1, synced.uid);
-    contact.Run();
+    Forget(db, "DELETE FROM VellicardSyncCards WHERE contact=?;", synced.uid);
+    Forget(db, "DELETE FROM VellicardSyncContacts WHERE uid=?;", synced.uid);
+    Forget(db, "DELETE FROM VellicardSyncPending WHERE uid=?;", synced.uid);
     transaction.Commit();
 }
 
@@ -210,6 +219,7 @@ void TSyncStore::Reset(const std::string& bookUrl, const std::string& bookName,
     db.RunStatement("DELETE FROM VellicardSyncCards;");
     db.RunStatement("DELETE FROM VellicardSyncContacts;");
     db.RunStatement("DELETE FROM VellicardSyncInfo;");
+    db.RunStatement("DELETE FROM VellicardSyncPending;");
     TSQLiteStatement info(db, "INSERT INTO VellicardSyncInfo(name,value)VALUES(?,?);");
     const std::string salt = NewCardUid();
     for (const auto& [name, value] : {std::pair<const char*, const std::string&>{"book", bookUrl},
@@ -228,6 +238,14 @@ void TSyncStore::SetToken(const std::string& token) {
     TSQLiteStatement set(db, "INSERT OR REPLACE INTO VellicardSyncInfo(name,value)VALUES('token',?);");
     set.BindText(1, token);
     set.Run();
+}
+
+void TSyncStore::AddPending(const std::string& uid, std::int64_t row) {
+    TSQLiteDatabase db(path_, OpenMode::ExistingOnly);
+    TSQLiteStatement add(db, "INSERT OR REPLACE INTO VellicardSyncPending(uid,row)VALUES(?,?);");
+    add.BindText(1, uid);
+    add.BindInteger(2, row);
+    add.Run();
 }
 
 MergedValues MergeValues(const ContactValues& base, const ContactValues& here,
@@ -300,4 +318,17 @@ bool IdentifyCard(const std::string& content, std::string* uid, std::string* con
     *uid = id ? id->value : std::string();
     ExtraLinkOf(card, contactUid, person);
     return true;
+}
+
+std::vector<ContactValues> FirstStartSampleValues() {
+    TSQLiteDatabase db(":memory:");
+    int count = 0;
+    const char* const* statements = SeedStatements(&count);
+    for (int i = 0; i < count; ++i)
+        db.RunStatement(statements[i]);
+    std::vector<ContactValues> samples;
+    ForEachSavedContactWithRow(db, [&](std::int64_t, const ContactValues& values) {
+        samples.push_back(values);
+    });
+    return samples;
 }

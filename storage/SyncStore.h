@@ -37,10 +37,13 @@ struct SyncState {
     std::string bookName;
     std::string from; // the address the book was found from
     std::string token;
-    // This desk's own part of the UIDs it gives new contacts, so that a contact whose sending
-    // was cut short is sent again under the same UIDs.
+    // The part of the UIDs this desk gave new contacts before it kept them in `pending`.
     std::string salt;
     std::map<std::string, SyncedContact> contacts; // by UID
+    // New contacts whose sending began and was not yet recorded: the UID chosen for each, by
+    // row, so that a sending cut short (or whose answer was lost) is finished under the same
+    // names, and a card the server stored for a row deleted since is known as this desk's.
+    std::map<std::int64_t, std::string> pending;
 };
 
 // A contact of this desk: its row and values as the editor would save them.
@@ -76,6 +79,8 @@ public:
     // state goes.
     void Reset(const std::string& bookUrl, const std::string& bookName, const std::string& from);
     void SetToken(const std::string& token);
+    // The contact in `row` is about to be sent for the first time under `uid`.
+    void AddPending(const std::string& uid, std::int64_t row);
 
 private:
     std::string path_;
@@ -84,6 +89,9 @@ private:
 // The values the sync last recorded for the contact in `row`, on a connection of the caller's;
 // none when the book has never been synced or the sync does not know the row.
 std::optional<ContactValues> SyncedValuesOfRow(TSQLiteDatabase& db, std::int64_t row);
+
+// The three sample contacts of a first start, as the editor saves them.
+std::vector<ContactValues> FirstStartSampleValues();
 
 // A three-way merge of one contact's values by field, against the values last synced. A field
 // changed on one side takes that side's value; a field changed on both sides to different values

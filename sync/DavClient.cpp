@@ -588,7 +588,8 @@ QMap<QString, QString> TDavClient::ListEtags() {
     return etags;
 }
 
-QList<DavCard> TDavClient::Multiget(const QStringList& hrefs) {
+QList<DavCard> TDavClient::Multiget(const QStringList& hrefs, QList<DavSkippedCard>* skipped) {
+    Q_UNUSED(skipped);
     NeedBook();
     QList<DavCard> cards;
     for (int from = 0; from < hrefs.size(); from += kMultigetBatch) {

@@ -57,6 +57,13 @@ struct DavCard {
     QByteArray vcard;
 };
 
+// A card the client left out because it is too big to take, with what it knows of it.
+struct DavSkippedCard {
+    QString href;
+    QString name;   // the card's FN where the part read before the bound held one
+    QString reason; // one sentence for the user, naming the card
+};
+
 struct DavChanges {
     QList<QPair<QString, QString>> changed; // href, ETag: added or changed since the token
     QStringList removed;                    // hrefs
@@ -100,7 +107,7 @@ public:
     // href -> ETag of every vCard in the book.
     QMap<QString, QString> ListEtags();
     // The cards at the hrefs, fetched in batches; a card gone in the meantime is left out.
-    QList<DavCard> Multiget(const QStringList& hrefs);
+    QList<DavCard> Multiget(const QStringList& hrefs, QList<DavSkippedCard>* skipped = nullptr);
 
     // Each returns the ETag of the card stored. PutNew fails with PreconditionFailed when a card
     // is there already, PutChanged and Delete when the card's ETag on the server is no longer

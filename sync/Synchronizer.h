@@ -6,6 +6,7 @@
 #include <functional>
 #include <string>
 
+class ISyncServer;
 class TDavClient;
 
 // What one sync did, counted by contact.
@@ -15,9 +16,10 @@ struct SyncSummary {
     int received = 0;          // contacts added or changed here
     int deleted = 0;           // contacts deleted on either side
     QStringList conflicts;     // contacts changed on both sides in the same field, by name
+    QStringList skipped;       // why cards of the server were left out, one sentence each
 
     // "Synchronized with Contacts: 3 sent, 12 received, 1 deleted, 0 conflicts", the contacts
-    // with conflicts named after a colon.
+    // with conflicts named after a colon, and the cards left out said after that.
     QString Line() const;
 };
 
@@ -34,7 +36,11 @@ struct SyncSummary {
 //   recorded only after the server has taken a change, so a sync stopped anywhere is finished
 //   by the next one without doubles or losses.
 // Throws EDavError for what the server refused or answered wrongly, std::exception for the book.
+// A card the server holds is written back patched: only the properties of the fields changed
+// here are replaced, whoever wrote the card. A card too big to take is left out, named in the
+// summary, and taken up again by the next sync; the rest goes on both ways.
 SyncSummary SyncAddressBook(TDavClient& client, const std::string& bookPath);
+SyncSummary SyncAddressBook(ISyncServer& server, const std::string& bookPath);
 
 // Called after every step that changes the book or the server, for tests that stop a sync at
 // each of them in turn; none by default.

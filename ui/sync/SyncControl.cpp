@@ -201,7 +201,8 @@ void SyncOnThisThread(TSyncControl::Run& run, const SyncAccount& account, const 
         } forget{run};
         const SyncSummary summary = SyncAddressBook(client, bookPath);
         run.text = summary.Line();
-        run.conflicts = summary.conflicts.size();
+        // Conflicts and cards left out are worth a box, even after a timed sync.
+        run.conflicts = int(summary.conflicts.size() + summary.skipped.size());
         run.ok = true;
     } catch (const EDavError& e) {
         run.text = e.message();
