@@ -61,7 +61,8 @@ bool IsEncodingParameter(const std::string& parameter) {
     const std::string key = ParameterKey(parameter);
     if (parameter.find('=') == std::string::npos)
         return key == "quoted-printable"; // the bare word of version 2.1
-    return key == "charset" || (key == "encoding" && ParameterValue(parameter) == "quoted-printable");
+    return key == "charset" ||
+           (key == "encoding" && ParameterValue(parameter) == "quoted-printable");
 }
 
 bool IsAscii(const std::string& text) {
@@ -506,8 +507,8 @@ void PatchNotes(Change& c, int column, int owner, const FittedContact& read) {
     const std::vector<int> notes = c.card.Indices("NOTE");
     for (std::size_t k = 1; k < notes.size(); ++k)
         c.card.Remove(notes[k]);
-    c.card.Set(notes.empty() ? -1 : notes.front(), "NOTE",
-               kept.empty() ? "" : c.card.Escape(kept), nullptr);
+    c.card.Set(notes.empty() ? -1 : notes.front(), "NOTE", kept.empty() ? "" : c.card.Escape(kept),
+               nullptr);
 }
 
 bool NameIsRead(const VCard& card, int person) {
