@@ -46,7 +46,7 @@ bool IsBlankPhone(const std::string& value) {
 
 // The extension after the number, " x123". One with blanks inside (typed into the middle of
 // the field) keeps them as "_" so that it comes back in the same places.
-std::string PhoneWithExtension(const std::string& phone, const std::string& extension) {
+std::string PhoneAndExtension(const std::string& phone, const std::string& extension) {
     std::string number = IsBlankPhone(phone) ? std::string() : phone;
     const std::string digits = TrimmedAscii(extension);
     if (digits.empty())
@@ -161,11 +161,11 @@ void WriteContactCard(VCardWriter& w, const ContactValues& v, int person, const 
     w.Property("N", VCardWriter::Structured({family, given, "", "", ""}));
     w.Property("FN", VCardWriter::Escaped(FirstFilled(
                          {name, v[Company], v[ExtraColumn(n, XEmail)],
-                          PhoneWithExtension(v[ExtraColumn(n, XPhone)], v[ExtraColumn(n, XExt)])})));
+                          PhoneAndExtension(v[ExtraColumn(n, XPhone)], v[ExtraColumn(n, XExt)])})));
     w.Text("ORG", v[Company]);
     w.Text("TITLE", v[ExtraColumn(n, XTitle)]);
     w.Text("TEL;TYPE=WORK,VOICE",
-           PhoneWithExtension(v[ExtraColumn(n, XPhone)], v[ExtraColumn(n, XExt)]));
+           PhoneAndExtension(v[ExtraColumn(n, XPhone)], v[ExtraColumn(n, XExt)]));
     if (!IsBlankPhone(v[ExtraColumn(n, XFax)]))
         w.Text("TEL;TYPE=WORK,FAX", v[ExtraColumn(n, XFax)]);
     w.Text("EMAIL;TYPE=INTERNET", v[ExtraColumn(n, XEmail)]);
@@ -173,6 +173,10 @@ void WriteContactCard(VCardWriter& w, const ContactValues& v, int person, const 
     w.Property("RELATED;TYPE=colleague", contactUid);
     w.Property(kExtraOf, contactUid + ";" + std::to_string(n));
     w.EndCard();
+}
+
+std::string PhoneWithExtension(const std::string& phone, const std::string& extension) {
+    return PhoneAndExtension(phone, extension);
 }
 
 bool ExtraPersonIsEmpty(const ContactValues& v, int n) {
@@ -565,6 +569,34 @@ Link LinkOf(const VCard& card) {
 }
 
 } // namespace
+
+ImportedContact ReadPersonCard(const VCard& card, int person) {
+    if (person == 0)
+        return ReadContactCard(card);
+    ImportedContact contact;
+    contact.line = card.line;
+    ReadExtraCard(contact, card, person);
+    return contact;
+}
+
+std::string StandInName(const VCard& card) {
+    const CardReader r(card);
+    if (const VCardProperty* org = card.First("ORG"))
+        if (!r.Parts(*org).front().empty())
+            return r.Parts(*org).front();
+    if (const std::string email = r.TextOf("EMAIL"); !email.empty())
+        return email;
+    for (const VCardProperty& p : card.properties)
+        if (p.name == "TEL" && !p.HasType("fax"))
+            return r.Text(p).empty() ? kNoName : r.Text(p);
+    return kNoName;
+}
+
+void SplitTelValue(const std::string& value, std::string* number, std::string* extension) {
+    Tel tel = SplitTel(value);
+    *number = std::move(tel.number);
+    *extension = std::move(tel.extension);
+}
 
 std::vector<ImportedContact> ContactsFromCards(const std::vector<VCard>& cards) {
     std::vector<ImportedContact> contacts;

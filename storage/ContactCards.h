@@ -53,3 +53,15 @@ bool ExtraLinkOf(const VCard& card, std::string* contactUid, int* person);
 bool IsOwnCard(const VCard& card);
 std::string JoinCityLine(const std::string& locality, const std::string& region,
                          const std::string& code);
+
+// How one card is read as the card of `person` in its contact: 0 the contact's own card, 1 to 5
+// the extra person in that place (whose values and notes land in that person's columns).
+ImportedContact ReadPersonCard(const VCard& card, int person);
+// What FN says for a card with no person's name, which the reading knows for a stand-in: the
+// organisation, else the first e-mail address, else the first phone that is not a fax, as the
+// card holds them, else "(no name)".
+std::string StandInName(const VCard& card);
+// A phone and its extension as one TEL value: "(225)123-4567 x123", "x123" without a number.
+std::string PhoneWithExtension(const std::string& phone, const std::string& extension);
+// A TEL value's number and extension, as the reading splits them.
+void SplitTelValue(const std::string& value, std::string* number, std::string* extension);

@@ -48,6 +48,9 @@ public:
     void MoveToNotes(int owner, const std::string& kind, const std::string& value, MoveReason why);
 
     bool IsFilled(int column) const;
+    // An owner's notes as the file gives them, and the lines of values moved there after them.
+    const std::string& NoteText(int owner) const { return notes_[owner]; }
+    const std::string& MovedNotes(int owner) const { return moved_[owner]; }
     // Values with the notes put together; line breaks in notes as "\r\n".
     ContactValues Values() const;
     // The kinds of value moved to notes, for the summary; empty when all fitted.

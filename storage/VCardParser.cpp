@@ -3,6 +3,7 @@
 #include "ContactFileError.h"
 #include "TextCodec.h"
 
+#include <algorithm>
 #include <string_view>
 
 namespace {
@@ -10,6 +11,10 @@ namespace {
 struct LogicalLine {
     std::string text;
     std::size_t number;
+    // Where its bytes stand in the text: from its first physical line to the end of the line
+    // break after its last.
+    std::size_t begin = 0;
+    std::size_t end = 0;
 };
 
 // The position of the first character c outside double quotes, or npos.
@@ -66,7 +71,7 @@ std::vector<LogicalLine> Unfold(const std::string& text) {
         } else if (!lines.empty() && !line.empty() && (line[0] == ' ' || line[0] == '\t')) {
             lines.back().text += keepFoldBlank ? line : line.substr(1);
         } else {
-            lines.push_back({std::string(line), number});
+            lines.push_back({std::string(line), number, at, at});
             // The card's VERSION line comes before any folded one.
             if (StartsWithNoCase(line, "begin:"))
                 keepFoldBlank = false;
@@ -79,6 +84,7 @@ std::vector<LogicalLine> Unfold(const std::string& text) {
         if (softBreak)
             current.text.pop_back();
         at = end < text.size() ? BreakEnd(text, end) : end + 1;
+        current.end = std::min(at, text.size());
     }
     return lines;
 }
@@ -286,6 +292,36 @@ std::vector<VCard> ParseVCards(const std::string& bytes) {
         throw ContactFileError("The file ends inside the contact card begun on line " +
                                std::to_string(cards.back().line) + ": it may be cut short.");
     return cards;
+}
+
+std::vector<VCardLine> SplitCardLines(const std::string& text) {
+    std::vector<VCardLine> lines;
+    int depth = 0;
+    for (const LogicalLine& line : Unfold(text)) {
+        VCardLine out;
+        out.raw = text.substr(line.begin, line.end - line.begin);
+        const bool blank = line.text.find_first_not_of(" \t\r\n") == std::string::npos;
+        const std::size_t colon = blank ? std::string::npos : FindUnquoted(line.text, ':');
+        const bool isProperty = colon != std::string::npos;
+        if (isProperty) {
+            out.property = ParseProperty(line.text, colon);
+            std::size_t at = FindUnquoted(line.text, ';');
+            out.head = line.text.substr(0, std::min(at, colon));
+            while (at < colon) {
+                const std::size_t next = std::min(FindUnquoted(line.text, ';', at + 1), colon);
+                out.parameters.push_back(line.text.substr(at + 1, next - at - 1));
+                at = next;
+            }
+            if (IsBeginCard(out.property))
+                ++depth;
+        }
+        out.depth = depth;
+        if (isProperty && depth > 0 && IsEndCard(out.property))
+            --depth;
+        if (!out.raw.empty())
+            lines.push_back(std::move(out));
+    }
+    return lines;
 }
 
 std::string UnescapeText(const std::string& value, const std::string& version) {

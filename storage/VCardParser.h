@@ -29,6 +29,24 @@ struct VCard {
     const VCardProperty* First(const char* name) const;
 };
 
+// One content line as it stands in a card's text, for changing a card without rewriting the
+// lines it does not change.
+struct VCardLine {
+    std::string raw;  // its exact bytes: continuation lines and line break included
+    std::string head; // group and name as written ("item1.TEL"); empty for a line with no colon
+    std::vector<std::string> parameters; // each as written, "TYPE=WORK" or "PREF", unfolded
+    VCardProperty property;              // as ParseVCards reads it; no name without a colon
+    // 1 for the card's own lines (its BEGIN and END included), 2 and more inside a card nested in
+    // it (2.1 AGENT), 0 outside any card.
+    int depth = 0;
+};
+
+// The content lines of a card's text (UTF-8, with or without a byte-order mark) as
+// ParseVCards unfolds and reads them; every byte of the text is in the raw bytes of exactly one
+// of them, in order. Blank lines and lines that are no property (the body of an old base64
+// block) are lines too, with no property name.
+std::vector<VCardLine> SplitCardLines(const std::string& text);
+
 // Reads every card of a file: UTF-8 with or without a byte-order mark, or UTF-16; lines ended by
 // CR LF, LF, CR or the CR CR LF of some phones; folded lines (version 2.1 keeps the blank it folded
 // at, the later versions drop it); QUOTED-PRINTABLE values with soft line breaks; CHARSET= on any

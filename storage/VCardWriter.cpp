@@ -6,6 +6,24 @@ constexpr std::size_t kMaxOctets = 75;
 bool IsContinuationByte(char c) {
     return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
 }
+
+void AppendFolded(std::string& out, const std::string& line, const std::string& lineBreak) {
+    // A continuation line starts with a blank, which counts against its 75 octets.
+    std::size_t at = 0;
+    std::size_t room = kMaxOctets;
+    while (line.size() - at > room) {
+        std::size_t cut = at + room;
+        while (cut > at + 1 && IsContinuationByte(line[cut]))
+            --cut;
+        out.append(line, at, cut - at);
+        out += lineBreak;
+        out += ' ';
+        at = cut;
+        room = kMaxOctets - 1;
+    }
+    out.append(line, at, std::string::npos);
+    out += lineBreak;
+}
 } // namespace
 
 void VCardWriter::BeginCard() {
@@ -26,20 +44,13 @@ void VCardWriter::Text(const std::string& head, const std::string& text) {
 }
 
 void VCardWriter::Fold(const std::string& line) {
-    // A continuation line starts with a blank, which counts against its 75 octets.
-    std::size_t at = 0;
-    std::size_t room = kMaxOctets;
-    while (line.size() - at > room) {
-        std::size_t cut = at + room;
-        while (cut > at + 1 && IsContinuationByte(line[cut]))
-            --cut;
-        out_.append(line, at, cut - at);
-        out_ += "\r\n ";
-        at = cut;
-        room = kMaxOctets - 1;
-    }
-    out_.append(line, at, std::string::npos);
-    out_ += "\r\n";
+    AppendFolded(out_, line, "\r\n");
+}
+
+std::string VCardWriter::Folded(const std::string& line, const std::string& lineBreak) {
+    std::string out;
+    AppendFolded(out, line, lineBreak);
+    return out;
 }
 
 std::string VCardWriter::Escaped(const std::string& text) {

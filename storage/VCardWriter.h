@@ -22,6 +22,8 @@ public:
     static std::string Escaped(const std::string& text);
     // Joins components of a structured value (N, ADR) with ";", each escaped.
     static std::string Structured(const std::vector<std::string>& components);
+    // One content line folded as the writer folds it, each physical line ended by `lineBreak`.
+    static std::string Folded(const std::string& line, const std::string& lineBreak = "\r\n");
 
 private:
     void Fold(const std::string& line);

@@ -1,0 +1,22 @@
+#pragma once
+
+#include "ContactStatements.h"
+
+#include <string>
+
+// The card `received` (the exact text the server last gave, or this desk last sent) with only
+// the properties of the fields whose values differ between `before` and `after` replaced, for
+// the card of `person` (0 the contact's own card, 1 to 5 the extra person in that place).
+// `before` are the values this desk holds for that card as last synced, `after` the values to
+// send. Every other property keeps its bytes exactly (group, parameters, order, folding, line
+// ends), and so does VERSION. Returns `received` itself when nothing applies.
+//
+// A changed property is written in the card's own version (backslash escapes; in 2.1 a value
+// with line breaks quoted-printable), folded as this program folds, with the card's line ends;
+// a TEL or EMAIL keeps its "tel:" or "mailto:" form. A field read from one of several
+// properties replaces that one; one whose value came from no property (none, or one that did
+// not fit the field and went to the notes) gets a new property where the reading takes it
+// first. The values the reading moved into the notes never travel back into NOTE. REV, where
+// the card has one, becomes the time of the change.
+std::string PatchCard(const std::string& received, int person, const ContactValues& before,
+                      const ContactValues& after);
