@@ -177,6 +177,9 @@ TDavClient::Reply TDavClient::SendOnce(const QByteArray& verb, const QUrl& url,
     request.setRawHeader("Accept-Encoding", "identity");
     for (const auto& header : headers)
         request.setRawHeader(header.first, header.second);
+    // HTTP/1.1, where the read buffer below holds the socket back until the client has taken
+    // what arrived.
+    request.setAttribute(QNetworkRequest::Http2AllowedAttribute, false);
     ThrowIfStopped();
     const std::unique_ptr<QNetworkReply> reply(network_->sendCustomRequest(request, verb, body));
     current_ = reply.get();
@@ -187,22 +190,37 @@ TDavClient::Reply TDavClient::SendOnce(const QByteArray& verb, const QUrl& url,
 
     Reply answer;
     bool tooLarge = false;
+    bool announcedTooLarge = false;
     QString certificateProblems;
     QString fingerprint;
+    refusedHead_.clear();
     const auto refuseSize = [&] {
         tooLarge = true;
+        refusedHead_ = answer.body.left(kRefusedHeadBytes);
         answer.body.clear();
+        answer.body.squeeze();
         reply->abort();
     };
+    // Without a bound of its own the reply's network thread reads the socket as fast as the
+    // server sends, and while more of it is queued for this thread the reply holds back
+    // readyRead: an answer without a length header was read whole before the check below saw
+    // any of it. With the bound, the network thread waits until readyRead has taken what
+    // arrived. The bound reaches that thread only once the request is under way there (set
+    // before, it is lost), so it is set when the request has gone out, before the answer.
+    QObject::connect(reply.get(), &QNetworkReply::requestSent,
+                     [&] { reply->setReadBufferSize(kReadBufferBytes); });
+    // An answer announced too large is refused once its first bytes are in, which may name
+    // what it holds.
     QObject::connect(reply.get(), &QNetworkReply::metaDataChanged, [&] {
-        if (reply->header(QNetworkRequest::ContentLengthHeader).toLongLong() > kMaxAnswerBytes)
-            refuseSize();
+        announcedTooLarge =
+            reply->header(QNetworkRequest::ContentLengthHeader).toLongLong() > kMaxAnswerBytes;
     });
     QObject::connect(reply.get(), &QNetworkReply::readyRead, [&] {
         if (tooLarge)
             return;
-        answer.body += reply->readAll();
-        if (answer.body.size() > kMaxAnswerBytes)
+        answer.body += reply->read(kMaxAnswerBytes + 1 - answer.body.size());
+        if (answer.body.size() > kMaxAnswerBytes ||
+            (announcedTooLarge && answer.body.size() >= kRefusedHeadBytes))
             refuseSize();
     });
 #if QT_CONFIG(ssl)
@@ -225,9 +243,12 @@ TDavClient::Reply TDavClient::SendOnce(const QByteArray& verb, const QUrl& url,
     if (stopped_ && reply->error() == QNetworkReply::OperationCanceledError)
         throw EDavError(Kind::Stopped, QStringLiteral("The sync was stopped."));
     const QString server = Origin();
-    if (!tooLarge)
-        answer.body += reply->readAll();
-    if (tooLarge || answer.body.size() > kMaxAnswerBytes)
+    if (!tooLarge) {
+        answer.body += reply->read(kMaxAnswerBytes + 1 - answer.body.size());
+        if (announcedTooLarge || answer.body.size() > kMaxAnswerBytes)
+            refuseSize();
+    }
+    if (tooLarge)
         throw EDavError(Kind::TooLarge,
                         QStringLiteral("The answer of the server at %1 to %2 %3 is larger than "
                                        "%4 MiB, more than this program accepts.")

@@ -68,6 +68,10 @@ public:
     static constexpr qint64 kMaxAnswerBytes = 32 * 1024 * 1024;
     static constexpr int kTransferTimeoutMs = 30000;
     static constexpr int kMultigetBatch = 100;
+    // What the network may hold of an answer before the client has taken it.
+    static constexpr qint64 kReadBufferBytes = 1024 * 1024;
+    // What is kept of an answer refused for its size, to tell which card it held.
+    static constexpr int kRefusedHeadBytes = 16 * 1024;
 
     TDavClient(const QUrl& url, const QString& user, const QString& password);
     ~TDavClient();
@@ -159,6 +163,7 @@ private:
     std::unique_ptr<QNetworkAccessManager> network_;
     std::atomic<bool> stopped_{false};
     QNetworkReply* current_ = nullptr; // the call under way, on the client's thread only
+    QByteArray refusedHead_; // the first bytes of the last answer refused for its size
     QUrl book_;
     QString bookPath_;
     enum class Offer { Unknown, Yes, No } syncOffer_ = Offer::Unknown;

@@ -4,9 +4,15 @@
 #include "DavClient.h"
 #include "DavServers.h"
 
+#include <QFile>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QtTest>
 
+#include <atomic>
+#include <future>
 #include <memory>
+#include <thread>
 
 using Kind = EDavError::Kind;
 Q_DECLARE_METATYPE(EDavError::Kind)
@@ -22,6 +28,54 @@ QByteArray Card(const QString& uid, const QString& name) {
 QString Origin(const QUrl& url) {
     return url.adjusted(QUrl::RemovePath).toString();
 }
+
+// The process's peak memory in KiB since the last ResetPeak().
+qint64 PeakKiB() {
+    QFile status("/proc/self/status");
+    status.open(QFile::ReadOnly);
+    const QByteArray text = status.readAll();
+    const int at = text.indexOf("VmHWM:");
+    return text.mid(at + 6, text.indexOf('\n', at) - at - 6).trimmed().split(' ').front().toLongLong();
+}
+bool ResetPeak() {
+    QFile clear("/proc/self/clear_refs");
+    return clear.open(QFile::WriteOnly) && clear.write("5") == 1;
+}
+
+// A 207 answer of `total` bytes in 1 MiB chunks, made as it goes and sent from a thread of its
+// own as fast as the client takes it; `sent` counts what left for the client.
+class ChunkedStub {
+public:
+    explicit ChunkedStub(qint64 total) : thread_([this, total] { Run(total); }) {
+        port_ = ready_.get_future().get();
+    }
+    ~ChunkedStub() { thread_.join(); }
+    QUrl url() const { return QUrl(QString("http://127.0.0.1:%1/").arg(port_)); }
+    std::atomic<qint64> sent{0};
+
+private:
+    void Run(qint64 total) {
+        QTcpServer server;
+        ready_.set_value(server.listen(QHostAddress::LocalHost) ? server.serverPort() : 0);
+        if (!server.waitForNewConnection(30000))
+            return;
+        const std::unique_ptr<QTcpSocket> socket(server.nextPendingConnection());
+        socket->waitForReadyRead(30000);
+        socket->write("HTTP/1.1 207 Multi-Status\r\nTransfer-Encoding: chunked\r\n\r\n");
+        const QByteArray chunk = "100000\r\n" + QByteArray(1 << 20, 'x') + "\r\n";
+        for (; sent < total; sent += 1 << 20) {
+            socket->write(chunk);
+            while (socket->bytesToWrite() > 0)
+                if (!socket->waitForBytesWritten(30000))
+                    return;
+        }
+        socket->write("0\r\n\r\n");
+        socket->waitForBytesWritten(30000);
+    }
+    std::promise<quint16> ready_;
+    quint16 port_ = 0;
+    std::thread thread_;
+};
 
 } // namespace
 
@@ -201,6 +255,24 @@ private slots:
         }
         QCOMPARE(fetched, etags);
         QCOMPARE(uids.size(), etags.size());
+    }
+
+    // Refused as it arrives: neither read to its end nor held whole in memory.
+    void boundsAStreamedAnswer() {
+        const qint64 total = 100 * 1000 * 1000;
+        ChunkedStub stub(total);
+        const bool reset = ResetPeak();
+        const qint64 before = PeakKiB();
+        try {
+            TDavClient(stub.url(), "user", "secret").Discover();
+            QFAIL("no error");
+        } catch (const EDavError& e) {
+            QCOMPARE(e.kind(), Kind::TooLarge);
+        }
+        const qint64 grown = PeakKiB() - before;
+        QVERIFY2(stub.sent < total, qPrintable(QString("%1 bytes sent").arg(stub.sent)));
+        QVERIFY2(!reset || grown < 3 * TDavClient::kMaxAnswerBytes / 1024,
+                 qPrintable(QString("peak memory grew by %1 KiB").arg(grown)));
     }
 
     // In the messages, %1 stands for the server's origin.
