@@ -1,6 +1,7 @@
 #include "DavClient.h"
 
 #include "Multistatus.h"
+#include "VCardParser.h"
 
 #include <QCryptographicHash>
 #include <QEventLoop>
@@ -107,6 +108,23 @@ QString Fingerprint(const QSslCertificate& certificate) {
     return QString::fromLatin1(certificate.digest(QCryptographicHash::Sha256).toHex(':').toUpper());
 }
 #endif
+
+// The FN of the card a multistatus begins with, from as much of the body as there is; empty
+// when none is there whole.
+QString CardName(const QByteArray& head) {
+    QByteArray text = LeadingAddressData(head);
+    if (!text.contains("END:VCARD"))
+        text += "\r\nEND:VCARD\r\n";
+    try {
+        const std::vector<VCard> cards = ParseVCards(text.toStdString());
+        const VCardProperty* fn = cards.empty() ? nullptr : cards.front().First("FN");
+        if (fn)
+            return QString::fromStdString(UnescapeText(fn->value, cards.front().version))
+                .simplified();
+    } catch (const std::exception&) {
+    }
+    return {};
+}
 
 bool IsRedirect(int status) {
     return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
@@ -367,6 +385,12 @@ Multistatus TDavClient::Read(const QByteArray& verb, const Reply& reply) const {
     if (reply.status != 207)
         Refuse(verb, reply);
     Multistatus answer = ParseMultistatus(reply.body);
+    if (answer.cardTooLarge)
+        throw EDavError(Kind::TooLarge,
+                        QStringLiteral("The answer of the server at %1 to %2 %3 holds a card "
+                                       "larger than %4 MiB, more than this program accepts.")
+                            .arg(Origin(), QString::fromLatin1(verb), reply.url.path())
+                            .arg(MultistatusLimits().maxAddressData / (1024 * 1024)));
     if (!answer.error.isEmpty())
         throw EDavError(Kind::Malformed,
                         Sentence(QStringLiteral("The server at %1 sent an answer to %2 %3 that "
@@ -609,22 +633,53 @@ QMap<QString, QString> TDavClient::ListEtags() {
     return etags;
 }
 
-QList<DavCard> TDavClient::Multiget(const QStringList& hrefs) {
+QList<DavCard> TDavClient::Multiget(const QStringList& hrefs, QList<DavSkippedCard>* skipped) {
     NeedBook();
     QList<DavCard> cards;
-    for (int from = 0; from < hrefs.size(); from += kMultigetBatch) {
-        QByteArray content = "<D:prop><D:getetag/><C:address-data/></D:prop>";
-        for (const QString& href : hrefs.mid(from, kMultigetBatch))
-            content += "<D:href>" + XmlText(href) + "</D:href>";
-        const Reply reply = Send("REPORT", book_, XmlBody("C:addressbook-multiget", content),
-                                 {{"Depth", "1"}, {"Content-Type", kXmlType}});
+    for (int from = 0; from < hrefs.size(); from += kMultigetBatch)
+        MultigetPart(hrefs.mid(from, kMultigetBatch), cards, skipped);
+    return cards;
+}
+
+void TDavClient::MultigetPart(const QStringList& hrefs, QList<DavCard>& cards,
+                              QList<DavSkippedCard>* skipped) {
+    QByteArray content = "<D:prop><D:getetag/><C:address-data/></D:prop>";
+    for (const QString& href : hrefs)
+        content += "<D:href>" + XmlText(href) + "</D:href>";
+    Reply reply;
+    try {
+        reply = Send("REPORT", book_, XmlBody("C:addressbook-multiget", content),
+                     {{"Depth", "1"}, {"Content-Type", kXmlType}});
         for (const DavResponse& r : Read("REPORT", reply).responses) {
             const QString href = Canonical(r.href, reply.url);
             if (!href.isEmpty() && r.status == 0 && r.hasAddressData)
                 cards << DavCard{href, r.etag, r.addressData};
         }
+        return;
+    } catch (const EDavError& e) {
+        if (e.kind() != Kind::TooLarge)
+            throw;
     }
-    return cards;
+    // One card too large would otherwise keep every other card of its batch out.
+    if (hrefs.size() > 1) {
+        MultigetPart(hrefs.mid(0, hrefs.size() / 2), cards, skipped);
+        MultigetPart(hrefs.mid(hrefs.size() / 2), cards, skipped);
+        return;
+    }
+    DavSkippedCard card{hrefs.front(), CardName(reply.body.isEmpty() ? refusedHead_
+                                                                     : reply.body.left(
+                                                                           kRefusedHeadBytes)),
+                        {}};
+    card.reason = QStringLiteral("The card %1 on the server at %2 is larger than %3 MiB, more "
+                                 "than this program accepts.")
+                      .arg(card.name.isEmpty() ? card.href
+                                               : QStringLiteral("\"%1\" (%2)").arg(card.name,
+                                                                                   card.href),
+                           Origin())
+                      .arg(MultistatusLimits().maxAddressData / (1024 * 1024));
+    if (!skipped)
+        throw EDavError(Kind::TooLarge, card.reason);
+    skipped->append(card);
 }
 
 QString TDavClient::Put(const QString& href, const QByteArray& vcard,

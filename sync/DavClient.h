@@ -63,6 +63,13 @@ struct DavChanges {
     QString token;                          // for the next call
 };
 
+// A card the client did not take from the server.
+struct DavSkippedCard {
+    QString href;
+    QString name;   // its FN, when the part of the answer read held one
+    QString reason; // one sentence for the user, naming the card
+};
+
 class TDavClient {
 public:
     static constexpr qint64 kMaxAnswerBytes = 32 * 1024 * 1024;
@@ -103,8 +110,11 @@ public:
     std::optional<DavChanges> SyncCollection(const QString& token);
     // href -> ETag of every vCard in the book.
     QMap<QString, QString> ListEtags();
-    // The cards at the hrefs, fetched in batches; a card gone in the meantime is left out.
-    QList<DavCard> Multiget(const QStringList& hrefs);
+    // The cards at the hrefs, fetched in batches; a card gone in the meantime is left out. A
+    // batch whose answer is too large is fetched again in halves, down to single cards; a card
+    // too large on its own goes into skipped, or, without skipped, fails the call with TooLarge
+    // and the card's reason.
+    QList<DavCard> Multiget(const QStringList& hrefs, QList<DavSkippedCard>* skipped = nullptr);
 
     // Each returns the ETag of the card stored. PutNew fails with PreconditionFailed when a card
     // is there already, PutChanged and Delete when the card's ETag on the server is no longer
@@ -149,6 +159,8 @@ private:
     Book Choose(const Book& book);
     // The books Discover() and ListBooks() report: all of them, or the first by href alone.
     QList<Book> FindBooks(bool all);
+    void MultigetPart(const QStringList& hrefs, QList<DavCard>& cards,
+                      QList<DavSkippedCard>* skipped);
     QString Put(const QString& href, const QByteArray& vcard,
                 const QPair<QByteArray, QByteArray>& condition, const QString& preconditionMessage);
     void NeedBook() const;
