@@ -415,7 +415,7 @@ private slots:
         QTest::addColumn<bool>("refused");
         QTest::newRow("within") << QByteArray("<![CDATA[/b/aaaaaa]]>").repeated(6) << false;
         QTest::newRow("CDATA pieces") << QByteArray("<![CDATA[/b/aaaaaa]]>").repeated(10) << true;
-        QTest::newRow("entity references") << QByteArray("/b/aaaaa&amp;").repeated(10) << true;
+        QTest::newRow("between comments") << QByteArray("/b/aaaa&amp;<!---->").repeated(10) << true;
     }
     void boundsAWholeText() {
         QFETCH(QByteArray, href);
