@@ -113,7 +113,7 @@ QString Fingerprint(const QSslCertificate& certificate) {
 // when none is there whole.
 QString CardName(const QByteArray& head) {
     QByteArray text = LeadingAddressData(head);
-    if (!text.contains("END:VCARD"))
+    if (!text.toUpper().contains("END:VCARD"))
         text += "\r\nEND:VCARD\r\n";
     try {
         const std::vector<VCard> cards = ParseVCards(text.toStdString());
@@ -216,7 +216,6 @@ TDavClient::Reply TDavClient::SendOnce(const QByteArray& verb, const QUrl& url,
         tooLarge = true;
         refusedHead_ = answer.body.left(kRefusedHeadBytes);
         answer.body.clear();
-        answer.body.squeeze();
         reply->abort();
     };
     // Without a bound of its own the reply's network thread reads the socket as fast as the
@@ -666,16 +665,14 @@ void TDavClient::MultigetPart(const QStringList& hrefs, QList<DavCard>& cards,
         MultigetPart(hrefs.mid(hrefs.size() / 2), cards, skipped);
         return;
     }
-    DavSkippedCard card{hrefs.front(), CardName(reply.body.isEmpty() ? refusedHead_
-                                                                     : reply.body.left(
-                                                                           kRefusedHeadBytes)),
-                        {}};
+    DavSkippedCard card;
+    card.href = hrefs.front();
+    card.name = CardName(reply.body.isEmpty() ? refusedHead_ : reply.body.left(kRefusedHeadBytes));
+    const QString shown =
+        card.name.isEmpty() ? card.href : QStringLiteral("\"%1\" (%2)").arg(card.name, card.href);
     card.reason = QStringLiteral("The card %1 on the server at %2 is larger than %3 MiB, more "
                                  "than this program accepts.")
-                      .arg(card.name.isEmpty() ? card.href
-                                               : QStringLiteral("\"%1\" (%2)").arg(card.name,
-                                                                                   card.href),
-                           Origin())
+                      .arg(shown, Origin())
                       .arg(MultistatusLimits().maxAddressData / (1024 * 1024));
     if (!skipped)
         throw EDavError(Kind::TooLarge, card.reason);

@@ -175,7 +175,7 @@ private:
     std::unique_ptr<QNetworkAccessManager> network_;
     std::atomic<bool> stopped_{false};
     QNetworkReply* current_ = nullptr; // the call under way, on the client's thread only
-    QByteArray refusedHead_; // the first bytes of the last answer refused for its size
+    QByteArray refusedHead_;           // the first bytes of the last answer refused for its size
     QUrl book_;
     QString bookPath_;
     enum class Offer { Unknown, Yes, No } syncOffer_ = Offer::Unknown;

@@ -329,8 +329,8 @@ QByteArray LeadingAddressData(const QByteArray& body) {
         while (!xml.atEnd()) {
             const QXmlStreamReader::TokenType token = xml.readNext();
             if (token == QXmlStreamReader::StartElement) {
-                inside = xml.name() == QLatin1String("address-data") &&
-                         xml.namespaceUri() == kCardDav;
+                inside =
+                    xml.name() == QLatin1String("address-data") && xml.namespaceUri() == kCardDav;
                 if (inside)
                     closing = "</" + xml.qualifiedName().toUtf8() + ">";
             } else if (token == QXmlStreamReader::Characters && inside) {

@@ -42,7 +42,9 @@ QByteArray Status(const QString& href, const QByteArray& status) {
 QByteArray Multi(const QByteArray& responses, const QByteArray& headers = {}) {
     return StubServer::Answer("207 Multi-Status",
                               "<D:multistatus xmlns:D=\"DAV:\" xmlns:C=\"urn:ietf:params:xml:ns:"
-                              "carddav\">" + responses + "</D:multistatus>", headers);
+                              "carddav\">" +
+                                  responses + "</D:multistatus>",
+                              headers);
 }
 QByteArray Fetched(const QString& href, const QByteArray& card) {
     return Found(href, "<D:getetag>\"1\"</D:getetag><C:address-data>" + card + "</C:address-data>");
@@ -57,11 +59,13 @@ std::unique_ptr<TDavClient> OnStub(const StubServer& stub) {
 qint64 PeakKiB() {
     QFile status("/proc/self/status");
     status.open(QFile::ReadOnly);
-    const QByteArray text = status.readAll();
-    const int at = text.indexOf("VmHWM:");
-    return text.mid(at + 6, text.indexOf('\n', at) - at - 6).trimmed().split(' ').front().toLongLong();
+    static const QRegularExpression peak("VmHWM:\\s*(\\d+)");
+    return peak.match(QString::fromLatin1(status.readAll())).captured(1).toLongLong();
 }
 bool ResetPeak() {
+#ifdef __SANITIZE_ADDRESS__
+    return false; // freed memory stays resident there for a while: the peak tells nothing
+#endif
     QFile clear("/proc/self/clear_refs");
     return clear.open(QFile::WriteOnly) && clear.write("5") == 1;
 }
@@ -285,7 +289,7 @@ private slots:
     void boundsAStreamedAnswer() {
         const qint64 total = 100 * 1000 * 1000;
         ChunkedStub stub(total);
-        const bool reset = ResetPeak();
+        const bool reset = ResetPeak(); // else the peak is not measured
         const qint64 before = PeakKiB();
         try {
             TDavClient(stub.url(), "user", "secret").Discover();
@@ -305,16 +309,18 @@ private slots:
         QTest::addColumn<QString>("name");
         const QByteArray card = Card("big", "Big\\, Card");
         const QByteArray announced = "Content-Length: 40000000\r\n";
-        QTest::newRow("announced, named early") << Multi(Fetched("/b/big.vcf", card), announced)
-                                                << "Big, Card";
+        QTest::newRow("announced, named early")
+            << Multi(Fetched("/b/big.vcf", card), announced) << "Big, Card";
         QTest::newRow("announced, named late")
-            << Multi(Fetched("/b/big.vcf", QByteArray(card).replace(
-                                               "FN:", "NOTE:" + QByteArray(20000, 'n') + "\r\nFN:")),
+            << Multi(Fetched("/b/big.vcf",
+                             QByteArray(card).replace("FN:", "NOTE:" + QByteArray(20000, 'n') +
+                                                                 "\r\nFN:")),
                      announced)
             << "";
         QTest::newRow("beyond the reader's bound")
-            << Multi(Fetched("/b/big.vcf", QByteArray(card).replace(
-                                               "END:", "NOTE:" + QByteArray(17 << 20, 'n') + "\r\nEND:")))
+            << Multi(Fetched("/b/big.vcf",
+                             QByteArray(card).replace("END:", "NOTE:" + QByteArray(17 << 20, 'n') +
+                                                                  "\r\nEND:")))
             << "Big, Card";
     }
     void skipsACardTooLarge() {
@@ -335,15 +341,16 @@ private slots:
         const auto client = OnStub(stub);
         QList<DavSkippedCard> skipped;
         QStringList hrefs;
-        for (const DavCard& card : client->Multiget({"/b/a.vcf", "/b/big.vcf", "/b/c.vcf", "/b/d.vcf"}, &skipped))
+        for (const DavCard& card :
+             client->Multiget({"/b/a.vcf", "/b/big.vcf", "/b/c.vcf", "/b/d.vcf"}, &skipped))
             hrefs << card.href;
         QCOMPARE(hrefs, (QStringList{"/b/a.vcf", "/b/c.vcf", "/b/d.vcf"}));
         QCOMPARE(skipped.size(), 1);
         QCOMPARE(skipped[0].href, "/b/big.vcf");
         QCOMPARE(skipped[0].name, name);
-        QCOMPARE(skipped[0].reason, "The card " + (name.isEmpty() ? "" : '"' + name + "\" (") +
-                                        "/b/big.vcf" + (name.isEmpty() ? "" : ")") +
-                                        " on the server at " + Origin(stub.url()) +
+        const QString shown = name.isEmpty() ? "/b/big.vcf" : '"' + name + "\" (/b/big.vcf)";
+        QCOMPARE(skipped[0].reason, "The card " + shown + " on the server at " +
+                                        Origin(stub.url()) +
                                         " is larger than 16 MiB, more than this program accepts.");
         try {
             client->Multiget({"/b/big.vcf"});
@@ -391,17 +398,17 @@ private slots:
     }
     void leavesOutCardsOfOtherServers() {
         QFETCH(QString, call);
-        const StubServer stub(Multi(
-            Found("/b/", "<D:resourcetype><D:collection/><C:addressbook/></D:resourcetype>") +
-            Fetched("/b/a.vcf", Card("a", "A")) +
-            Fetched("http://elsewhere.example/b/x.vcf", Card("x", "X")) +
-            "<D:sync-token>1</D:sync-token>"));
+        const StubServer stub(
+            Multi(Found("/b/", "<D:resourcetype><D:collection/><C:addressbook/></D:resourcetype>") +
+                  Fetched("/b/a.vcf", Card("a", "A")) +
+                  Fetched("http://elsewhere.example/b/x.vcf", Card("x", "X")) +
+                  "<D:sync-token>1</D:sync-token>"));
         const auto client = OnStub(stub);
         QStringList hrefs = call == "etags" ? client->ListEtags().keys() : QStringList();
         const auto changes = call == "sync" ? client->SyncCollection("0")->changed
                                             : QList<QPair<QString, QString>>();
-        const auto cards = call == "multiget" ? client->Multiget({"/b/a.vcf", "/b/x.vcf"})
-                                              : QList<DavCard>();
+        const auto cards =
+            call == "multiget" ? client->Multiget({"/b/a.vcf", "/b/x.vcf"}) : QList<DavCard>();
         for (const auto& change : changes)
             hrefs << change.first;
         for (const DavCard& card : cards)
