@@ -1,6 +1,7 @@
 #include "DavClient.h"
 
 #include "Multistatus.h"
+#include "VCardParser.h"
 
 #include <QCryptographicHash>
 #include <QEventLoop>
@@ -108,6 +109,23 @@ QString Fingerprint(const QSslCertificate& certificate) {
 }
 #endif
 
+// The FN of the card a multistatus begins with, from as much of the body as there is; empty
+// when none is there whole.
+QString CardName(const QByteArray& head) {
+    QByteArray text = LeadingAddressData(head);
+    if (!text.toUpper().contains("END:VCARD"))
+        text += "\r\nEND:VCARD\r\n";
+    try {
+        const std::vector<VCard> cards = ParseVCards(text.toStdString());
+        const VCardProperty* fn = cards.empty() ? nullptr : cards.front().First("FN");
+        if (fn)
+            return QString::fromStdString(UnescapeText(fn->value, cards.front().version))
+                .simplified();
+    } catch (const std::exception&) {
+    }
+    return {};
+}
+
 bool IsRedirect(int status) {
     return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
 }
@@ -177,6 +195,9 @@ TDavClient::Reply TDavClient::SendOnce(const QByteArray& verb, const QUrl& url,
     request.setRawHeader("Accept-Encoding", "identity");
     for (const auto& header : headers)
         request.setRawHeader(header.first, header.second);
+    // HTTP/1.1, where the read buffer below holds the socket back until the client has taken
+    // what arrived.
+    request.setAttribute(QNetworkRequest::Http2AllowedAttribute, false);
     ThrowIfStopped();
     const std::unique_ptr<QNetworkReply> reply(network_->sendCustomRequest(request, verb, body));
     current_ = reply.get();
@@ -187,22 +208,36 @@ TDavClient::Reply TDavClient::SendOnce(const QByteArray& verb, const QUrl& url,
 
     Reply answer;
     bool tooLarge = false;
+    bool announcedTooLarge = false;
     QString certificateProblems;
     QString fingerprint;
+    refusedHead_.clear();
     const auto refuseSize = [&] {
         tooLarge = true;
+        refusedHead_ = answer.body.left(kRefusedHeadBytes);
         answer.body.clear();
         reply->abort();
     };
+    // Without a bound of its own the reply's network thread reads the socket as fast as the
+    // server sends, and while more of it is queued for this thread the reply holds back
+    // readyRead: an answer without a length header was read whole before the check below saw
+    // any of it. With the bound, the network thread waits until readyRead has taken what
+    // arrived. The bound reaches that thread only once the request is under way there (set
+    // before, it is lost), so it is set when the request has gone out, before the answer.
+    QObject::connect(reply.get(), &QNetworkReply::requestSent,
+                     [&] { reply->setReadBufferSize(kReadBufferBytes); });
+    // An answer announced too large is refused once its first bytes are in, which may name
+    // what it holds.
     QObject::connect(reply.get(), &QNetworkReply::metaDataChanged, [&] {
-        if (reply->header(QNetworkRequest::ContentLengthHeader).toLongLong() > kMaxAnswerBytes)
-            refuseSize();
+        announcedTooLarge =
+            reply->header(QNetworkRequest::ContentLengthHeader).toLongLong() > kMaxAnswerBytes;
     });
     QObject::connect(reply.get(), &QNetworkReply::readyRead, [&] {
         if (tooLarge)
             return;
-        answer.body += reply->readAll();
-        if (answer.body.size() > kMaxAnswerBytes)
+        answer.body += reply->read(kMaxAnswerBytes + 1 - answer.body.size());
+        if (answer.body.size() > kMaxAnswerBytes ||
+            (announcedTooLarge && answer.body.size() >= kRefusedHeadBytes))
             refuseSize();
     });
 #if QT_CONFIG(ssl)
@@ -225,9 +260,12 @@ TDavClient::Reply TDavClient::SendOnce(const QByteArray& verb, const QUrl& url,
     if (stopped_ && reply->error() == QNetworkReply::OperationCanceledError)
         throw EDavError(Kind::Stopped, QStringLiteral("The sync was stopped."));
     const QString server = Origin();
-    if (!tooLarge)
-        answer.body += reply->readAll();
-    if (tooLarge || answer.body.size() > kMaxAnswerBytes)
+    if (!tooLarge) {
+        answer.body += reply->read(kMaxAnswerBytes + 1 - answer.body.size());
+        if (announcedTooLarge || answer.body.size() > kMaxAnswerBytes)
+            refuseSize();
+    }
+    if (tooLarge)
         throw EDavError(Kind::TooLarge,
                         QStringLiteral("The answer of the server at %1 to %2 %3 is larger than "
                                        "%4 MiB, more than this program accepts.")
@@ -346,6 +384,12 @@ Multistatus TDavClient::Read(const QByteArray& verb, const Reply& reply) const {
     if (reply.status != 207)
         Refuse(verb, reply);
     Multistatus answer = ParseMultistatus(reply.body);
+    if (answer.cardTooLarge)
+        throw EDavError(Kind::TooLarge,
+                        QStringLiteral("The answer of the server at %1 to %2 %3 holds a card "
+                                       "larger than %4 MiB, more than this program accepts.")
+                            .arg(Origin(), QString::fromLatin1(verb), reply.url.path())
+                            .arg(MultistatusLimits().maxAddressData / (1024 * 1024)));
     if (!answer.error.isEmpty())
         throw EDavError(Kind::Malformed,
                         Sentence(QStringLiteral("The server at %1 sent an answer to %2 %3 that "
@@ -589,22 +633,50 @@ QMap<QString, QString> TDavClient::ListEtags() {
 }
 
 QList<DavCard> TDavClient::Multiget(const QStringList& hrefs, QList<DavSkippedCard>* skipped) {
-    Q_UNUSED(skipped);
     NeedBook();
     QList<DavCard> cards;
-    for (int from = 0; from < hrefs.size(); from += kMultigetBatch) {
-        QByteArray content = "<D:prop><D:getetag/><C:address-data/></D:prop>";
-        for (const QString& href : hrefs.mid(from, kMultigetBatch))
-            content += "<D:href>" + XmlText(href) + "</D:href>";
-        const Reply reply = Send("REPORT", book_, XmlBody("C:addressbook-multiget", content),
-                                 {{"Depth", "1"}, {"Content-Type", kXmlType}});
+    for (int from = 0; from < hrefs.size(); from += kMultigetBatch)
+        MultigetPart(hrefs.mid(from, kMultigetBatch), cards, skipped);
+    return cards;
+}
+
+void TDavClient::MultigetPart(const QStringList& hrefs, QList<DavCard>& cards,
+                              QList<DavSkippedCard>* skipped) {
+    QByteArray content = "<D:prop><D:getetag/><C:address-data/></D:prop>";
+    for (const QString& href : hrefs)
+        content += "<D:href>" + XmlText(href) + "</D:href>";
+    Reply reply;
+    try {
+        reply = Send("REPORT", book_, XmlBody("C:addressbook-multiget", content),
+                     {{"Depth", "1"}, {"Content-Type", kXmlType}});
         for (const DavResponse& r : Read("REPORT", reply).responses) {
             const QString href = Canonical(r.href, reply.url);
             if (!href.isEmpty() && r.status == 0 && r.hasAddressData)
                 cards << DavCard{href, r.etag, r.addressData};
         }
+        return;
+    } catch (const EDavError& e) {
+        if (e.kind() != Kind::TooLarge)
+            throw;
     }
-    return cards;
+    // One card too large would otherwise keep every other card of its batch out.
+    if (hrefs.size() > 1) {
+        MultigetPart(hrefs.mid(0, hrefs.size() / 2), cards, skipped);
+        MultigetPart(hrefs.mid(hrefs.size() / 2), cards, skipped);
+        return;
+    }
+    DavSkippedCard card;
+    card.href = hrefs.front();
+    card.name = CardName(reply.body.isEmpty() ? refusedHead_ : reply.body.left(kRefusedHeadBytes));
+    const QString shown =
+        card.name.isEmpty() ? card.href : QStringLiteral("\"%1\" (%2)").arg(card.name, card.href);
+    card.reason = QStringLiteral("The card %1 on the server at %2 is larger than %3 MiB, more "
+                                 "than this program accepts.")
+                      .arg(shown, Origin())
+                      .arg(MultistatusLimits().maxAddressData / (1024 * 1024));
+    if (!skipped)
+        throw EDavError(Kind::TooLarge, card.reason);
+    skipped->append(card);
 }
 
 QString TDavClient::Put(const QString& href, const QByteArray& vcard,

@@ -57,17 +57,17 @@ struct DavCard {
     QByteArray vcard;
 };
 
-// A card the client left out because it is too big to take, with what it knows of it.
-struct DavSkippedCard {
-    QString href;
-    QString name;   // the card's FN where the part read before the bound held one
-    QString reason; // one sentence for the user, naming the card
-};
-
 struct DavChanges {
     QList<QPair<QString, QString>> changed; // href, ETag: added or changed since the token
     QStringList removed;                    // hrefs
     QString token;                          // for the next call
+};
+
+// A card the client did not take from the server.
+struct DavSkippedCard {
+    QString href;
+    QString name;   // its FN, when the part of the answer read held one
+    QString reason; // one sentence for the user, naming the card
 };
 
 class TDavClient {
@@ -75,6 +75,10 @@ public:
     static constexpr qint64 kMaxAnswerBytes = 32 * 1024 * 1024;
     static constexpr int kTransferTimeoutMs = 30000;
     static constexpr int kMultigetBatch = 100;
+    // What the network may hold of an answer before the client has taken it.
+    static constexpr qint64 kReadBufferBytes = 1024 * 1024;
+    // What is kept of an answer refused for its size, to tell which card it held.
+    static constexpr int kRefusedHeadBytes = 16 * 1024;
 
     TDavClient(const QUrl& url, const QString& user, const QString& password);
     ~TDavClient();
@@ -106,7 +110,10 @@ public:
     std::optional<DavChanges> SyncCollection(const QString& token);
     // href -> ETag of every vCard in the book.
     QMap<QString, QString> ListEtags();
-    // The cards at the hrefs, fetched in batches; a card gone in the meantime is left out.
+    // The cards at the hrefs, fetched in batches; a card gone in the meantime is left out. A
+    // batch whose answer is too large is fetched again in halves, down to single cards; a card
+    // too large on its own goes into skipped, or, without skipped, fails the call with TooLarge
+    // and the card's reason.
     QList<DavCard> Multiget(const QStringList& hrefs, QList<DavSkippedCard>* skipped = nullptr);
 
     // Each returns the ETag of the card stored. PutNew fails with PreconditionFailed when a card
@@ -152,6 +159,8 @@ private:
     Book Choose(const Book& book);
     // The books Discover() and ListBooks() report: all of them, or the first by href alone.
     QList<Book> FindBooks(bool all);
+    void MultigetPart(const QStringList& hrefs, QList<DavCard>& cards,
+                      QList<DavSkippedCard>* skipped);
     QString Put(const QString& href, const QByteArray& vcard,
                 const QPair<QByteArray, QByteArray>& condition, const QString& preconditionMessage);
     void NeedBook() const;
@@ -166,6 +175,7 @@ private:
     std::unique_ptr<QNetworkAccessManager> network_;
     std::atomic<bool> stopped_{false};
     QNetworkReply* current_ = nullptr; // the call under way, on the client's thread only
+    QByteArray refusedHead_;           // the first bytes of the last answer refused for its size
     QUrl book_;
     QString bookPath_;
     enum class Offer { Unknown, Yes, No } syncOffer_ = Offer::Unknown;

@@ -154,6 +154,7 @@ public:
             result_.responses.clear();
             result_.syncToken.clear();
             result_.error = error_;
+            result_.cardTooLarge = cardTooLarge_;
         }
         return std::move(result_);
     }
@@ -203,8 +204,10 @@ private:
             return;
         const int limit =
             stack_.back() == Tag::AddressData ? limits_.maxAddressData : limits_.maxText;
-        if (text_.size() + xml_.text().size() > limit)
+        if (text_.size() + xml_.text().size() > limit) {
+            cardTooLarge_ = stack_.back() == Tag::AddressData;
             return Fail(QStringLiteral("a text in it is longer than %1 characters").arg(limit));
+        }
         text_ += xml_.text();
     }
 
@@ -302,6 +305,7 @@ private:
     DavResponse props_;
     int propstatStatus_ = 0;
     bool sawRoot_ = false;
+    bool cardTooLarge_ = false;
     QString error_;
 };
 
@@ -314,6 +318,46 @@ int StatusLineCode(const QString& line) {
     bool ok = false;
     const int code = parts[1].toInt(&ok);
     return ok && code >= 100 ? code : 0;
+}
+
+QByteArray LeadingAddressData(const QByteArray& body) {
+    QByteArray closing; // the end tag the element's start tag asks for
+    const auto read = [&closing](const QByteArray& bytes, QString& text) {
+        QXmlStreamReader xml(bytes);
+        xml.setNamespaceProcessing(true);
+        bool inside = false;
+        while (!xml.atEnd()) {
+            const QXmlStreamReader::TokenType token = xml.readNext();
+            if (token == QXmlStreamReader::StartElement) {
+                inside =
+                    xml.name() == QLatin1String("address-data") && xml.namespaceUri() == kCardDav;
+                if (inside)
+                    closing = "</" + xml.qualifiedName().toUtf8() + ">";
+            } else if (token == QXmlStreamReader::Characters && inside) {
+                text += xml.text();
+            } else if (token == QXmlStreamReader::EndElement && inside) {
+                return true;
+            } else if (token == QXmlStreamReader::DTD ||
+                       token == QXmlStreamReader::EntityReference) {
+                return false;
+            }
+        }
+        return false;
+    };
+    QString text;
+    if (read(body, text))
+        return text.toUtf8();
+    // Cut short. The reader hands out no text it has not seen the end of, so the body is read
+    // again up to its last line end, with the element closed there.
+    text.clear();
+    if (closing.isEmpty() || !read(body.left(body.lastIndexOf('\n') + 1) + closing, text))
+        return {};
+    // The last line may go on in lines folded into it.
+    int end = text.size() - 2;
+    while (end >= 0 && (text[end] != QLatin1Char('\n') || text[end + 1] == QLatin1Char(' ') ||
+                        text[end + 1] == QLatin1Char('\t')))
+        --end;
+    return text.left(end + 1).toUtf8();
 }
 
 Multistatus ParseMultistatus(const QByteArray& body, const MultistatusLimits& limits) {

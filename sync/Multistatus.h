@@ -32,6 +32,7 @@ struct Multistatus {
     QList<DavResponse> responses;
     QString syncToken; // the top-level <sync-token>, empty when absent
     QString error;     // empty when the body was read whole
+    bool cardTooLarge = false; // the error is a vCard beyond maxAddressData
 };
 
 struct MultistatusLimits {
@@ -44,6 +45,10 @@ struct MultistatusLimits {
 // Reads a whole body. On error the result carries a message naming what was wrong and where,
 // and no responses.
 Multistatus ParseMultistatus(const QByteArray& body, const MultistatusLimits& limits = {});
+
+// The text of the first address-data in a multistatus body as UTF-8, or of a body cut short as
+// much of it as the body holds, up to its last line known to be whole.
+QByteArray LeadingAddressData(const QByteArray& body);
 
 // The code of an HTTP status line such as "HTTP/1.1 404 Not Found", 0 when it is not one.
 int StatusLineCode(const QString& line);

@@ -159,7 +159,7 @@ StubServer::StubServer(const QByteArray& canned) : answer(canned) {
                     return;
                 requests << *got;
                 got->clear();
-                socket->write(answer);
+                socket->write(respond ? respond(requests.back()) : answer);
                 socket->disconnectFromHost();
             });
         }

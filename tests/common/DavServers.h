@@ -1,8 +1,8 @@
 #pragma once
 
 // Servers for the CardDAV client's tests, on loopback ports of their own: Debian's radicale with
-// a temporary storage folder and one htpasswd user, and a stub that gives every request the
-// same answer, for the faults a real server does not make on request.
+// a temporary storage folder and one htpasswd user, and a stub that answers as the test says,
+// for the faults a real server does not make on request.
 
 #include <QByteArray>
 #include <QList>
@@ -11,6 +11,8 @@
 #include <QTcpServer>
 #include <QTemporaryDir>
 #include <QUrl>
+
+#include <functional>
 
 class RadicaleServer {
 public:
@@ -55,10 +57,12 @@ private:
 
 class StubServer {
 public:
-    // Answers every request with answer, then closes the connection.
+    // Answers every request with answer (or what respond makes of the request, when set), then
+    // closes the connection.
     explicit StubServer(const QByteArray& answer);
     QUrl url(const QString& path = "/") const;
     QByteArray answer;
+    std::function<QByteArray(const QByteArray& request)> respond;
     QList<QByteArray> requests; // head and body of each, as received
 
     // A whole HTTP answer: status line, headers, Content-Length (unless given), body.

@@ -3,10 +3,16 @@
 
 #include "DavClient.h"
 #include "DavServers.h"
+#include "Multistatus.h"
 
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QtTest>
 
+#include <atomic>
+#include <future>
 #include <memory>
+#include <thread>
 
 using Kind = EDavError::Kind;
 Q_DECLARE_METATYPE(EDavError::Kind)
@@ -22,6 +28,66 @@ QByteArray Card(const QString& uid, const QString& name) {
 QString Origin(const QUrl& url) {
     return url.adjusted(QUrl::RemovePath).toString();
 }
+
+// The parts of a 207 answer: a response with properties or with a status of its own.
+QByteArray Found(const QString& href, const QByteArray& props) {
+    return "<D:response><D:href>" + href.toUtf8() + "</D:href><D:propstat><D:prop>" + props +
+           "</D:prop><D:status>HTTP/1.1 200 OK</D:status></D:propstat></D:response>";
+}
+QByteArray Status(const QString& href, const QByteArray& status) {
+    return "<D:response><D:href>" + href.toUtf8() + "</D:href><D:status>HTTP/1.1 " + status +
+           "</D:status></D:response>";
+}
+QByteArray Multi(const QByteArray& responses, const QByteArray& headers = {}) {
+    return StubServer::Answer("207 Multi-Status",
+                              "<D:multistatus xmlns:D=\"DAV:\" xmlns:C=\"urn:ietf:params:xml:ns:"
+                              "carddav\">" +
+                                  responses + "</D:multistatus>",
+                              headers);
+}
+QByteArray Fetched(const QString& href, const QByteArray& card) {
+    return Found(href, "<D:getetag>\"1\"</D:getetag><C:address-data>" + card + "</C:address-data>");
+}
+std::unique_ptr<TDavClient> OnStub(const StubServer& stub) {
+    auto client = std::make_unique<TDavClient>(stub.url(), "user", "secret");
+    client->UseBook(stub.url("/b/"));
+    return client;
+}
+
+// A 207 answer of `total` bytes in 1 MiB chunks, made as it goes and sent from a thread of its
+// own as fast as the client takes it; `sent` counts what left for the client.
+class ChunkedStub {
+public:
+    explicit ChunkedStub(qint64 total) : thread_([this, total] { Run(total); }) {
+        port_ = ready_.get_future().get();
+    }
+    ~ChunkedStub() { thread_.join(); }
+    QUrl url() const { return QUrl(QString("http://127.0.0.1:%1/").arg(port_)); }
+    std::atomic<qint64> sent{0};
+
+private:
+    void Run(qint64 total) {
+        QTcpServer server;
+        ready_.set_value(server.listen(QHostAddress::LocalHost) ? server.serverPort() : 0);
+        if (!server.waitForNewConnection(30000))
+            return;
+        const std::unique_ptr<QTcpSocket> socket(server.nextPendingConnection());
+        socket->waitForReadyRead(30000);
+        socket->write("HTTP/1.1 207 Multi-Status\r\nTransfer-Encoding: chunked\r\n\r\n");
+        const QByteArray chunk = "100000\r\n" + QByteArray(1 << 20, 'x') + "\r\n";
+        for (; sent < total; sent += 1 << 20) {
+            socket->write(chunk);
+            while (socket->bytesToWrite() > 0)
+                if (!socket->waitForBytesWritten(30000))
+                    return;
+        }
+        socket->write("0\r\n\r\n");
+        socket->waitForBytesWritten(30000);
+    }
+    std::promise<quint16> ready_;
+    quint16 port_ = 0;
+    std::thread thread_;
+};
 
 } // namespace
 
@@ -201,6 +267,151 @@ private slots:
         }
         QCOMPARE(fetched, etags);
         QCOMPARE(uids.size(), etags.size());
+    }
+
+    // Refused as it arrives, not read to its end (the kernel's buffers on both sides hold
+    // less than the 60 MiB above the bound).
+    void boundsAStreamedAnswer() {
+        const qint64 total = 100 * 1000 * 1000;
+        ChunkedStub stub(total);
+        try {
+            TDavClient(stub.url(), "user", "secret").Discover();
+            QFAIL("no error");
+        } catch (const EDavError& e) {
+            QCOMPARE(e.kind(), Kind::TooLarge);
+        }
+        QVERIFY2(stub.sent < total, qPrintable(QString("%1 bytes sent").arg(stub.sent)));
+    }
+
+    // A card too large for the client costs the sync that card alone.
+    void skipsACardTooLarge_data() {
+        QTest::addColumn<QByteArray>("big"); // the answer to a request that names it
+        QTest::addColumn<QString>("name");
+        const QByteArray card = Card("big", "Big\\, Card");
+        const QByteArray announced = "Content-Length: 40000000\r\n";
+        QTest::newRow("announced, named early")
+            << Multi(Fetched("/b/big.vcf", card), announced) << "Big, Card";
+        QTest::newRow("announced, named late")
+            << Multi(Fetched("/b/big.vcf",
+                             QByteArray(card).replace("FN:", "NOTE:" + QByteArray(20000, 'n') +
+                                                                 "\r\nFN:")),
+                     announced)
+            << "";
+        QTest::newRow("beyond the reader's bound")
+            << Multi(Fetched("/b/big.vcf",
+                             QByteArray(card).replace("END:", "NOTE:" + QByteArray(17 << 20, 'n') +
+                                                                  "\r\nEND:")))
+            << "Big, Card";
+    }
+    void skipsACardTooLarge() {
+        QFETCH(QByteArray, big);
+        QFETCH(QString, name);
+        StubServer stub({});
+        stub.respond = [&](const QByteArray& request) {
+            if (request.contains("big.vcf"))
+                return big;
+            QByteArray found;
+            static const QRegularExpression href("<D:href>([^<]*)</D:href>");
+            for (auto m = href.globalMatch(request); m.hasNext();) {
+                const QString each = m.next().captured(1);
+                found += Fetched(each, Card(each, each));
+            }
+            return Multi(found);
+        };
+        const auto client = OnStub(stub);
+        QList<DavSkippedCard> skipped;
+        QStringList hrefs;
+        for (const DavCard& card :
+             client->Multiget({"/b/a.vcf", "/b/big.vcf", "/b/c.vcf", "/b/d.vcf"}, &skipped))
+            hrefs << card.href;
+        QCOMPARE(hrefs, (QStringList{"/b/a.vcf", "/b/c.vcf", "/b/d.vcf"}));
+        QCOMPARE(skipped.size(), 1);
+        QCOMPARE(skipped[0].href, "/b/big.vcf");
+        QCOMPARE(skipped[0].name, name);
+        const QString shown = name.isEmpty() ? "/b/big.vcf" : '"' + name + "\" (/b/big.vcf)";
+        QCOMPARE(skipped[0].reason, "The card " + shown + " on the server at " +
+                                        Origin(stub.url()) +
+                                        " is larger than 16 MiB, more than this program accepts.");
+        try {
+            client->Multiget({"/b/big.vcf"});
+            QFAIL("no error");
+        } catch (const EDavError& e) {
+            QCOMPARE(e.message(), skipped[0].reason);
+        }
+    }
+
+    void takesTheStrongEtagAfterAPut() {
+        StubServer stub({});
+        stub.respond = [](const QByteArray& request) {
+            return request.startsWith("PUT")
+                       ? StubServer::Answer("201 Created", "", "ETag: W/\"weak\"\r\n")
+                       : Multi(Found("/b/x.vcf", "<D:getetag>\"strong\"</D:getetag>"));
+        };
+        QCOMPARE(OnStub(stub)->PutNew("/b/x.vcf", Card("x", "X")), "\"strong\"");
+    }
+
+    // The second part is asked for with the first part's token.
+    void followsChangesInParts() {
+        StubServer stub({});
+        stub.respond = [](const QByteArray& request) {
+            return request.contains("<D:sync-token>1</D:sync-token>")
+                       ? Multi(Found("/b/b.vcf", "<D:getetag>\"b\"</D:getetag>") +
+                               Status("/b/a.vcf", "404 Gone") + "<D:sync-token>2</D:sync-token>")
+                       : Multi(Status("/b/", "507 More") +
+                               Found("/b/a.vcf", "<D:getetag>\"a\"</D:getetag>") +
+                               Found("/b/c.vcf", "<D:getetag>\"c\"</D:getetag>") +
+                               "<D:sync-token>1</D:sync-token>");
+        };
+        const std::optional<DavChanges> changes = OnStub(stub)->SyncCollection("0");
+        QVERIFY(changes);
+        QCOMPARE(changes->changed,
+                 (QList<QPair<QString, QString>>{{"/b/b.vcf", "\"b\""}, {"/b/c.vcf", "\"c\""}}));
+        QCOMPARE(changes->removed, QStringList{"/b/a.vcf"});
+        QCOMPARE(changes->token, "2");
+    }
+
+    void leavesOutCardsOfOtherServers_data() {
+        QTest::addColumn<QString>("call");
+        QTest::newRow("sync-collection") << "sync";
+        QTest::newRow("ETag listing") << "etags";
+        QTest::newRow("multiget") << "multiget";
+    }
+    void leavesOutCardsOfOtherServers() {
+        QFETCH(QString, call);
+        const StubServer stub(
+            Multi(Found("/b/", "<D:resourcetype><D:collection/><C:addressbook/></D:resourcetype>") +
+                  Fetched("/b/a.vcf", Card("a", "A")) +
+                  Fetched("http://elsewhere.example/b/x.vcf", Card("x", "X")) +
+                  "<D:sync-token>1</D:sync-token>"));
+        const auto client = OnStub(stub);
+        QStringList hrefs = call == "etags" ? client->ListEtags().keys() : QStringList();
+        const auto changes = call == "sync" ? client->SyncCollection("0")->changed
+                                            : QList<QPair<QString, QString>>();
+        const auto cards =
+            call == "multiget" ? client->Multiget({"/b/a.vcf", "/b/x.vcf"}) : QList<DavCard>();
+        for (const auto& change : changes)
+            hrefs << change.first;
+        for (const DavCard& card : cards)
+            hrefs << card.href;
+        QCOMPARE(hrefs, QStringList{"/b/a.vcf"});
+    }
+
+    // The bound on a text holds for the whole of it, however many pieces the reader hands out.
+    void boundsAWholeText_data() {
+        QTest::addColumn<QByteArray>("href");
+        QTest::addColumn<bool>("refused");
+        QTest::newRow("within") << QByteArray("<![CDATA[/b/aaaaaa]]>").repeated(6) << false;
+        QTest::newRow("CDATA pieces") << QByteArray("<![CDATA[/b/aaaaaa]]>").repeated(10) << true;
+        QTest::newRow("between comments") << QByteArray("/b/aaaa&amp;<!---->").repeated(10) << true;
+    }
+    void boundsAWholeText() {
+        QFETCH(QByteArray, href);
+        QFETCH(bool, refused);
+        MultistatusLimits limits;
+        limits.maxText = 64;
+        const Multistatus answer = ParseMultistatus(
+            Multi(Status(href, "404 No")).mid(Multi({}).indexOf("<D:multistatus")), limits);
+        QCOMPARE(answer.error.isEmpty(), !refused);
     }
 
     // In the messages, %1 stands for the server's origin.
