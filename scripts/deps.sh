@@ -12,7 +12,7 @@ packages=(
   cups cups-client cups-bsd poppler-utils file locales
   dpkg-dev desktop-file-utils appstream man-db xchm xdg-utils shared-mime-info
   python3-vobject
-  radicale python3-bcrypt apache2-utils vdirsyncer openssl
+  radicale python3-bcrypt apache2-utils xandikos vdirsyncer openssl
   qtkeychain-qt6-dev libsecret-1-0 gnome-keyring dbus libsecret-tools libglib2.0-bin
   at-spi2-core python3-pyatspi xdotool
 )

@@ -1,6 +1,7 @@
 #include "DavServers.h"
 
 #include <QDeadlineTimer>
+#include <QDebug>
 #include <QEventLoop>
 #include <QFile>
 #include <QNetworkAccessManager>
@@ -9,13 +10,102 @@
 
 #include <memory>
 
+#ifdef Q_OS_LINUX
+#include <csignal>
+#include <sys/prctl.h>
+#endif
+
 int FreePort() {
     QTcpServer probe;
     return probe.listen(QHostAddress::LocalHost, 0) ? probe.serverPort() : 0;
 }
 
+DavTestServer::DavTestServer(const QString& user, const QString& password)
+    : user_(user), password_(password) {}
+
+DavTestServer::~DavTestServer() {
+    stop();
+}
+
+bool DavTestServer::startProcess(const QString& program, const QStringList& arguments,
+                                 const QByteArray& ready) {
+    log_.clear();
+    process_.setProcessChannelMode(QProcess::MergedChannels);
+#ifdef Q_OS_LINUX
+    // A test that aborts runs no destructor: the server then ends with it instead of staying.
+    process_.setChildProcessModifier([] { prctl(PR_SET_PDEATHSIG, SIGTERM); });
+#endif
+    process_.start(program, arguments);
+    // Ready once it says so in its log; a process that ends first failed to start.
+    const QDeadlineTimer deadline(30000);
+    while (!log_.contains(ready)) {
+        if (process_.state() == QProcess::NotRunning || deadline.hasExpired() ||
+            !process_.waitForReadyRead(int(deadline.remainingTime()))) {
+            error_ = program + " did not start: " + process_.errorString() + "\n" + log();
+            stop();
+            return false;
+        }
+        log_ += process_.readAll();
+    }
+    error_.clear();
+    return true;
+}
+
+void DavTestServer::stop() {
+    if (process_.state() == QProcess::NotRunning)
+        return;
+    process_.terminate(); // SIGTERM to its pid
+    if (!process_.waitForFinished(20000)) {
+        process_.kill();
+        process_.waitForFinished(20000);
+    }
+    log();
+}
+
+QByteArray DavTestServer::log() {
+    log_ += process_.readAll();
+    return log_;
+}
+
+QUrl DavTestServer::url(const QString& path) const {
+    return QUrl(QString("http://127.0.0.1:%1%2").arg(port_).arg(path));
+}
+
+int DavTestServer::request(const QByteArray& verb, const QString& path, const QByteArray& body,
+                           const QByteArray& contentType) {
+    QNetworkAccessManager network;
+    QNetworkRequest request(url(path));
+    request.setRawHeader("Authorization", "Basic " + (user_ + ":" + password_).toUtf8().toBase64());
+    if (!contentType.isEmpty())
+        request.setRawHeader("Content-Type", contentType);
+    QNetworkReply* reply = network.sendCustomRequest(request, verb, body);
+    // The test's own set-up trusts its own server; the program never does that.
+    QObject::connect(reply, &QNetworkReply::sslErrors, reply,
+                     [reply] { reply->ignoreSslErrors(); });
+    QEventLoop loop;
+    QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
+    loop.exec();
+    const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    delete reply;
+    return status;
+}
+
+bool DavTestServer::makeCollection(const QString& path, bool addressBook) {
+    const QByteArray type = addressBook ? "<A:addressbook/>" : "<C:calendar/>";
+    const QByteArray body = "<?xml version=\"1.0\"?><D:mkcol xmlns:D=\"DAV:\" "
+                            "xmlns:A=\"urn:ietf:params:xml:ns:carddav\" "
+                            "xmlns:C=\"urn:ietf:params:xml:ns:caldav\"><D:set><D:prop>"
+                            "<D:resourcetype><D:collection/>" +
+                            type + "</D:resourcetype></D:prop></D:set></D:mkcol>";
+    return request("MKCOL", path, body, "application/xml") == 201;
+}
+
+bool DavTestServer::publishFolder(const QString&) {
+    return true; // radicale reads its folders as they are
+}
+
 RadicaleServer::RadicaleServer(const QString& user, const QString& password, bool tls)
-    : user_(user), password_(password), tls_(tls) {
+    : DavTestServer(user, password), tls_(tls) {
     if (tls_) {
         // A certificate of its own, which nobody trusts.
         QProcess openssl;
@@ -38,13 +128,12 @@ RadicaleServer::RadicaleServer(const QString& user, const QString& password, boo
     // Another program may take the free port before radicale binds it: then on to another.
     for (int attempt = 0; attempt < 5 && !start(FreePort()); ++attempt) {
     }
-    if (error_.isEmpty() && !makeCollection("/" + user + "/contacts/"))
+    if (error_.isEmpty() && !makeCollection(bookPath()))
         error_ = "MKCOL of the address book failed:\n" + log();
 }
 
 bool RadicaleServer::start(int port) {
     port_ = port;
-    process_.setProcessChannelMode(QProcess::MergedChannels);
     QStringList arguments{"--config",
                                 dir_.filePath("config"),
                                 "--server-hosts",
@@ -68,73 +157,56 @@ bool RadicaleServer::start(int port) {
     if (tls_)
         arguments << "--server-ssl" << "True" << "--server-certificate" << dir_.filePath("cert.pem")
                   << "--server-key" << dir_.filePath("key.pem");
-    process_.start("radicale", arguments);
-    // Ready once it says so in its log; a process that ends first failed to start.
-    const QDeadlineTimer deadline(30000);
-    while (!log_.contains("Radicale server ready")) {
-        if (process_.state() == QProcess::NotRunning || deadline.hasExpired() ||
-            !process_.waitForReadyRead(int(deadline.remainingTime()))) {
-            error_ = "radicale did not start: " + process_.errorString() + "\n" + log();
-            stop();
-            return false;
-        }
-        log_ += process_.readAll();
-    }
-    error_.clear();
-    return true;
-}
-
-RadicaleServer::~RadicaleServer() {
-    stop();
-}
-
-void RadicaleServer::stop() {
-    if (process_.state() == QProcess::NotRunning)
-        return;
-    process_.terminate(); // SIGTERM to its pid
-    if (!process_.waitForFinished(20000)) {
-        process_.kill();
-        process_.waitForFinished(20000);
-    }
-    log();
-}
-
-QByteArray RadicaleServer::log() {
-    log_ += process_.readAll();
-    return log_;
+    return startProcess("radicale", arguments, "Radicale server ready");
 }
 
 QUrl RadicaleServer::url(const QString& path) const {
     return QUrl(QString("%1://127.0.0.1:%2%3").arg(tls_ ? "https" : "http").arg(port_).arg(path));
 }
 
-int RadicaleServer::request(const QByteArray& verb, const QString& path, const QByteArray& body,
-                            const QByteArray& contentType) {
-    QNetworkAccessManager network;
-    QNetworkRequest request(url(path));
-    request.setRawHeader("Authorization", "Basic " + (user_ + ":" + password_).toUtf8().toBase64());
-    if (!contentType.isEmpty())
-        request.setRawHeader("Content-Type", contentType);
-    QNetworkReply* reply = network.sendCustomRequest(request, verb, body);
-    // The test's own set-up trusts its own server; the program never does that.
-    QObject::connect(reply, &QNetworkReply::sslErrors, reply,
-                     [reply] { reply->ignoreSslErrors(); });
-    QEventLoop loop;
-    QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
-    loop.exec();
-    const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-    delete reply;
-    return status;
+XandikosServer::XandikosServer(const QString& user, const QString& password)
+    : DavTestServer(user, password) {
+    // Its log of the requests goes to stderr; aiohttp's line that it listens goes to stdout,
+    // which Python holds back in a pipe unless told not to.
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("PYTHONUNBUFFERED", "1");
+    process_.setProcessEnvironment(env);
+    for (int attempt = 0; attempt < 5 && !start(FreePort()); ++attempt) {
+    }
+    if (error_.isEmpty() && request("PROPFIND", bookPath()) != 207)
+        error_ = "xandikos made no address book at " + bookPath() + ":\n" + log();
 }
 
-bool RadicaleServer::makeCollection(const QString& path, bool addressBook) {
-    const QByteArray type = addressBook ? "<A:addressbook/>" : "<C:calendar/>";
-    const QByteArray body = "<?xml version=\"1.0\"?><D:mkcol xmlns:D=\"DAV:\" "
-                            "xmlns:A=\"urn:ietf:params:xml:ns:carddav\" "
-                            "xmlns:C=\"urn:ietf:params:xml:ns:caldav\"><D:set><D:prop>"
-                            "<D:resourcetype><D:collection/>" +
-                            type + "</D:resourcetype></D:prop></D:set></D:mkcol>";
-    return request("MKCOL", path, body, "application/xml") == 201;
+bool XandikosServer::start(int port) {
+    port_ = port;
+    // --defaults makes the principal, its calendar and inbox, and the address book.
+    return startProcess("xandikos",
+                        {"--directory", dir_.filePath("data"), "--defaults",
+                         "--current-user-principal", "/" + user_ + "/", "--listen-address",
+                         "127.0.0.1", "--port", QString::number(port)},
+                        QString("Running on http://127.0.0.1:%1").arg(port).toUtf8());
+}
+
+bool XandikosServer::publishFolder(const QString& path) {
+    const QString folder = collectionFolder(path);
+    const auto git = [&](const QStringList& arguments) {
+        QProcess p;
+        p.setProcessChannelMode(QProcess::MergedChannels);
+        p.start("git", QStringList{"-C", folder, "-c", "user.name=test", "-c",
+                                   "user.email=test@localhost"} +
+                           arguments);
+        const bool done = p.waitForFinished(60000) && p.exitCode() == 0;
+        if (!done)
+            qWarning().noquote() << "git" << arguments.join(' ') << "failed:" << p.readAll();
+        return done;
+    };
+    return git({"add", "--all", "."}) && git({"commit", "--quiet", "--allow-empty", "-m", "cards"});
+}
+
+std::unique_ptr<DavTestServer> StartDavServer(const QString& name) {
+    if (name == "xandikos")
+        return std::make_unique<XandikosServer>();
+    return std::make_unique<RadicaleServer>();
 }
 
 StubServer::StubServer(const QByteArray& canned) : answer(canned) {
