@@ -1,6 +1,9 @@
 // The sync from the window, with a real radicale on loopback: the menu, a sync that leaves the
-// window working, the timed sync and the open editor, a save over a sync's change, and closing.
+// window working, the timed sync and the open editor, a save over a sync's change (and over
+// another program's), and closing.
 
+#include "AddressBook.h"
+#include "ContactColumns.h"
 #include "DavClient.h"
 #include "DavServers.h"
 #include "FormDriver.h"
@@ -180,6 +183,17 @@ private slots:
         QVERIFY(started.count() == 1 || started.wait(10000));
         syncToTheEnd(d, false);
         QVERIFY(d.Companies().contains("Timed 0"));
+        // It has run: a later return to the list starts none. The window's own turn after the
+        // return, where a waiting sync starts, comes before this one.
+        d.ClickRow(0);
+        QVERIFY(d.EditMode());
+        d.Click("btnCancel");
+        QVERIFY(d.ListMode());
+        bool turned = false;
+        QTimer::singleShot(0, d.form.get(), [&] { turned = true; });
+        QTRY_VERIFY(turned);
+        QCOMPARE(started.count(), 1);
+        QVERIFY(!d.form->syncControl()->running());
     }
 
     // A sync (here one a cron job runs) changes the open contact; the save merges the user's
@@ -218,6 +232,42 @@ private slots:
         QCOMPARE(d.Value(id, "dbCustFirstName"), QString("Merged"));
         QVERIFY2(d.Value(id, "dbCustNotes").contains("this desk's value: Phone: (777)222-3333"),
                  qPrintable(d.Value(id, "dbCustNotes")));
+    }
+
+    // In a synced book another program (a script, a second copy) changes the open contact: the
+    // save writes what the window shows over it, as in a book without a sync, and tells nothing.
+    void saveOverAnotherProgramsChange() {
+        FormDriver d;
+        setUp(d);
+        SeenBox first;
+        AnswerNextBox(&first, QMessageBox::Ok);
+        syncToTheEnd(d);
+        d.ClickRow(0);
+        const std::string id = d.Id().toStdString();
+        // As the editor saves it, which is what it shows.
+        const auto stored = [&] {
+            return TAddressBook(d.home.dbPath().toStdString())
+                .SavedContacts(BuildSelectByIdStatement(id))
+                .at(0);
+        };
+        ContactValues shown = stored();
+        {
+            TAddressBook other(d.home.dbPath().toStdString());
+            ContactValues values = other.Load(id).Values();
+            values[col::Email] = "script@c.example";
+            other.Save(values, id);
+        }
+        QCOMPARE(stored()[col::Email], std::string("script@c.example"));
+        d.Edit("txtCustFrstName")->setText("Mine");
+        SeenBox merged;
+        AnswerNextBox(&merged, QMessageBox::Ok);
+        d.Click("btnSave");
+        QVERIFY2(!merged.seen, qPrintable(merged.text));
+        shown[col::FirstName] = "Mine";
+        const ContactValues saved = stored();
+        for (int i = 0; i < kDataColumns; ++i)
+            QCOMPARE(QString::fromStdString(SaveOrderColumns()[i] + ": " + saved[i]),
+                     QString::fromStdString(SaveOrderColumns()[i] + ": " + shown[i]));
     }
 
     // Closing the window in the middle of a sync stops it after the change under way: the book
