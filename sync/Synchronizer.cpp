@@ -410,7 +410,38 @@ private:
                 server_.Delete(Q(card.href), Q(card.etag));
         synced.cards = after;
         synced.values = values;
+        // The desks that receive the cards read the card's own note before the lines of
+        // values it has no field for; where the notes here hold the same lines in another
+        // order, this desk takes that order too, so that every desk shows the same.
+        const ContactValues read = ValuesOfSyncedCards(after);
+        if (read != values && SameButNotesOrder(read, values)) {
+            synced.values = read;
+            store_.Apply(synced, read);
+            return;
+        }
         store_.Record(synced);
+    }
+
+    static std::multiset<std::string> LinesOf(const std::string& text) {
+        std::multiset<std::string> lines;
+        std::size_t at = 0;
+        for (;;) {
+            const std::size_t end = text.find("\r\n", at);
+            lines.insert(text.substr(at, end == std::string::npos ? std::string::npos : end - at));
+            if (end == std::string::npos)
+                return lines;
+            at = end + 2;
+        }
+    }
+
+    static bool SameButNotesOrder(const ContactValues& a, const ContactValues& b) {
+        for (int i = 0; i < kDataColumns; ++i) {
+            if (a[i] == b[i])
+                continue;
+            if (ContactColumnTable()[i].type != FieldType::Notes || LinesOf(a[i]) != LinesOf(b[i]))
+                return false;
+        }
+        return true;
     }
 
     // A new card, or one this desk sent under the same name in a sync cut short before it
