@@ -8,6 +8,7 @@
 #include "SyncStore.h"
 #include "VCardWriter.h"
 
+#include <algorithm>
 #include <map>
 #include <set>
 
@@ -292,8 +293,13 @@ private:
     }
 
     void Delete(const SyncAction& a) {
+        // The people's cards first, the contact's own card last: a card another client changed
+        // meanwhile stops the delete while the contact can still come back whole.
+        std::vector<SyncedCard> cards = a.synced.cards;
+        std::stable_partition(cards.begin(), cards.end(),
+                              [](const SyncedCard& card) { return card.person != 0; });
         try {
-            for (const SyncedCard& card : a.synced.cards)
+            for (const SyncedCard& card : cards)
                 server_.Delete(Q(card.href), Q(card.etag));
         } catch (const EDavError& e) {
             if (!IsPreconditionFailed(e))
