@@ -20,8 +20,13 @@ std::string ProductId() {
            AppMinorVersion() + "//EN";
 }
 
-std::string NewUid() {
+std::mt19937_64& UidRandom() {
     static std::mt19937_64 random{std::random_device{}()};
+    return random;
+}
+
+std::string NewUid() {
+    std::mt19937_64& random = UidRandom();
     const std::uint64_t a = random(), b = random();
     char text[64];
     std::snprintf(text, sizeof text, "urn:uuid:%08x-%04x-4%03x-%04x-%012llx",
@@ -185,6 +190,10 @@ bool ExtraPersonIsEmpty(const ContactValues& v, int n) {
 
 std::string NewCardUid() {
     return NewUid();
+}
+
+void SeedCardUids(std::uint64_t seed) {
+    UidRandom().seed(seed);
 }
 
 void WriteContactCards(VCardWriter& w, const ContactValues& v) {

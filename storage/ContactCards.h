@@ -3,6 +3,7 @@
 #include "ContactFitting.h"
 #include "VCardParser.h"
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -27,6 +28,8 @@ void WriteContactCard(VCardWriter& writer, const ContactValues& saved, int perso
 bool ExtraPersonIsEmpty(const ContactValues& saved, int n);
 // A new random UID, "urn:uuid:...".
 std::string NewCardUid();
+// The same UIDs again in the same order, for repeating a run of a test.
+void SeedCardUids(std::uint64_t seed);
 
 struct ImportedContact {
     FittedContact fitted;

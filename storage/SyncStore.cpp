@@ -22,7 +22,13 @@ const char* const kCreateTables[] = {
     "uid TEXT NOT NULL,person INTEGER NOT NULL,etag TEXT NOT NULL,content TEXT NOT NULL);",
     "CREATE INDEX IF NOT EXISTS VellicardSyncCardsByContact ON VellicardSyncCards(contact);",
     "CREATE TABLE IF NOT EXISTS VellicardSyncInfo(name TEXT PRIMARY KEY,value TEXT NOT NULL);",
-    "CREATE TABLE IF NOT EXISTS VellicardSyncPending(uid TEXT PRIMARY KEY,row INTEGER NOT NULL);"};
+    "CREATE TABLE IF NOT EXISTS VellicardSyncPending(uid TEXT PRIMARY KEY,row INTEGER NOT NULL,"
+    "sent TEXT NOT NULL);",
+    // A deleted contact's number can be given to the next new one; whichever way a row goes,
+    // the state stops pointing at it, so the new contact is never taken for the deleted one.
+    "CREATE TRIGGER IF NOT EXISTS VellicardSyncRowGone AFTER DELETE ON Customers BEGIN "
+    "UPDATE VellicardSyncContacts SET row=0 WHERE row=OLD.dbCustomer_ID;"
+    "UPDATE VellicardSyncPending SET row=0 WHERE row=OLD.dbCustomer_ID; END;"};
 
 void CreateTables(TSQLiteDatabase& db) {
     for (const char* statement : kCreateTables)
@@ -136,9 +142,10 @@ SyncState TSyncStore::Load() {
         }
     }
     {
-        TSQLiteStatement pending(db, "SELECT uid,row FROM VellicardSyncPending;");
+        TSQLiteStatement pending(db, "SELECT uid,row,sent FROM VellicardSyncPending;");
         while (pending.Step())
-            state.pending[pending.IntegerAt(1)] = std::string(pending.TextAt(0));
+            state.pending[std::string(pending.TextAt(0))] = {pending.IntegerAt(1),
+                                                             Decoded(pending.TextAt(2))};
     }
     TSQLiteStatement cards(db, "SELECT href,contact,uid,person,etag,content FROM "
                                "VellicardSyncCards ORDER BY contact,person;");
@@ -240,11 +247,13 @@ void TSyncStore::SetToken(const std::string& token) {
     set.Run();
 }
 
-void TSyncStore::AddPending(const std::string& uid, std::int64_t row) {
+void TSyncStore::AddPending(const std::string& uid, std::int64_t row, const ContactValues& sent) {
     TSQLiteDatabase db(path_, OpenMode::ExistingOnly);
-    TSQLiteStatement add(db, "INSERT OR REPLACE INTO VellicardSyncPending(uid,row)VALUES(?,?);");
+    TSQLiteStatement add(db,
+                         "INSERT OR REPLACE INTO VellicardSyncPending(uid,row,sent)VALUES(?,?,?);");
     add.BindText(1, uid);
     add.BindInteger(2, row);
+    add.BindText(3, Encoded(sent));
     add.Run();
 }
 

@@ -30,6 +30,13 @@ struct SyncedContact {
     std::vector<SyncedCard> cards;
 };
 
+// A new contact as its sending began: its row (0 once deleted) and the values sent, which are
+// what the server's card held before anyone else could change it.
+struct PendingContact {
+    std::int64_t row = 0;
+    ContactValues sent;
+};
+
 // What the last sync left: the address book it synced with, that book's sync token, and every
 // contact both sides had then.
 struct SyncState {
@@ -40,10 +47,10 @@ struct SyncState {
     // The part of the UIDs this desk gave new contacts before it kept them in `pending`.
     std::string salt;
     std::map<std::string, SyncedContact> contacts; // by UID
-    // New contacts whose sending began and was not yet recorded: the UID chosen for each, by
-    // row, so that a sending cut short (or whose answer was lost) is finished under the same
-    // names, and a card the server stored for a row deleted since is known as this desk's.
-    std::map<std::int64_t, std::string> pending;
+    // New contacts whose sending began and was not yet recorded, by the UID chosen for each, so
+    // that a sending cut short (or whose answer was lost) is finished under the same names, and
+    // a card the server stored for a row deleted since is known as this desk's.
+    std::map<std::string, PendingContact> pending;
 };
 
 // A contact of this desk: its row and values as the editor would save them.
@@ -79,8 +86,8 @@ public:
     // state goes.
     void Reset(const std::string& bookUrl, const std::string& bookName, const std::string& from);
     void SetToken(const std::string& token);
-    // The contact in `row` is about to be sent for the first time under `uid`.
-    void AddPending(const std::string& uid, std::int64_t row);
+    // The contact in `row` is about to be sent for the first time under `uid`, with `sent`.
+    void AddPending(const std::string& uid, std::int64_t row, const ContactValues& sent);
 
 private:
     std::string path_;

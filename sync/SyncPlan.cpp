@@ -51,6 +51,39 @@ private:
         return false;
     }
 
+    // A card of the contact written there since the last sync, not only some taken away.
+    bool ChangedThere(const SyncedContact& synced) const {
+        if (in_.server.fetched.count(synced.uid))
+            return true;
+        for (const SyncedCard& card : synced.cards)
+            if (in_.server.fetchedHrefs.count(card.href))
+                return true;
+        return false;
+    }
+
+    // `values` with the extra people whose cards among `cards` were written there since.
+    ContactValues WithPeopleOf(const SyncedContact& synced,
+                               const std::vector<SyncedCard>& cards) const {
+        ContactValues values = synced.values;
+        std::vector<SyncedCard> written, read; // read with the own card as last synced
+        for (const SyncedCard& card : synced.cards)
+            if (card.person == 0)
+                read.push_back(card);
+        for (const SyncedCard& card : cards)
+            if (card.person > 0 && in_.server.fetchedHrefs.count(card.href))
+                written.push_back(card);
+        if (written.empty() || read.empty())
+            return values;
+        read.insert(read.end(), written.begin(), written.end());
+        const ContactValues there = ValuesOfSyncedCards(read);
+        for (const SyncedCard& card : written)
+            for (int i = 0; i < kColumnsPerExtra; ++i) {
+                const int column = col::ExtraColumn(card.person, col::Extra(i));
+                values[column] = there[column];
+            }
+        return values;
+    }
+
     // The contact's cards on the server now: those fetched, and those last synced that neither
     // changed nor went. False when the contact's own card is not among them.
     bool CardsNow(const SyncedContact& synced, std::vector<SyncedCard>* cards) const {
@@ -91,18 +124,37 @@ private:
             if (changedHere) {
                 // The change here wins: the contact goes back to the server, its own card made
                 // again from the card as last synced, so what others wrote there is kept.
+                // A person's card written there since (a person another desk added or changed)
+                // is merged in, not taken away again.
                 SyncedContact again = synced;
                 again.cards = cards;
+                again.values = WithPeopleOf(synced, cards);
                 for (const SyncedCard& card : synced.cards)
                     if (card.person == 0) {
                         again.cards.push_back(card);
                         again.cards.back().href.clear();
                         again.cards.back().etag.clear();
                     }
-                Add(SyncStep::Send, again, *local).sent = 1;
+                const MergedValues merged = MergeValues(synced.values, *local, again.values);
+                if (merged.values != *local) {
+                    // The state without the own card: if the sync stops here, the next one
+                    // still finds the contact gone there and changed here.
+                    SyncedContact applied = again;
+                    applied.cards = cards;
+                    SyncAction& apply = Add(SyncStep::Apply, applied, merged.values);
+                    apply.received = 1;
+                    if (!merged.conflicts.empty())
+                        apply.conflict = ContactNameOf(merged.values);
+                }
+                Add(SyncStep::Send, again, merged.values).sent = 1;
             } else {
+                // Its people's cards left there go too, but not one another client changed
+                // since: that is someone's contact now.
                 SyncedContact gone = synced;
-                gone.cards = cards; // its people's cards left there go too
+                gone.cards.clear();
+                for (const SyncedCard& card : cards)
+                    if (!in_.server.fetchedHrefs.count(card.href))
+                        gone.cards.push_back(card);
                 SyncAction& a = Add(SyncStep::Delete, gone, {});
                 a.deleteRow = local != nullptr;
                 a.deleted = local ? 1 : 0;
@@ -113,6 +165,14 @@ private:
         now.cards = cards;
         now.values = ValuesOfSyncedCards(cards);
         if (!local) {
+            if (!ChangedThere(synced)) {
+                // Deleted here while only some of its people's cards went there (another
+                // client, or a delete of ours that stopped part way): the delete goes on.
+                SyncAction& a = Add(SyncStep::Delete, now, {});
+                a.bringBack = true;
+                a.deleted = 1;
+                return;
+            }
             // Deleted here and changed there: the change wins.
             now.row = 0;
             Add(SyncStep::Apply, now, now.values).received = 1;
@@ -125,15 +185,43 @@ private:
                 Add(SyncStep::Record, now, now.values);
             return;
         }
-        const MergedValues merged = MergeValues(synced.values, *local, now.values);
-        if (merged.values == *local && merged.values == now.values) {
+        PlanMerged(synced.values, *local, now.values, now);
+    }
+
+    // A contact this desk began to send whose cards are on the server, though the sending was
+    // cut short or its answer lost: what was sent is the base, so a change made there since
+    // (another desk's, another client's) is merged rather than written over.
+    void PlanResumed(const std::string& uid, const PendingContact& pending,
+                     const std::vector<SyncedCard>& cards) {
+        linkedRows_.insert(pending.row);
+        SyncedContact now{uid, pending.row, ValuesOfSyncedCards(cards), cards};
+        // People whose cards never got there are not taken for people removed there.
+        ContactValues there = now.values;
+        for (int n = 1; n <= kExtraContacts; ++n) {
+            bool sent = false;
+            for (const SyncedCard& card : cards)
+                sent = sent || card.person == n;
+            if (!sent)
+                for (int i = 0; i < kColumnsPerExtra; ++i) {
+                    const int column = col::ExtraColumn(n, col::Extra(i));
+                    there[column] = pending.sent[column];
+                }
+        }
+        PlanMerged(pending.sent, *Local(pending.row), there, now);
+    }
+
+    // Changed here since `base`, and perhaps there too (`there`); `now` is what the server holds.
+    void PlanMerged(const ContactValues& base, const ContactValues& local,
+                    const ContactValues& there, const SyncedContact& now) {
+        const MergedValues merged = MergeValues(base, local, there);
+        if (merged.values == local && merged.values == now.values) {
             Add(SyncStep::Record, now, now.values); // the same change on both sides
             return;
         }
         // The book takes the merge now, the state what the server holds: if the sync stops
         // before the server has the merge, the next one finds it changed here and sends it.
         SyncAction& apply = Add(SyncStep::Apply, now, merged.values);
-        apply.received = merged.values != *local ? 1 : 0;
+        apply.received = merged.values != local ? 1 : 0;
         if (!merged.conflicts.empty())
             apply.conflict = ContactNameOf(merged.values);
         if (merged.values != now.values)
@@ -143,9 +231,9 @@ private:
     // The row of a contact this desk began to send under the UID, 0 for any other UID. UIDs
     // from before the pending list were the desk's salt and the row.
     std::int64_t OwnRowOf(const std::string& uid) const {
-        for (const auto& [row, pending] : in_.state.pending)
-            if (pending == uid)
-                return row;
+        const auto pending = in_.state.pending.find(uid);
+        if (pending != in_.state.pending.end())
+            return pending->second.row;
         const std::string prefix = in_.state.salt + "-";
         if (in_.state.salt.empty() || uid.compare(0, prefix.size(), prefix) != 0 ||
             uid.size() == prefix.size() || uid.size() > prefix.size() + 18)
@@ -156,14 +244,14 @@ private:
                 return 0;
             row = row * 10 + (uid[i] - '0');
         }
-        return in_.state.pending.count(row) ? 0 : row;
+        return PendingOfRow(row) ? 0 : row;
     }
 
-    bool IsPending(const std::string& uid) const {
-        for (const auto& [row, pending] : in_.state.pending)
-            if (pending == uid)
-                return true;
-        return false;
+    const std::string* PendingOfRow(std::int64_t row) const {
+        for (const auto& [uid, pending] : in_.state.pending)
+            if (pending.row == row)
+                return &uid;
+        return nullptr;
     }
 
     static bool HasOwnCard(const std::vector<SyncedCard>& cards) {
@@ -187,11 +275,13 @@ private:
             for (const SyncedCard& card : fetched)
                 if (persons.insert(card.person).second)
                     cards.push_back(card);
-            const std::int64_t own = OwnRowOf(uid);
-            if (own != 0) {
-                if (Local(own) && !linkedRows_.count(own))
-                    continue; // its sending was cut short: the row sends it again below
-                if (!Local(own) && IsPending(uid)) {
+            const auto pending = in_.state.pending.find(uid);
+            if (pending != in_.state.pending.end()) {
+                if (Local(pending->second.row) && !linkedRows_.count(pending->second.row)) {
+                    PlanResumed(uid, pending->second, cards);
+                    continue;
+                }
+                if (!Local(pending->second.row)) {
                     // Sent from here, though its answer never came, and deleted here since.
                     SyncedContact sent;
                     sent.uid = uid;
@@ -199,6 +289,9 @@ private:
                     Add(SyncStep::Delete, sent, {}).deleted = 1;
                     continue;
                 }
+            } else if (const std::int64_t own = OwnRowOf(uid); own != 0 && Local(own) &&
+                                                                 !linkedRows_.count(own)) {
+                continue; // cut short before the pending list: the row sends it again below
             }
             foreign_ = true;
             SyncedContact synced;
@@ -248,16 +341,15 @@ private:
                 continue;
             }
             // A new contact gets its UID as its sending begins, unless it began before.
-            const auto pending = in_.state.pending.find(row);
-            if (pending != in_.state.pending.end())
-                synced.uid = pending->second;
+            if (const std::string* pending = PendingOfRow(row))
+                synced.uid = *pending;
             else if (const std::int64_t legacy = LegacyRow(row))
                 synced.uid = in_.state.salt + "-" + std::to_string(legacy);
             Add(SyncStep::Send, synced, values).sent = 1;
         }
         // A sending begun for a row deleted since that never reached the server is forgotten.
-        for (const auto& [row, uid] : in_.state.pending)
-            if (!Local(row) && !in_.server.fetched.count(uid)) {
+        for (const auto& [uid, pending] : in_.state.pending)
+            if (!Local(pending.row) && !in_.server.fetched.count(uid)) {
                 SyncedContact gone;
                 gone.uid = uid;
                 Add(SyncStep::Delete, gone, {});

@@ -55,8 +55,8 @@ public:
         store_.SetToken(token);
         Done(0);
     }
-    void AddPending(const std::string& uid, std::int64_t row) {
-        store_.AddPending(uid, row);
+    void AddPending(const std::string& uid, std::int64_t row, const ContactValues& sent) {
+        store_.AddPending(uid, row, sent);
         Done(0);
     }
 
@@ -336,7 +336,7 @@ private:
         if (synced.uid.empty()) {
             // A new contact: its UID is kept before anything is sent under it.
             synced.uid = NewCardUid();
-            store_.AddPending(synced.uid, synced.row);
+            store_.AddPending(synced.uid, synced.row, values);
         }
         ContactValues wanted = values;
         for (int attempt = 0;; ++attempt) {
@@ -377,6 +377,9 @@ private:
         std::map<int, SyncedCard> before;
         for (const SyncedCard& card : synced.cards)
             before[card.person] = card;
+        // A contact made again after it went there: its people's cards left there are written
+        // too, so that every desk that let the contact go finds them changed and takes them.
+        const bool again = before.count(0) && before[0].href.empty();
         std::vector<SyncedCard> after;
         for (int person = 0; person <= kExtraContacts; ++person) {
             if (person > 0 && ExtraPersonIsEmpty(values, person))
@@ -398,7 +401,7 @@ private:
             }
             if (old != before.end() && !old->second.href.empty()) {
                 sent.href = old->second.href;
-                sent.etag = sent.content == old->second.content
+                sent.etag = sent.content == old->second.content && !again
                                 ? old->second.etag
                                 : Std(server_.PutChanged(Q(sent.href),
                                                          QByteArray::fromStdString(sent.content),

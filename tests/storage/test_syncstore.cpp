@@ -108,6 +108,15 @@ private slots:
         store.Remove(back, true);
         QCOMPARE(store.LocalContacts().size(), std::size_t(3));
         QVERIFY(store.Load().contacts.empty());
+        // A deleted row's number given to the next new contact: the state no longer points there.
+        synced.row = store.Apply(synced, synced.values);
+        store.AddPending("p1", synced.row, synced.values);
+        TAddressBook book(ContactDbPath());
+        book.Load(std::to_string(synced.row));
+        book.Delete(std::to_string(synced.row), [] { return true; });
+        QCOMPARE(book.Save(Filled({{col::Company, "New Co"}}), std::string()), std::to_string(synced.row));
+        QCOMPARE(store.Load().contacts.at("u1").row, std::int64_t(0));
+        QCOMPARE(store.Load().pending.at("p1").row, std::int64_t(0));
         // The contacts' own table keeps its shape.
         TSQLiteDatabase db(ContactDbPath());
         QCOMPARE(db.OpenResult("PRAGMA table_info(Customers)")->RowCount(), 46u);

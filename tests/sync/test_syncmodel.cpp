@@ -6,6 +6,7 @@
 // note unless something later replaced it, and what the other client wrote into a card
 // survives.
 #include "AddressBook.h"
+#include "ContactCards.h"
 #include "ContactColumns.h"
 #include "FakeDavServer.h"
 #include "SyncStore.h"
@@ -106,10 +107,7 @@ class TestSyncModel : public QObject {
     void EditOnServer(const QString& href) {
         const auto cards = server_->Cards();
         const auto card = cards.find(href);
-        // Only the contacts' own cards: what another client writes into an extra person's card
-        // while a desk changes that person is not yet kept in every order of events.
-        if (card == cards.end() || !card->second.contains("\nORG:") ||
-            card->second.contains("X-VELLICARD-EXTRA-OF"))
+        if (card == cards.end() || !card->second.contains("\nORG:"))
             return;
         QByteArray text = card->second;
         const QString token = Token();
@@ -117,7 +115,7 @@ class TestSyncModel : public QObject {
         const QString org = QString::fromUtf8(text.mid(text.indexOf("\nORG:") + 5).split('\r').front());
         server_->Store(href.section('/', -1), text);
         written_.push_back({token, org, -1, ++time_});
-        Trace(QString("%1 server: %2 gets %3").arg(time_).arg(org).arg(token));
+        Trace(QString("%1 server: %2 gets %3 in %4").arg(time_).arg(org).arg(token).arg(href));
     }
 
     void AddOnServer() {
@@ -204,13 +202,16 @@ private slots:
     void randomRounds_data() {
         QTest::addColumn<int>("seed");
         QTest::addColumn<bool>("syncCollection");
-        for (int seed = 1; seed <= 16; ++seed)
+        // VC_MODEL_SEEDS=n runs n seeds instead, for a longer search.
+        const int seeds = qEnvironmentVariableIntValue("VC_MODEL_SEEDS");
+        for (int seed = 1; seed <= (seeds > 0 ? seeds : 100); ++seed)
             QTest::newRow(qPrintable(QString("seed %1").arg(seed))) << seed << (seed % 2 == 0);
     }
     void randomRounds() {
         QFETCH(int, seed);
         QFETCH(bool, syncCollection);
         rng_.seed(seed);
+        SeedCardUids(seed); // the same cards under the same names, so a run can be repeated
         time_ = tokens_ = 0;
         written_.clear();
         deletedAt_.clear();
@@ -257,6 +258,11 @@ private slots:
         }
         QVERIFY2(quiet, "the desks never settle");
 
+        for (const auto& [href, card] : server_->Cards())
+            Trace(href + ":\n" + QString::fromUtf8(card));
+        for (const std::string& desk : desks_)
+            for (const LocalContact& c : Contacts(desk))
+                Trace(QString("%1 %2: %3").arg(desk.c_str()).arg(c.row).arg(AllText({c}).replace('\n', '|')));
         const std::vector<LocalContact> first = Contacts(desks_[0]);
         for (const std::string& desk : desks_)
             QVERIFY2(ValuesOn(Contacts(desk)) == ValuesOn(first),
@@ -278,10 +284,6 @@ private slots:
                 replaced = replaced || (later.contact == w.contact && later.field == w.field &&
                                         later.time > w.time);
             if (replaced)
-                continue;
-            // Open fault: a property another client wrote into a card is now and then lost in
-            // some order of faults and syncs (about one run in two); VC_MODEL_STRICT=1 checks it.
-            if (w.field < 0 && !qEnvironmentVariableIsSet("VC_MODEL_STRICT"))
                 continue;
             const QString where = w.field < 0 ? cards : all;
             QVERIFY2(where.contains(w.token),

@@ -58,7 +58,7 @@ class TestSyncPlan : public QObject {
         SyncState state;
         state.salt = "desk";
         if (ownUid == "sent-7")
-            state.pending[7] = ownUid;
+            state.pending[ownUid] = {7, c.here.value_or(Contact(""))};
         std::map<std::int64_t, ContactValues> locals;
         ServerNow server;
         if (c.here)
@@ -149,7 +149,20 @@ private slots:
         QCOMPARE(Described(Plan({std::nullopt, edited, other, true}, {sample})),
                  QString("Arrive(r) Send(s)"));
         // Row 7's sending began under "sent-7": its answer was lost, or it was cut short.
-        QCOMPARE(Described(Plan({std::nullopt, edited, edited, true}, {}, "sent-7")), QString("Send(s)"));
+        QCOMPARE(Described(Plan({std::nullopt, edited, edited, true}, {}, "sent-7")), QString("Record"));
+        {
+            // Changed here since, and there by someone else: merged, not written over.
+            SyncState state;
+            state.pending["sent-7"] = {7, sample};
+            ServerNow server;
+            const SyncedCard card = CardOf(Contact("Sample Co", {{col::Email, "x@y.example"}}), "sent-7", "\"2\"");
+            server.fetched["sent-7"] = {card};
+            server.fetchedHrefs.insert(card.href);
+            const std::vector<SyncAction> plan = PlanSync({state, {{7, edited}}, server, {}});
+            QCOMPARE(Described(plan), QString("Apply(r) Send(s)"));
+            QCOMPARE(plan[1].values[col::Email], std::string("x@y.example"));
+            QCOMPARE(plan[1].values[col::Address], std::string("2 New St"));
+        }
         QCOMPARE(Described(Plan({std::nullopt, std::nullopt, edited, true}, {}, "sent-7")),
                  QString("Delete(d)"));
         QCOMPARE(Described(Plan({std::nullopt, std::nullopt, std::nullopt}, {}, "sent-7")),
@@ -169,6 +182,48 @@ private slots:
         ServerNow server;
         server.skipped.insert(synced.cards.front().href);
         QCOMPARE(Described(PlanSync({state, locals, server, {}})), QString());
+    }
+
+    // Deleted here while one of its people's cards went there (a delete of ours stopped part
+    // way): the delete goes on with the cards left; a person's card changed there brings it back.
+    void deletedHereWhilePeopleWentThere() {
+        const ContactValues base = Contact("Acme");
+        SyncedCard person = CardOf(base, "c1-p", "\"1\"");
+        person.uid = "c1";
+        person.person = 1;
+        SyncState state;
+        state.contacts["c1"] = {"c1", 7, base, {CardOf(base, "c1", "\"1\""), person}};
+        ServerNow gone;
+        gone.removed.insert(person.href);
+        const std::vector<SyncAction> plan = PlanSync({state, {}, gone, {}});
+        QCOMPARE(Described(plan), QString("Delete(d)"));
+        QCOMPARE(plan[0].synced.cards.size(), std::size_t(1));
+        ServerNow changed;
+        person.etag = "\"2\"";
+        changed.fetched["c1"] = {person};
+        changed.fetchedHrefs.insert(person.href);
+        QCOMPARE(Described(PlanSync({state, {}, changed, {}})), QString("Apply(r)"));
+    }
+
+    // Gone there, changed here: made again with a person another desk added meanwhile, who is
+    // not taken away again.
+    void madeAgainWithPeopleAddedThere() {
+        const ContactValues base = Contact("Acme");
+        SyncState state;
+        state.contacts["c1"] = {"c1", 7, base, {CardOf(base, "c1", "\"1\"")}};
+        ServerNow server;
+        server.removed.insert(state.contacts["c1"].cards.front().href);
+        ContactValues withBo = Contact("Acme", {{col::ExtraColumn(2, col::XName), "Bo Kay"}});
+        VCardWriter w;
+        WriteContactCard(w, withBo, 2, "c1-2", "c1");
+        const SyncedCard bo{"/book/c1-2.vcf", "\"5\"", "c1-2", 2, w.Output()};
+        server.fetched["c1"] = {bo};
+        server.fetchedHrefs.insert(bo.href);
+        const std::vector<SyncAction> plan =
+            PlanSync({state, {{7, Contact("Acme", {{col::Address, "1 Here St"}})}}, server, {}});
+        QCOMPARE(Described(plan), QString("Apply(r) Send(s)"));
+        QCOMPARE(plan[1].values[col::ExtraColumn(2, col::XName)], std::string("Bo Kay"));
+        QCOMPARE(plan[1].values[col::Address], std::string("1 Here St"));
     }
 
 private:
