@@ -127,8 +127,10 @@ SyncState TSyncStore::Load() {
                 state.from = std::string(info.TextAt(1));
             else if (info.TextAt(0) == "salt")
                 state.salt = std::string(info.TextAt(1));
-            else if (info.TextAt(0) == "token")
+            else if (info.TextAt(0) == "token") {
                 state.token = std::string(info.TextAt(1));
+                state.syncCollection = true;
+            }
         }
     }
     {

@@ -43,7 +43,9 @@ struct SyncState {
     std::string bookUrl;
     std::string bookName;
     std::string from; // the address the book was found from
+    // Empty while a sync is changing either side: the next then lists the book whole.
     std::string token;
+    bool syncCollection = false; // the book gave a token before
     // The part of the UIDs this desk gave new contacts before it kept them in `pending`.
     std::string salt;
     std::map<std::string, SyncedContact> contacts; // by UID

@@ -60,7 +60,8 @@ const Known kKnown[] = {
     {"supported-report-set", false, Tag::SupportedReportSet, Tag::Prop},
     {"supported-report", false, Tag::SupportedReport, Tag::SupportedReportSet},
     {"report", false, Tag::Report, Tag::SupportedReport},
-    {"sync-collection", false, Tag::SyncCollection, Tag::Report},
+    // Xandikos lists the report without the <report> wrapper.
+    {"sync-collection", false, Tag::SyncCollection, Tag::Report, Tag::SupportedReport},
 };
 
 Tag Identify(const QXmlStreamReader& xml, Tag parent, bool atRoot) {

@@ -76,17 +76,22 @@ public:
     explicit StepServer(ISyncServer& server) : server_(server) {}
     ISyncServer& operator*() { return server_; }
     ISyncServer* operator->() { return &server_; }
+    int writes = 0; // begun, whether or not they were answered
+
     QString PutNew(const QString& href, const QByteArray& vcard) {
+        ++writes;
         const QString etag = server_.PutNew(href, vcard);
         Stepped();
         return etag;
     }
     QString PutChanged(const QString& href, const QByteArray& vcard, const QString& etag) {
+        ++writes;
         const QString now = server_.PutChanged(href, vcard, etag);
         Stepped();
         return now;
     }
     void Delete(const QString& href, const QString& etag) {
+        ++writes;
         server_.Delete(href, etag);
         Stepped();
     }
@@ -121,13 +126,49 @@ public:
 
     SyncSummary Run() {
         state_ = store_.Load();
-        const std::string token = ChooseBookAndList();
+        const std::string stored = state_.token;
+        std::string token = ChooseBookAndList();
+        for (int round = 1;; ++round) {
+            const int writes = server_.writes;
+            CarryRound();
+            // A card left out is listed again by the next sync only while the token stays.
+            if (!now_.skipped.empty() || token.empty())
+                return summary_;
+            if (server_.writes == writes) {
+                if (token != stored || tokenTaken_)
+                    store_.SetToken(token);
+                return summary_;
+            }
+            // The token came before this desk's own writes, and a server may leave a card
+            // made and deleted since out of the changes it lists from there (xandikos does):
+            // the changes since are taken too, until a round writes nothing. A book that
+            // keeps changing under the sync keeps the token it had.
+            if (round == 3)
+                return summary_;
+            state_ = store_.Load();
+            state_.token = token;
+            changed_.clear();
+            now_ = ServerNow();
+            owners_.clear();
+            token = ListServerChanges(true);
+        }
+    }
+
+private:
+    void CarryRound() {
         FetchChangedCards();
         std::map<std::int64_t, ContactValues> locals;
         for (const LocalContact& local : store_.LocalContacts())
             locals.emplace(local.row, local.values);
         const std::vector<ContactValues> samples = FirstStartSampleValues();
         const std::vector<SyncAction> actions = PlanSync({state_, locals, now_, samples});
+        if (!actions.empty() && !state_.token.empty() && !tokenTaken_) {
+            // A server may leave a card made and deleted after the token out of the changes
+            // it lists from there: a sync that stops part way leaves no token, so the next
+            // one lists the book whole rather than from before what this one changed.
+            store_.SetToken(std::string());
+            tokenTaken_ = true;
+        }
         for (std::size_t i = 0; i < actions.size();) {
             if (actions[i].step == SyncStep::Arrive) {
                 i = Arrive(actions, i);
@@ -135,13 +176,8 @@ public:
             }
             Carry(actions[i++]);
         }
-        // A card left out is listed again by the next sync only while the token stays.
-        if (now_.skipped.empty() && !token.empty() && token != state_.token)
-            store_.SetToken(token);
-        return summary_;
     }
 
-private:
     // The book found last time is used again without asking, unless the account's address
     // changed; a book that has gone meanwhile is looked for again. Returns the token for the
     // next sync, if the server gives one.
@@ -151,7 +187,7 @@ private:
         if (!state_.bookUrl.empty() && state_.from == from) {
             book.url = QUrl(Q(state_.bookUrl));
             book.name = Q(state_.bookName);
-            book.syncCollection = !state_.token.empty();
+            book.syncCollection = state_.syncCollection;
             server_->UseBook(book.url);
             try {
                 const std::string token = ListServerChanges(book.syncCollection);
@@ -474,6 +510,7 @@ private:
     SyncState state_;
     SyncSummary summary_;
     QStringList changed_;
+    bool tokenTaken_ = false;
     ServerNow now_;
     std::map<std::string, std::string> owners_; // href -> the UID of its card's contact
 };

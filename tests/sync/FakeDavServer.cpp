@@ -8,6 +8,8 @@ const QString kBook = QStringLiteral("/book/");
 } // namespace
 
 QString FakeDavServer::Write(const QString& href, const QByteArray* vcard) {
+    if (vcard && !cards_.count(href))
+        made_[href] = log_.size();
     log_.push_back(href);
     if (!vcard) {
         cards_.erase(href);
@@ -67,8 +69,8 @@ std::optional<DavChanges> FakeDavServer::SyncCollection(const QString& token) {
         const auto card = cards_.find(href);
         if (card != cards_.end())
             changes.changed << qMakePair(href, card->second.etag);
-        else if (!token.isEmpty())
-            changes.removed << href;
+        else if (!token.isEmpty() && made_[href] < from)
+            changes.removed << href; // as xandikos: not a card made and deleted since
     }
     changes.token = QStringLiteral("t%1").arg(log_.size());
     return changes;

@@ -57,4 +57,5 @@ private:
     int nextEtag_ = 1;
     std::map<QString, Card> cards_;
     std::vector<QString> log_; // the href each change of the book touched, in order
+    std::map<QString, std::size_t> made_; // where in the log each card was last made
 };
