@@ -77,8 +77,9 @@ int RunSyncBench(const fs::path& booksDir, const std::vector<int>& sizes) {
     char* argv[] = {name, nullptr};
     QCoreApplication app(argc, argv);
     bool ok = true;
-    std::printf("\n==== Sync with a local radicale: milliseconds, ratio to the floor (the same "
+    std::printf("\n==== Sync with a local server: milliseconds, ratio to the floor (the same "
                 "requests from a\n     minimal client over one connection) ====\n");
+    for (const char* serverName : {"radicale", "xandikos"})
     for (int size : sizes) {
         const fs::path book = booksDir / std::to_string(size) / "QuorvaSoftWare" / "Vellicard2" /
                               "Vellicard.db";
@@ -90,9 +91,10 @@ int RunSyncBench(const fs::path& booksDir, const std::vector<int>& sizes) {
         EmptyCopy(book, empty);
 
         Figure up, down, one;
-        RadicaleServer server;
+        const std::unique_ptr<DavTestServer> started = StartDavServer(serverName);
+        DavTestServer& server = *started;
         if (!server.error().isEmpty()) {
-            std::printf("radicale did not start: %s\n", qPrintable(server.error()));
+            std::printf("%s did not start: %s\n", serverName, qPrintable(server.error()));
             return 1;
         }
         // The program: the full book into the empty address book, then from there into an
@@ -128,7 +130,8 @@ int RunSyncBench(const fs::path& booksDir, const std::vector<int>& sizes) {
         }
 
         // The floor: the same cards PUT into a second address book, then the same reads.
-        QString collection = "/" + server.user() + "/floor/";
+        // Beside the program's book, where each server keeps its books.
+        QString collection = server.bookPath().section('/', 0, -3) + "/floor/";
         server.makeCollection(collection);
         std::vector<QByteArray> paths, bodies;
         for (const LocalContact& c : TSyncStore(full.string()).LocalContacts())
@@ -166,7 +169,7 @@ int RunSyncBench(const fs::path& booksDir, const std::vector<int>& sizes) {
             }
             down.floorMs = MsSince(start);
         }
-        std::printf("\n%d contacts, %zu cards\n", size, paths.size());
+        std::printf("\n%s, %d contacts, %zu cards\n", serverName, size, paths.size());
         std::printf("  %-52s %10s %10s %7s   goal\n", "figure", "ms", "floor ms", "ratio");
         const auto row = [&](const char* label, const Figure& f, const char* goal, bool met) {
             std::printf("  %-52s %10.0f %10.0f %7.2f   %s %s%s\n", label, f.ms, f.floorMs,
