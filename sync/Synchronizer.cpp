@@ -410,6 +410,7 @@ private:
     }
 
     void SendOnce(SyncedContact& synced, const ContactValues& values) {
+        const ContactValues base = synced.values;
         std::map<int, SyncedCard> before;
         for (const SyncedCard& card : synced.cards)
             before[card.person] = card;
@@ -456,10 +457,12 @@ private:
         synced.cards = after;
         synced.values = values;
         // The desks that receive the cards read the card's own note before the lines of
-        // values it has no field for; where the notes here hold the same lines in another
-        // order, this desk takes that order too, so that every desk shows the same.
+        // values it has no field for, and only the values the cards still hold: where the notes
+        // here hold the same lines in another order, or a line the reading had moved there from
+        // a value the change replaced, this desk takes the notes as read, so that every desk
+        // shows the same.
         const ContactValues read = ValuesOfSyncedCards(after);
-        if (read != values && SameButNotesOrder(read, values)) {
+        if (read != values && SameButNotesAsRead(read, values, base)) {
             synced.values = read;
             store_.Apply(synced, read);
             return;
@@ -479,12 +482,26 @@ private:
         }
     }
 
-    static bool SameButNotesOrder(const ContactValues& a, const ContactValues& b) {
+    // Whether `read` is `values` but for notes whose lines stand in another order or lack lines
+    // the notes held as last synced (`base`): never a line written here since.
+    static bool SameButNotesAsRead(const ContactValues& read, const ContactValues& values,
+                                   const ContactValues& base) {
         for (int i = 0; i < kDataColumns; ++i) {
-            if (a[i] == b[i])
+            if (read[i] == values[i])
                 continue;
-            if (ContactColumnTable()[i].type != FieldType::Notes || LinesOf(a[i]) != LinesOf(b[i]))
+            if (ContactColumnTable()[i].type != FieldType::Notes)
                 return false;
+            std::multiset<std::string> gone = LinesOf(values[i]);
+            for (const std::string& line : LinesOf(read[i])) {
+                const auto found = gone.find(line);
+                if (found == gone.end())
+                    return false;
+                gone.erase(found);
+            }
+            const std::multiset<std::string> was = LinesOf(base[i]);
+            for (const std::string& line : gone)
+                if (!was.count(line))
+                    return false;
         }
         return true;
     }

@@ -1,55 +1,15 @@
 // Two-way sync of address book files with real servers, radicale and xandikos: two desks, each
 // with a book file of its own, and an independent client (vdirsyncer) on the same address book.
 
-#include "AddressBook.h"
 #include "ContactColumns.h"
 #include "DavClient.h"
-#include "DavServers.h"
 #include "SQLiteTable3.h"
-#include "SyncStore.h"
-#include "Synchronizer.h"
-#include "TestHome.h"
-#include "unitCreateDB.h"
+#include "SyncDesk.h"
 #include "unitFilePath.h"
 
 #include <QtTest>
 
 #include <memory>
-
-namespace {
-
-// A desk: a book file made by a first start.
-struct Desk {
-    explicit Desk(const QString& path) : path(path.toStdString()) {
-        TestHome home;
-        QDir().mkpath(home.dataFolder());
-        BuildContactDatabase();
-        QFile::copy(home.dbPath(), path);
-    }
-    std::string path;
-
-    std::vector<LocalContact> Contacts() const { return TSyncStore(path).LocalContacts(); }
-    // The contact whose column holds the value.
-    LocalContact Find(int column, const std::string& value) const {
-        for (const LocalContact& c : Contacts())
-            if (c.values[column] == value)
-                return c;
-        return {};
-    }
-    void Set(std::int64_t row, int column, const std::string& value) const {
-        TAddressBook book(path);
-        ContactValues v = book.Load(std::to_string(row)).Values();
-        v[column] = value;
-        book.Save(v, std::to_string(row));
-    }
-    void Delete(std::int64_t row) const {
-        TAddressBook book(path);
-        book.Load(std::to_string(row));
-        book.Delete(std::to_string(row), [] { return true; });
-    }
-};
-
-} // namespace
 
 class TestSync : public QObject {
     Q_OBJECT
@@ -57,23 +17,8 @@ class TestSync : public QObject {
     QTemporaryDir dir_;
     int books_ = 0;
 
-    SyncSummary SyncNow(const Desk& desk) {
-        TDavClient client(server_->url("/"), "user", "secret");
-        return SyncAddressBook(client, desk.path);
-    }
+    SyncSummary SyncNow(const Desk& desk) { return ::SyncNow(*server_, desk); }
     QString NewBookPath() { return dir_.filePath(QString("desk%1.db").arg(++books_)); }
-    // A test with these rows runs once on each server: init() starts the one the row names.
-    // radicale's changes come by sync-collection; xandikos names its reports in a form the
-    // client does not read as an offer of it, so its rows take the way of listing ETags.
-    static void Servers() {
-        QTest::addColumn<QString>("server");
-        for (const char* name : {"radicale", "xandikos"})
-            QTest::newRow(name) << QString(name);
-    }
-    static QString RowServer() {
-        QFETCH(QString, server);
-        return server;
-    }
 
 private slots:
     void init() {

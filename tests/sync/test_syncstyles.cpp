@@ -1,0 +1,245 @@
+// A desk's change to a card another program wrote, on real servers (radicale, xandikos): the
+// card the server holds afterwards differs from the one before in the changed field's
+// properties only, whichever program wrote it and whatever another client did meanwhile.
+
+#include "CardStyles.h"
+#include "ContactColumns.h"
+#include "SyncDesk.h"
+#include "VCardParser.h"
+
+#include <QtTest>
+
+#include <map>
+#include <memory>
+
+namespace {
+
+// The card as that program would put it on a server: radicale takes no card without a UID.
+QByteArray WithUid(const std::string& card) {
+    QByteArray text = QByteArray::fromStdString(card);
+    if (!text.contains("\nUID:")) {
+        const QByteArray end = text.contains("\r\n") ? "\r\n" : "\n";
+        text.insert(text.indexOf(end, text.indexOf("VERSION:")) + end.size(),
+                    "UID:style-" + QByteArray::number(qHash(text)) + end);
+    }
+    return text;
+}
+
+// A content line as written, unfolded: "item4.ADR;type=WORK" and its value.
+struct Line {
+    QString name, head, value;
+    bool operator==(const Line& o) const { return head == o.head && value == o.value; }
+};
+
+// The card's lines but REV, which tells the time of the last change.
+QList<Line> Lines(const QByteArray& card) {
+    QList<Line> lines;
+    for (const VCardLine& line : SplitCardLines(card.toStdString())) {
+        Line l{QString::fromStdString(line.property.name), QString::fromStdString(line.head),
+               QString::fromStdString(line.property.value)};
+        for (const std::string& parameter : line.parameters)
+            l.head += ";" + QString::fromStdString(parameter);
+        if (!line.head.empty() && l.name != "REV")
+            lines << l;
+    }
+    return lines;
+}
+
+// Whether `after` is `before` with one line of the property written anew, in place of one
+// (its group and parameters kept) or added, and every other line the same in the same order.
+bool OneLineChanged(const QByteArray& before, const QByteArray& after, const QString& name) {
+    const QList<Line> was = Lines(before), now = Lines(after);
+    qsizetype head = 0, tail = 0;
+    while (head < was.size() && head < now.size() && was[head] == now[head])
+        ++head;
+    while (tail < was.size() - head && tail < now.size() - head &&
+           was[was.size() - 1 - tail] == now[now.size() - 1 - tail])
+        ++tail;
+    const qsizetype gone = was.size() - head - tail, came = now.size() - head - tail;
+    return came == 1 && now[head].name == name &&
+           (gone == 0 || (gone == 1 && was[head].head == now[head].head));
+}
+
+ContactValues Read(const QByteArray& card) {
+    ContactValues values;
+    if (!ValuesOfCards({card.toStdString()}, &values))
+        qFatal("no contact in the card");
+    return values;
+}
+
+// Whether `now` is `was` with the column set to `value`. The notes may only lose lines: those
+// the reading moved there from a value the change replaced.
+bool ChangedOnly(const ContactValues& was, const ContactValues& now, int column,
+                 const std::string& value) {
+    for (int i = 0; i < kDataColumns; ++i) {
+        const bool notes = i != column && ContactColumnTable()[i].type == FieldType::Notes;
+        const QStringList lines = QString::fromStdString(was[i]).split("\r\n");
+        for (const QString& line : QString::fromStdString(now[i]).split("\r\n"))
+            if (notes && !lines.contains(line))
+                return false;
+        if (!notes && now[i] != (i == column ? value : was[i]))
+            return false;
+    }
+    return true;
+}
+
+// The card with another birthday, as another client changes it.
+QByteArray NewBirthday(QByteArray card) {
+    const QByteArray end = card.contains("\r\n") ? "\r\n" : "\n";
+    const int at = card.indexOf("\nBDAY");
+    if (at < 0)
+        return card.insert(card.indexOf("END:VCARD"), "BDAY:19910203" + end);
+    const int colon = card.indexOf(':', at) + 1;
+    return card.replace(colon, card.indexOf(end, colon) - colon, "19910203");
+}
+
+void StyleRows(const std::function<void(const QString&, const char*, const QByteArray&)>& add) {
+    const std::pair<const char*, const std::string*> styles[] = {
+        {"iPhone", &kIPhone}, {"Google", &kGoogle}, {"Nextcloud", &kNextcloud}};
+    for (const QString& server : ServerNames())
+        for (const auto& [name, card] : styles)
+            add(server, name, WithUid(*card));
+}
+
+// The server's address book as another client sees it.
+struct OtherClient {
+    TDavClient client;
+    explicit OtherClient(const DavTestServer& server)
+        : client(server.url("/"), server.user(), server.password()) {
+        client.Discover();
+    }
+    DavCard Get(const QString& href) { return client.Multiget({href}).value(0); }
+    QString Put(const QByteArray& card) {
+        const QString href = client.NewHref(QString::fromStdString(Read(card)[col::LastName]));
+        client.PutNew(href, card);
+        return href;
+    }
+};
+
+} // namespace
+
+class TestSyncStyles : public QObject {
+    Q_OBJECT
+    std::unique_ptr<DavTestServer> server_;
+    QTemporaryDir dir_;
+    int books_ = 0;
+
+    QString NewBookPath() { return dir_.filePath(QString("desk%1.db").arg(++books_)); }
+    SyncSummary SyncNow(const Desk& desk) { return ::SyncNow(*server_, desk); }
+
+private slots:
+    void init() {
+        server_ = StartDavServer(RowServer());
+        QVERIFY2(server_->error().isEmpty(), qPrintable(server_->error()));
+    }
+    void cleanup() { server_.reset(); }
+
+    // One field changed on the desk: the server's card keeps every other property as the
+    // other program wrote it (text, parameters, groups, order), and the changed one's group
+    // and parameters; REV, where the card has one, tells the time of the change.
+    void oneFieldChanged_data() {
+        AddServerColumn();
+        QTest::addColumn<QByteArray>("card");
+        QTest::addColumn<int>("column");
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<QString>("property");
+        StyleRows([](const QString& server, const char* style, const QByteArray& card) {
+            QTest::addRow("%s %s street", qPrintable(server), style)
+                << server << card << int(col::Address) << "9 Elm Rd" << "ADR";
+            QTest::addRow("%s %s phone", qPrintable(server), style)
+                << server << card << int(col::Phone) << "(775)555-0199" << "TEL";
+        });
+    }
+    void oneFieldChanged() {
+        QFETCH(QByteArray, card);
+        QFETCH(int, column);
+        QFETCH(QString, value);
+        QFETCH(QString, property);
+        OtherClient other(*server_);
+        const QString href = other.Put(card);
+        const QByteArray before = other.Get(href).vcard; // as this server keeps it
+        Desk desk(NewBookPath());
+        SyncNow(desk);
+        const ContactValues was = Read(before);
+        const LocalContact contact = desk.Find(col::LastName, was[col::LastName]);
+        QVERIFY(contact.values == was);
+        desk.Set(contact.row, column, value.toStdString());
+        QCOMPARE(SyncNow(desk).sent, 1);
+
+        const QByteArray after = other.Get(href).vcard;
+        QVERIFY2(OneLineChanged(before, after, property), after.constData());
+        QVERIFY2(ChangedOnly(was, Read(after), column, value.toStdString()), after.constData());
+        QVERIFY(desk.Find(col::LastName, was[col::LastName]).values == Read(after));
+    }
+
+    // Another client changes the birthday while the desk changes the company: the server's
+    // card holds both, and nothing else changed.
+    void changedOnBothSides_data() {
+        AddServerColumn();
+        QTest::addColumn<QByteArray>("card");
+        StyleRows([](const QString& server, const char* style, const QByteArray& card) {
+            QTest::addRow("%s %s", qPrintable(server), style) << server << card;
+        });
+    }
+    void changedOnBothSides() {
+        QFETCH(QByteArray, card);
+        OtherClient other(*server_);
+        const QString href = other.Put(card);
+        Desk desk(NewBookPath());
+        SyncNow(desk);
+        const DavCard before = other.Get(href);
+        other.client.PutChanged(href, NewBirthday(before.vcard), before.etag);
+        const QByteArray theirs = other.Get(href).vcard;
+        QVERIFY(theirs.contains("BDAY") && theirs.contains("19910203"));
+        const std::string last = Read(before.vcard)[col::LastName];
+        desk.Set(desk.Find(col::LastName, last).row, col::Company, "Globex Ltd");
+        SyncNow(desk);
+
+        const QByteArray after = other.Get(href).vcard;
+        QVERIFY2(OneLineChanged(theirs, after, "ORG"), after.constData());
+        QVERIFY2(ChangedOnly(Read(theirs), Read(after), col::Company, "Globex Ltd"),
+                 after.constData());
+        QVERIFY(desk.Find(col::LastName, last).values == Read(after));
+    }
+
+    // Two desks have changed two of the samples when a third starts: it takes their changes
+    // instead of its own copies, sends only the contacts it added, and doubles nothing.
+    void lateDeskDoublesNothing_data() { Servers(); }
+    void lateDeskDoublesNothing() {
+        Desk a(NewBookPath()), b(NewBookPath()), c(NewBookPath());
+        SyncNow(a);
+        SyncNow(b);
+        a.Set(a.Find(col::Company, "Janes Place").row, col::Address, "1 New Street");
+        b.Set(b.Find(col::Company, "Joes Bar and Grill").row, col::Phone, "(225)999-0000");
+        SyncNow(a);
+        SyncNow(b);
+        ContactValues added;
+        for (int i = 0; i < kDataColumns; ++i)
+            added[i] = EmptyValueOf(ContactColumnTable()[i].type);
+        for (const char* company : {"Kay Engines", "Lee Co"}) {
+            added[col::Company] = company;
+            TAddressBook(c.path).Save(added, std::string());
+        }
+        QCOMPARE(SyncNow(c).sent, 2);
+
+        std::map<QString, int> names; // every card by its FN and ORG
+        OtherClient other(*server_);
+        for (const DavCard& card : other.client.Multiget(other.client.ListEtags().keys())) {
+            const std::vector<VCard> read = ParseVCards(card.vcard.toStdString());
+            const VCardProperty *fn = read.at(0).First("FN"), *org = read.at(0).First("ORG");
+            ++names[QString::fromStdString(fn->value + "|" + (org ? org->value : ""))];
+        }
+        QCOMPARE(names.size(), std::size_t(10 + 2)); // the samples' ten cards, C's two
+        for (const auto& [name, count] : names)
+            QVERIFY2(count == 1, qPrintable(name));
+        QCOMPARE(c.Contacts().size(), std::size_t(5));
+        QCOMPARE(QString::fromStdString(c.Find(col::Company, "Janes Place").values[col::Address]),
+                 QString("1 New Street"));
+        QCOMPARE(QString::fromStdString(c.Find(col::Company, "Joes Bar and Grill").values[col::Phone]),
+                 QString("(225)999-0000"));
+        QCOMPARE(SyncNow(c).sent + SyncNow(a).sent + SyncNow(b).sent, 0);
+    }
+};
+
+QTEST_MAIN(TestSyncStyles)
+#include "test_syncstyles.moc"
