@@ -29,7 +29,8 @@ struct Written {
 };
 
 const int kFields[] = {col::FirstName, col::LastName, col::Address, col::Email, col::Phone,
-                       col::ExtraColumn(1, col::XName), col::ExtraColumn(2, col::XTitle)};
+                       col::ExtraColumn(1, col::XName), col::ExtraColumn(2, col::XTitle),
+                       col::ExtraColumn(1, col::XExt)};
 
 } // namespace
 
@@ -69,6 +70,11 @@ class TestSyncModel : public QObject {
         QString value = token;
         if (field == col::Email)
             value = token + "@m.example";
+        if (field == col::ExtraColumn(1, col::XExt)) {
+            // Saved as the editor's mask leaves it: to the left, in five places.
+            token = QString::number(100 + tokens_ % 900);
+            value = token.leftJustified(5);
+        }
         if (field == col::Phone) {
             token = QString("555-%1").arg(1000 + tokens_);
             value = "(225)" + token;
