@@ -77,11 +77,15 @@ private:
         read.insert(read.end(), written.begin(), written.end());
         const ContactValues there = ValuesOfSyncedCards(read);
         for (const SyncedCard& card : written)
-            for (int i = 0; i < kColumnsPerExtra; ++i) {
-                const int column = col::ExtraColumn(card.person, col::Extra(i));
-                values[column] = there[column];
-            }
+            TakePerson(values, there, card.person);
         return values;
+    }
+
+    static void TakePerson(ContactValues& into, const ContactValues& from, int n) {
+        for (int i = 0; i < kColumnsPerExtra; ++i) {
+            const int column = col::ExtraColumn(n, col::Extra(i));
+            into[column] = from[column];
+        }
     }
 
     // The contact's cards on the server now: those fetched, and those last synced that neither
@@ -202,10 +206,7 @@ private:
             for (const SyncedCard& card : cards)
                 sent = sent || card.person == n;
             if (!sent)
-                for (int i = 0; i < kColumnsPerExtra; ++i) {
-                    const int column = col::ExtraColumn(n, col::Extra(i));
-                    there[column] = pending.sent[column];
-                }
+                TakePerson(there, pending.sent, n);
         }
         PlanMerged(pending.sent, *Local(pending.row), there, now);
     }

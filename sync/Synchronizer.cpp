@@ -142,7 +142,7 @@ public:
             // The token came before this desk's own writes, and a server may leave a card
             // made and deleted since out of the changes it lists from there (xandikos does):
             // the changes since are taken too, until a round writes nothing. A book that
-            // keeps changing under the sync keeps the token it had.
+            // keeps changing under the sync is left without a token: the next lists it whole.
             if (round == 3)
                 return summary_;
             state_ = store_.Load();
