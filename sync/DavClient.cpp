@@ -222,10 +222,16 @@ TDavClient::Reply TDavClient::SendOnce(const QByteArray& verb, const QUrl& url,
     // server sends, and while more of it is queued for this thread the reply holds back
     // readyRead: an answer without a length header was read whole before the check below saw
     // any of it. With the bound, the network thread waits until readyRead has taken what
-    // arrived. The bound reaches that thread only once the request is under way there (set
-    // before, it is lost), so it is set when the request has gone out, before the answer.
-    QObject::connect(reply.get(), &QNetworkReply::requestSent,
-                     [&] { reply->setReadBufferSize(kReadBufferBytes); });
+    // arrived. That thread takes the bound only once it has started the request; a bound given
+    // earlier is dropped. A request with a body is started from this thread's event queue, one
+    // without at once, so the bound is given both now and as the next queued call, which comes
+    // after the start and before the request's body can leave: a server cannot answer the body
+    // before the bound is in place. (Given when the request had gone out, it came after the
+    // answer often enough to let a fast server flood the reply.)
+    reply->setReadBufferSize(kReadBufferBytes);
+    QMetaObject::invokeMethod(
+        reply.get(), [r = reply.get()] { r->setReadBufferSize(kReadBufferBytes); },
+        Qt::QueuedConnection);
     // An answer announced too large is refused once its first bytes are in, which may name
     // what it holds.
     QObject::connect(reply.get(), &QNetworkReply::metaDataChanged, [&] {
