@@ -1,10 +1,10 @@
-#include "CommandLine.h"
+#include "app/CommandLine.h"
 
-#include "AddressBook.h"
-#include "ContactExporter.h"
-#include "ContactImporter.h"
-#include "unitBuildData.h"
-#include "unitFilePath.h"
+#include "interchange/ContactExporter.h"
+#include "storage/AddressBook.h"
+#include "storage/ContactImporter.h"
+#include "storage/unitBuildData.h"
+#include "storage/unitFilePath.h"
 
 #include <QCoreApplication>
 #include <QFile>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "SyncAccount.h"
+#include "sync/SyncAccount.h"
 
 #include <QCommandLineOption>
 #include <QCommandLineParser>

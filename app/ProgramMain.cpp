@@ -1,9 +1,9 @@
-#include "ProgramMain.h"
+#include "app/ProgramMain.h"
 
-#include "BusyWindowNotice.h"
-#include "ErrorDisplay.h"
-#include "frmCustomers.h"
-#include "unitBuildData.h"
+#include "storage/unitBuildData.h"
+#include "ui/dialogs/BusyWindowNotice.h"
+#include "ui/dialogs/ErrorDisplay.h"
+#include "ui/window/frmCustomers.h"
 
 #include <QApplication>
 #include <cstdio>

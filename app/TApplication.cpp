@@ -1,7 +1,7 @@
-#include "TApplication.h"
+#include "app/TApplication.h"
 
-#include "ErrorDisplay.h"
-#include "unitAppInformation.h"
+#include "storage/unitAppInformation.h"
+#include "ui/dialogs/ErrorDisplay.h"
 
 TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {
     setApplicationName(QString::fromLocal8Bit(AppTitle()));

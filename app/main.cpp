@@ -1,8 +1,8 @@
-#include "CommandLine.h"
-#include "ProgramMain.h"
-#include "SyncRunner.h"
-#include "TApplication.h"
-#include "unitAppInformation.h"
+#include "app/CommandLine.h"
+#include "app/ProgramMain.h"
+#include "app/TApplication.h"
+#include "storage/unitAppInformation.h"
+#include "sync/SyncRunner.h"
 
 #include <QCoreApplication>
 #include <QGuiApplication>

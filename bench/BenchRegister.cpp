@@ -1,4 +1,4 @@
-#include "BenchRegister.h"
+#include "bench/BenchRegister.h"
 
 #include <algorithm>
 #include <vector>

@@ -1,9 +1,9 @@
-#include "BookGenerator.h"
+#include "bench/BookGenerator.h"
 
-#include "ContactStatements.h"
-#include "SQLiteTable3.h"
-#include "unitBuildData.h"
-#include "unitFilePath.h"
+#include "storage/ContactStatements.h"
+#include "storage/SQLiteTable3.h"
+#include "storage/unitBuildData.h"
+#include "storage/unitFilePath.h"
 
 #include <array>
 #include <random>

@@ -1,13 +1,13 @@
-#include "ContactFileBench.h"
+#include "bench/ContactFileBench.h"
 
-#include "BenchRegister.h"
+#include "bench/BenchRegister.h"
 
-#include "AddressBook.h"
-#include "ContactExporter.h"
-#include "ContactFitting.h"
-#include "ContactImporter.h"
-#include "ContactStatements.h"
-#include "SQLiteTable3.h"
+#include "interchange/ContactExporter.h"
+#include "interchange/ContactFitting.h"
+#include "storage/AddressBook.h"
+#include "storage/ContactImporter.h"
+#include "storage/ContactStatements.h"
+#include "storage/SQLiteTable3.h"
 
 #include <benchmark/benchmark.h>
 #include <chrono>

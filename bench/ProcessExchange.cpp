@@ -1,12 +1,12 @@
-#include "ProcessExchange.h"
+#include "bench/ProcessExchange.h"
 
-#include "BenchModes.h"
+#include "bench/BenchModes.h"
 
-#include "AddressBook.h"
-#include "ContactColumns.h"
-#include "ContactExporter.h"
-#include "ContactImporter.h"
-#include "unitFilePath.h"
+#include "interchange/ContactExporter.h"
+#include "model/ContactColumns.h"
+#include "storage/AddressBook.h"
+#include "storage/ContactImporter.h"
+#include "storage/unitFilePath.h"
 
 #include <QCoreApplication>
 #include <sqlite3.h>

@@ -1,4 +1,4 @@
-#include "BenchModes.h"
+#include "bench/BenchModes.h"
 
 #include <fstream>
 #include <string>

@@ -1,4 +1,4 @@
-#include "RawScan.h"
+#include "bench/RawScan.h"
 
 #include <sqlite3.h>
 #include <stdexcept>

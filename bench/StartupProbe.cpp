@@ -1,10 +1,10 @@
-#include "BenchModes.h"
+#include "bench/BenchModes.h"
 
-#include "CustomerListModel.h"
-#include "ErrorDisplay.h"
-#include "TApplication.h"
-#include "frmCustomers.h"
-#include "unitBuildData.h"
+#include "app/TApplication.h"
+#include "storage/unitBuildData.h"
+#include "ui/dialogs/ErrorDisplay.h"
+#include "ui/window/CustomerListModel.h"
+#include "ui/window/frmCustomers.h"
 
 #include <QElapsedTimer>
 #include <QWindow>

@@ -1,11 +1,11 @@
-#include "SyncBench.h"
+#include "bench/SyncBench.h"
 
-#include "ContactCards.h"
-#include "DavClient.h"
-#include "DavServers.h"
-#include "SQLiteTable3.h"
-#include "SyncStore.h"
-#include "Synchronizer.h"
+#include "interchange/ContactCards.h"
+#include "storage/SQLiteTable3.h"
+#include "storage/SyncStore.h"
+#include "sync/DavClient.h"
+#include "sync/Synchronizer.h"
+#include "tests/common/DavServers.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>

@@ -1,10 +1,10 @@
-#include "SyncBench.h"
+#include "bench/SyncBench.h"
 
-#include "DavServers.h"
-#include "SyncAccount.h"
-#include "SyncControl.h"
-#include "frmCustomers.h"
-#include "unitBuildData.h"
+#include "storage/unitBuildData.h"
+#include "sync/SyncAccount.h"
+#include "tests/common/DavServers.h"
+#include "ui/sync/SyncControl.h"
+#include "ui/window/frmCustomers.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

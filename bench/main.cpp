@@ -1,12 +1,12 @@
 // The speed benchmark of the contact window on large address books. See BenchModes.h for the
 // roles this one binary plays; run it through scripts/bench.sh.
 
-#include "BenchModes.h"
-#include "BookGenerator.h"
-#include "SyncBench.h"
-#include "ProcessExchange.h"
+#include "bench/BenchModes.h"
+#include "bench/BookGenerator.h"
+#include "bench/ProcessExchange.h"
+#include "bench/SyncBench.h"
 
-#include "unitFilePath.h"
+#include "storage/unitFilePath.h"
 
 #include <QtGlobal>
 #include <sqlite3.h>

@@ -6,11 +6,11 @@
 // be an ESQLiteException: any other exception, a crash, a leak or undefined behaviour is a
 // finding.
 
-#include "ContactColumns.h"
-#include "ContactStatements.h"
-#include "CustomerListModel.h"
-#include "FuzzCheck.h"
-#include "SQLiteTable3.h"
+#include "fuzz/FuzzCheck.h"
+#include "model/ContactColumns.h"
+#include "storage/ContactStatements.h"
+#include "storage/SQLiteTable3.h"
+#include "ui/window/CustomerListModel.h"
 
 #include <cstdio>
 #include <cstdlib>

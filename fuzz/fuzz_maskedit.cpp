@@ -11,9 +11,9 @@
 //     right-aligned in their runs;
 //   - a read-only edit ignores every editing operation.
 
-#include "ContactColumns.h"
-#include "FuzzCheck.h"
-#include "MaskEdit.h"
+#include "fuzz/FuzzCheck.h"
+#include "model/ContactColumns.h"
+#include "ui/widgets/MaskEdit.h"
 
 #include <fuzzer/FuzzedDataProvider.h>
 

@@ -3,8 +3,8 @@
 // multistatus written of it, so that no arrangement of the server's elements (prefixes,
 // propstats split or doubled, unknown elements between) changes what the client sees.
 
-#include "FuzzCheck.h"
-#include "Multistatus.h"
+#include "fuzz/FuzzCheck.h"
+#include "sync/Multistatus.h"
 
 #include <cstdint>
 

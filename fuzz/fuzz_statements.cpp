@@ -7,12 +7,12 @@
 // texts up to their first zero byte, so no zero byte can be stored and read back. The literal
 // drops it and keeps the rest of the value.
 
-#include "ContactColumns.h"
-#include "ContactStatements.h"
-#include "AddressBook.h"
-#include "FuzzCheck.h"
-#include "SQLiteTable3.h"
-#include "SqlLiteral.h"
+#include "fuzz/FuzzCheck.h"
+#include "model/ContactColumns.h"
+#include "storage/ContactStatements.h"
+#include "storage/CustomerRows.h"
+#include "storage/SQLiteTable3.h"
+#include "storage/SqlLiteral.h"
 
 #include <fuzzer/FuzzedDataProvider.h>
 #include <sqlite3.h>

@@ -8,14 +8,17 @@
 // in a one-line field (which only a foreign file can put there) comes back as "\n" whatever it
 // was; the notes, which the editor stores with "\r\n", come back exactly.
 
-#include "ContactCards.h"
-#include "ContactCsv.h"
-#include "ContactFileError.h"
-#include "ContactImporter.h"
-#include "FuzzCheck.h"
-#include "VCardWriter.h"
+#include "fuzz/FuzzCheck.h"
+#include "interchange/ContactCards.h"
+#include "interchange/ContactCsv.h"
+#include "interchange/ContactFileError.h"
+#include "interchange/ContactReader.h"
+#include "interchange/VCardWriter.h"
 
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <unistd.h>
 
 namespace {
 
@@ -76,14 +79,38 @@ void CheckSame(const std::vector<ImportedContact>& first, const std::vector<Impo
     }
 }
 
+// The bytes as the program reads a file: through the streaming reader, its batches and its
+// threads.
+std::vector<ImportedContact> ReadAsFile(const std::string& bytes) {
+    static const std::string path = [] {
+        char name[] = "/tmp/fuzz_vcard.XXXXXX";
+        const int fd = mkstemp(name);
+        FUZZ_CHECK(fd >= 0, "no temporary file");
+        close(fd);
+        return std::string(name);
+    }();
+    {
+        std::FILE* out = std::fopen(path.c_str(), "wb");
+        FUZZ_CHECK(out && std::fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size() &&
+                       std::fclose(out) == 0,
+                   "cannot write " + path);
+    }
+    TContactReader reader(path);
+    std::vector<ImportedContact> contacts, batch;
+    while (reader.Next(batch))
+        for (ImportedContact& contact : batch)
+            contacts.push_back(std::move(contact));
+    return contacts;
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string bytes(reinterpret_cast<const char*>(data), size);
     std::vector<ImportedContact> contacts;
     try {
-        contacts = ReadContactFile(bytes);
-    } catch (const ContactFileError& e) {
+        contacts = ReadAsFile(bytes);
+    } catch (const EContactFileError& e) {
         FUZZ_CHECK(*e.what() != '\0', "empty message");
         return 0;
     }

@@ -1,6 +1,6 @@
-#include "ContactSheet.h"
+#include "printing/ContactSheet.h"
 
-#include "HalfEvenRounding.h"
+#include "printing/HalfEvenRounding.h"
 
 #include <cstdint>
 

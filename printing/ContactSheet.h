@@ -1,7 +1,7 @@
 #pragma once
 
-#include "SheetCanvas.h"
-#include "unitPrintArea.h"
+#include "printing/SheetCanvas.h"
+#include "printing/unitPrintArea.h"
 
 #include <QString>
 #include <QStringList>

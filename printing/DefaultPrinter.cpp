@@ -1,4 +1,4 @@
-#include "DefaultPrinter.h"
+#include "printing/DefaultPrinter.h"
 
 #include <stdexcept>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "SheetCanvas.h"
+#include "printing/SheetCanvas.h"
 
 class QPainter;
 

@@ -1,8 +1,8 @@
-#include "PrintJob.h"
+#include "printing/PrintJob.h"
 
-#include "DefaultPrinter.h"
-#include "PainterCanvas.h"
-#include "PrinterPrintArea.h"
+#include "printing/DefaultPrinter.h"
+#include "printing/PainterCanvas.h"
+#include "printing/PrinterPrintArea.h"
 
 #include <QFont>
 #include <QPainter>

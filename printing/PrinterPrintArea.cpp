@@ -1,4 +1,4 @@
-#include "PrinterPrintArea.h"
+#include "printing/PrinterPrintArea.h"
 
 #include <QPrinter>
 #include <QtMath>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "unitPrintArea.h"
+#include "printing/unitPrintArea.h"
 
 class QPrinter;
 

@@ -1,6 +1,6 @@
-#include "unitPrintArea.h"
+#include "printing/unitPrintArea.h"
 
-#include "HalfEvenRounding.h"
+#include "printing/HalfEvenRounding.h"
 
 namespace {
 

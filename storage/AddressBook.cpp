@@ -1,14 +1,14 @@
-#include "AddressBook.h"
+#include "storage/AddressBook.h"
 
-#include "ContactExporter.h"
-#include "ContactFitting.h"
-#include "ContactImporter.h"
-#include "ContactReader.h"
-#include "SQLiteTable3.h"
-#include "SyncStore.h"
-#include "TextCodec.h"
-
-const char* const kCompactStatement = "VACUUM;";
+#include "interchange/ContactExporter.h"
+#include "interchange/ContactFitting.h"
+#include "interchange/ContactReader.h"
+#include "interchange/TextCodec.h"
+#include "storage/ContactImporter.h"
+#include "storage/ContactStatements.h"
+#include "storage/CustomerRows.h"
+#include "storage/SQLiteTable3.h"
+#include "storage/SyncStore.h"
 
 namespace {
 
@@ -96,106 +96,6 @@ TAddressBook::SaveMerge MergeWithSync(TSQLiteDatabase& db, const std::string& id
 }
 
 } // namespace
-
-std::string WriteContact(TSQLiteDatabase& db, const ContactValues& values, const std::string& id,
-                         const KeptColumns& kept, bool* inserted) {
-    if (inserted)
-        *inserted = false;
-    if (!id.empty()) {
-        db.RunStatement(BuildUpdateStatement(values, id, kept));
-        if (db.Changes() > 0)
-            return id;
-    }
-    db.RunStatement(BuildInsertStatement(values));
-    if (inserted)
-        *inserted = true;
-    return std::to_string(db.LastInsertRowId());
-}
-
-void DeleteContact(TSQLiteDatabase& db, const std::string& id) {
-    db.RunStatement(BuildDeleteStatement(id));
-    db.RunStatement(kCompactStatement);
-}
-
-namespace {
-
-// Hands each row of the result to `use` as the editor would save it.
-void UseSavedRows(TSQLiteTable& rows, const std::function<void(const ContactValues&)>& use,
-                  std::int64_t* lastRowId = nullptr) {
-    // Columns are looked up only in a result that has rows.
-    if (rows.AtEnd())
-        return;
-    std::size_t at[kDataColumns] = {};
-    for (int i = 0; i < kDataColumns; ++i)
-        at[i] = rows.ColumnOf(SaveOrderColumns()[i]);
-    const std::size_t rowIdAt = lastRowId ? rows.ColumnOf("vcPageRow") : 0;
-    for (; !rows.AtEnd(); rows.Advance()) {
-        ContactValues stored;
-        for (int i = 0; i < kDataColumns; ++i)
-            stored[i] = rows.TextOrEmptyAt(at[i]);
-        if (lastRowId)
-            *lastRowId = rows.IntegerAt(rowIdAt);
-        use(AsSaved(stored));
-    }
-}
-
-} // namespace
-
-std::vector<ContactValues> ReadSavedContacts(TSQLiteDatabase& db, const std::string& query) {
-    auto rows = db.OpenResult(query);
-    std::vector<ContactValues> contacts;
-    contacts.reserve(rows->RowCount());
-    UseSavedRows(*rows, [&](const ContactValues& saved) { contacts.push_back(saved); });
-    return contacts;
-}
-
-void ForEachSavedContact(TSQLiteDatabase& db, const std::string& query,
-                         const std::function<void(const ContactValues&)>& use) {
-    static const std::string kAll = "SELECT * FROM Customers";
-    static const std::string kWhere = " WHERE ";
-    const bool all = query == kAll;
-    const bool some = query.compare(0, kAll.size() + kWhere.size(), kAll + kWhere) == 0;
-    if (!all && !some) {
-        for (const ContactValues& saved : ReadSavedContacts(db, query))
-            use(saved);
-        return;
-    }
-    // A page at a time in the order of the rows, each page a read of its own.
-    const std::string condition =
-        some ? "(" + query.substr(kAll.size() + kWhere.size()) + ")" : std::string();
-    constexpr int kPage = 2000;
-    std::int64_t last = 0;
-    for (bool first = true;; first = false) {
-        std::string where = condition;
-        if (!first)
-            where += (where.empty() ? "" : " AND ") + std::string("rowid>") + std::to_string(last);
-        auto rows = db.OpenResult("SELECT *,rowid AS vcPageRow FROM Customers" +
-                                  (where.empty() ? std::string() : " WHERE " + where) +
-                                  " ORDER BY rowid LIMIT " + std::to_string(kPage));
-        const std::uint32_t count = rows->RowCount();
-        UseSavedRows(*rows, use, &last);
-        if (count < static_cast<std::uint32_t>(kPage))
-            return;
-    }
-}
-
-void ForEachSavedContactWithRow(
-    TSQLiteDatabase& db, const std::function<void(std::int64_t, const ContactValues&)>& use) {
-    constexpr int kPage = 2000;
-    std::int64_t last = 0;
-    for (;;) {
-        auto rows = db.OpenResult("SELECT *,rowid AS vcPageRow FROM Customers WHERE rowid>" +
-                                  std::to_string(last) + " ORDER BY rowid LIMIT " +
-                                  std::to_string(kPage));
-        const std::uint32_t count = rows->RowCount();
-        std::int64_t row = 0;
-        UseSavedRows(
-            *rows, [&](const ContactValues& values) { use(row, values); }, &row);
-        last = row;
-        if (count < static_cast<std::uint32_t>(kPage))
-            return;
-    }
-}
 
 TAddressBook::TAddressBook(std::string path) : path_(std::move(path)) {}
 
@@ -291,10 +191,7 @@ void TAddressBook::Delete(const std::string& id, const std::function<bool()>& co
     RefuseSeveral(loaded_, id, "deleting", "deleted");
     if (!confirm())
         return;
-    db.RunStatement(BuildDeleteStatement(id));
-    // The contact has gone even when the compaction that follows fails.
-    Report(BookChange::Kind::Deleted, id);
-    db.RunStatement(kCompactStatement);
+    DeleteContact(db, id, [&] { Report(BookChange::Kind::Deleted, id); });
 }
 
 ImportSummary TAddressBook::Import(const std::string& filePath, IImportProgress* progress) {

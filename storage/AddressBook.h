@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ContactStatements.h"
+#include "model/ContactColumns.h"
 
 #include <cstdint>
 #include <functional>
@@ -109,26 +109,3 @@ private:
     std::vector<std::function<void(const BookChange&)>> listeners_;
     StoredContact loaded_; // the contact last loaded, for the keep-as-stored rule
 };
-
-// The statements behind a save and a delete, on a connection of the caller's: another program
-// on the same file in the tests and the fuzzers writes through them as the book does.
-// An UPDATE of a row that has gone meanwhile (deleted by another copy of the program) becomes
-// an INSERT rather than silently dropping what the user typed. Returns the identifier, and
-// tells through `inserted` whether the contact was added as a new row.
-std::string WriteContact(TSQLiteDatabase& db, const ContactValues& values, const std::string& id,
-                         const KeptColumns& kept = {}, bool* inserted = nullptr);
-void DeleteContact(TSQLiteDatabase& db, const std::string& id);
-// Every contact the query lists on that connection, each as the editor would save it.
-std::vector<ContactValues> ReadSavedContacts(TSQLiteDatabase& db, const std::string& query);
-// The same one contact at a time. The list of all contacts and the searches are read a page at
-// a time, each page a short read of its own, so that neither memory nor the time others wait
-// for the book grows with its size.
-void ForEachSavedContact(TSQLiteDatabase& db, const std::string& query,
-                         const std::function<void(const ContactValues&)>& use);
-// Every contact with its row, a page at a time in the order of the rows.
-void ForEachSavedContactWithRow(
-    TSQLiteDatabase& db, const std::function<void(std::int64_t, const ContactValues&)>& use);
-
-// The compaction statement. The engine takes a name after VACUUM as an attached schema, so the
-// table name cannot stand there.
-extern const char* const kCompactStatement;

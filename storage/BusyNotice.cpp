@@ -1,4 +1,4 @@
-#include "BusyNotice.h"
+#include "storage/BusyNotice.h"
 
 namespace {
 class SilentNotice : public IBusyNotice {

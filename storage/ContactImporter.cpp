@@ -1,17 +1,17 @@
-#include "ContactImporter.h"
+#include "storage/ContactImporter.h"
 
-#include "AddressBook.h"
-#include "ContactCsv.h"
-#include "ContactFileError.h"
-#include "ContactFitting.h"
-#include "ImportProgress.h"
-#include "SQLiteTable3.h"
-#include "TextCodec.h"
+#include "interchange/ContactCsv.h"
+#include "interchange/ContactFileError.h"
+#include "interchange/ContactFitting.h"
+#include "interchange/TextCodec.h"
+#include "storage/CustomerRows.h"
+#include "storage/ImportProgress.h"
+#include "storage/SQLiteTable3.h"
 
-#include "ContactReader.h"
-#include "SqlLiteral.h"
-#include "SqlStatement.h"
-#include "WriteTransaction.h"
+#include "interchange/ContactReader.h"
+#include "storage/SQLiteStatement.h"
+#include "storage/SqlLiteral.h"
+#include "storage/WriteTransaction.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -117,30 +117,6 @@ std::string ImportSummary::Text() const {
     return text;
 }
 
-std::vector<ImportedContact> ReadContactFile(const std::string& bytes) {
-    if (bytes.find_first_not_of(" \t\r\n") == std::string::npos &&
-        bytes.compare(0, 3, "\xEF\xBB\xBF") != 0)
-        throw ContactFileError("The file is empty.");
-    std::vector<ImportedContact> contacts;
-    if (LooksLikeVCard(bytes))
-        contacts = ContactsFromCards(ParseVCards(bytes));
-    else
-        contacts = ContactsFromCsvFile(bytes); // refuses a file that is no contact CSV either
-    if (contacts.empty())
-        throw ContactFileError("The file holds no contacts.");
-    return contacts;
-}
-
-std::vector<ImportedContact> ReadContactsFrom(const std::string& filePath) {
-    TContactReader reader(filePath);
-    std::vector<ImportedContact> contacts;
-    std::vector<ImportedContact> batch;
-    while (reader.Next(batch))
-        for (ImportedContact& contact : batch)
-            contacts.push_back(std::move(contact));
-    return contacts;
-}
-
 namespace {
 
 std::string ColumnList(const char* prefix = "") {
@@ -229,7 +205,7 @@ public:
         name.push_back('\0');
         const int fd = mkstemp(name.data());
         if (fd < 0)
-            throw ContactFileError(std::string("Cannot create a working file for the import: ") +
+            throw EContactFileError(std::string("Cannot create a working file for the import: ") +
                                    std::strerror(errno) + ".");
         close(fd);
         path_ = name.data();
@@ -359,22 +335,10 @@ private:
     // The stored contacts as the editor saves them, read a page at a time so that no read
     // keeps others from saving for long.
     void ReadBookKeys() {
-        constexpr int kPage = 2000;
-        for (;;) {
-            const std::string range = " FROM Customers WHERE rowid>" + std::to_string(lastSeen_) +
-                                      " ORDER BY rowid LIMIT " + std::to_string(kPage);
-            // A rowid past the page's last is read first: a row added between the two reads
-            // is then read again with the next page, never missed.
-            auto last = db_.OpenResult("SELECT max(rowid) FROM (SELECT rowid" + range + ")");
-            if (last->AtEnd() || last->TextOrEmptyAt(0).empty())
-                break;
-            const std::int64_t pageEnd = last->IntegerAt(0);
-            for (const ContactValues& saved : ReadSavedContacts(
-                     db_, "SELECT *" + std::string(" FROM Customers WHERE rowid>") +
-                              std::to_string(lastSeen_) + " AND rowid<=" + std::to_string(pageEnd)))
-                keys_.emplace(KeyOf(saved), 0);
-            lastSeen_ = pageEnd;
-        }
+        ForEachSavedRow(db_, "", lastSeen_, [&](std::int64_t row, const ContactValues& saved) {
+            keys_.emplace(KeyOf(saved), 0);
+            lastSeen_ = row;
+        });
     }
 
     // Contacts other copies added since the book was read: a staged contact equal to one of
@@ -437,26 +401,6 @@ ImportSummary Cancelled() {
 }
 
 } // namespace
-
-ImportSummary ImportContacts(TSQLiteDatabase& db, const std::vector<ImportedContact>& contacts,
-                             IImportProgress* progress) {
-    ProgressShare share(progress, contacts.size());
-    StagedImport import(db, share);
-    for (std::size_t i = 0; i < contacts.size(); i += TContactReader::kBatchContacts) {
-        if (!share.Read(i))
-            return Cancelled();
-        const auto end =
-            contacts.begin() + static_cast<std::ptrdiff_t>(
-                                   std::min(contacts.size(), i + TContactReader::kBatchContacts));
-        import.Add(
-            std::vector<ImportedContact>(contacts.begin() + static_cast<std::ptrdiff_t>(i), end));
-    }
-    if (!share.Read(contacts.size()) || !import.Commit())
-        return Cancelled();
-    ImportSummary summary = import.Summary();
-    share.Done();
-    return summary;
-}
 
 ImportSummary ImportContacts(TSQLiteDatabase& db, TContactReader& reader,
                              IImportProgress* progress) {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ContactCards.h"
+#include "interchange/ContactCards.h"
 
 #include <cstddef>
 #include <map>
@@ -32,22 +32,13 @@ struct ImportSummary {
     std::string Text() const;
 };
 
-// The contacts in a vCard or CSV file (the format is told by the content, not the name). Throws
-// ContactFileError with a message for the user when the file is neither, or broken.
-std::vector<ImportedContact> ReadContactFile(const std::string& bytes);
-
-// Reads and checks the whole file: its contacts, or ContactFileError with a message for the user.
-std::vector<ImportedContact> ReadContactsFrom(const std::string& filePath);
-
 // Adds the contacts to the book on that connection. A contact equal to one already stored, or to
 // one earlier in the file, is skipped. The contacts are first gathered in a private staging
 // file, outside the book; the book then takes them in short transactions of kInsertRows rows
 // each, so that other copies of the program never wait long for it. Any failure or a cancel
 // leaves the book as it was: contacts already added are taken out again.
-ImportSummary ImportContacts(TSQLiteDatabase& db, const std::vector<ImportedContact>& contacts,
-                             IImportProgress* progress = nullptr);
-// The same for a file read as it goes: the progress counts the file's bytes. A broken file
-// fails before anything reaches the book.
+// The file is read as it goes: the progress counts its bytes. A broken file fails before
+// anything reaches the book.
 ImportSummary ImportContacts(TSQLiteDatabase& db, TContactReader& reader,
                              IImportProgress* progress = nullptr);
 

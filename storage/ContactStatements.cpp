@@ -1,7 +1,8 @@
-#include "ContactStatements.h"
+#include "storage/ContactStatements.h"
 
-#include "SQLiteTable3.h"
-#include "SqlLiteral.h"
+#include "interchange/TextCodec.h"
+#include "storage/SQLiteTable3.h"
+#include "storage/SqlLiteral.h"
 
 namespace {
 
@@ -61,13 +62,6 @@ std::string BuildSelectByIdStatement(const std::string& id) {
     return "SELECT * FROM Customers WHERE dbCustomer_ID = " + CheckedId(id);
 }
 
-std::string UpperAsciiOnly(const std::string& text) {
-    std::string out = text;
-    for (char& c : out)
-        if (c >= 'a' && c <= 'z')
-            c = static_cast<char>(c - 'a' + 'A');
-    return out;
-}
 
 std::string BuildSearchStatement(SearchKind kind, const std::string& searchText) {
     const char* column = nullptr;
@@ -87,5 +81,5 @@ std::string BuildSearchStatement(SearchKind kind, const std::string& searchText)
     if (!column)
         return "SELECT * FROM Customers";
     return std::string("SELECT * FROM Customers WHERE UPPER(") + column + ") LIKE " +
-           SqlText(UpperAsciiOnly(searchText) + "%");
+           SqlText(UpperAscii(searchText) + "%");
 }

@@ -1,6 +1,6 @@
-#include "SQLiteTable3.h"
+#include "storage/SQLiteTable3.h"
 
-#include "SQLite3.h"
+#include "storage/SQLite3.h"
 
 #include <charconv>
 #include <clocale>

@@ -1,4 +1,4 @@
-#include "SqlLiteral.h"
+#include "storage/SqlLiteral.h"
 
 std::string SqlText(const std::string& value) {
     std::string out;

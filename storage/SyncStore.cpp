@@ -1,15 +1,16 @@
-#include "SyncStore.h"
+#include "storage/SyncStore.h"
 
-#include "AddressBook.h"
-#include "ContactCards.h"
-#include "ContactFitting.h"
-#include "SQLiteTable3.h"
-#include "SqlStatement.h"
-#include "WriteTransaction.h"
-#include "TextCodec.h"
-#include "VCardParser.h"
-#include "VCardWriter.h"
-#include "unitCreateDB.h"
+#include "interchange/ContactCards.h"
+#include "interchange/ContactFitting.h"
+#include "interchange/TextCodec.h"
+#include "interchange/VCardParser.h"
+#include "interchange/VCardWriter.h"
+#include "storage/ContactStatements.h"
+#include "storage/CustomerRows.h"
+#include "storage/SQLiteStatement.h"
+#include "storage/SQLiteTable3.h"
+#include "storage/WriteTransaction.h"
+#include "storage/unitCreateDB.h"
 
 #include <stdexcept>
 
@@ -166,7 +167,7 @@ SyncState TSyncStore::Load() {
 std::vector<LocalContact> TSyncStore::LocalContacts() {
     TSQLiteDatabase db(path_, OpenMode::ExistingOnly);
     std::vector<LocalContact> contacts;
-    ForEachSavedContactWithRow(db, [&](std::int64_t row, const ContactValues& values) {
+    ForEachSavedRow(db, "", kFromFirstRow, [&](std::int64_t row, const ContactValues& values) {
         contacts.push_back({row, values});
     });
     return contacts;
@@ -338,7 +339,7 @@ std::vector<ContactValues> FirstStartSampleValues() {
     for (int i = 0; i < count; ++i)
         db.RunStatement(statements[i]);
     std::vector<ContactValues> samples;
-    ForEachSavedContactWithRow(db, [&](std::int64_t, const ContactValues& values) {
+    ForEachSavedRow(db, "", kFromFirstRow, [&](std::int64_t, const ContactValues& values) {
         samples.push_back(values);
     });
     return samples;

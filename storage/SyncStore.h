@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ContactStatements.h"
+#include "model/ContactColumns.h"
 
 #include <cstdint>
 #include <functional>
@@ -123,8 +123,6 @@ struct PersonCard {
 };
 std::vector<PersonCard> CardsOfContact(const ContactValues& values,
                                        std::array<std::string, kExtraContacts + 1> personUids);
-// A new UID, as the export gives a card.
-std::string NewCardUid();
 // The values the cards give, read as an import reads them (fitting and safety rules), with
 // what each card is: false when the cards hold no contact.
 bool ValuesOfCards(const std::vector<std::string>& cards, ContactValues* values);

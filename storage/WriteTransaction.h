@@ -1,6 +1,6 @@
 #pragma once
 
-#include "SQLiteTable3.h"
+#include "storage/SQLiteTable3.h"
 
 // A write transaction that takes the book's write lock at once, and is undone unless it was
 // committed, whatever leaves its scope.

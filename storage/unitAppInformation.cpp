@@ -1,4 +1,4 @@
-#include "unitAppInformation.h"
+#include "storage/unitAppInformation.h"
 
 std::string AppTitle() {
     return "Vellicard";

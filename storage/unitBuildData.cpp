@@ -1,7 +1,7 @@
-#include "unitBuildData.h"
+#include "storage/unitBuildData.h"
 
-#include "unitCreateDB.h"
-#include "unitFilePath.h"
+#include "storage/unitCreateDB.h"
+#include "storage/unitFilePath.h"
 
 #include <filesystem>
 #include <system_error>

@@ -1,10 +1,10 @@
-#include "unitCreateDB.h"
+#include "storage/unitCreateDB.h"
 
-#include "BusyNotice.h"
-#include "ContactColumns.h"
-#include "SQLiteTable3.h"
-#include "SqlLiteral.h"
-#include "unitFilePath.h"
+#include "model/ContactColumns.h"
+#include "storage/BusyNotice.h"
+#include "storage/SQLiteTable3.h"
+#include "storage/SqlLiteral.h"
+#include "storage/unitFilePath.h"
 
 #include <filesystem>
 #include <string>

@@ -1,6 +1,6 @@
-#include "unitFilePath.h"
+#include "storage/unitFilePath.h"
 
-#include "unitAppInformation.h"
+#include "storage/unitAppInformation.h"
 
 #include <cstdlib>
 

@@ -1,7 +1,8 @@
-#include "DavClient.h"
+#include "sync/DavClient.h"
 
-#include "Multistatus.h"
-#include "VCardParser.h"
+#include "interchange/TextCodec.h"
+#include "interchange/VCardParser.h"
+#include "sync/Multistatus.h"
 
 #include <QCryptographicHash>
 #include <QEventLoop>
@@ -59,12 +60,6 @@ bool StaysLiteral(char c) {
            c == '.' || c == '_' || c == '~';
 }
 
-int HexValue(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    c = char(c | 0x20);
-    return c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1;
-}
 
 // One spelling for every path that names the same resource: unreserved characters plain, every
 // other byte percent-encoded in upper case, an encoded "/" left encoded.
@@ -662,7 +657,7 @@ void TDavClient::MultigetPart(const QStringList& hrefs, QList<DavCard>& cards,
         }
         return;
     } catch (const EDavError& e) {
-        if (e.kind() != Kind::TooLarge)
+        if (e.Failure() != Kind::TooLarge)
             throw;
     }
     // One card too large would otherwise keep every other card of its batch out.

@@ -44,8 +44,8 @@ public:
         Stopped,   // the client was asked to stop
     };
     EDavError(Kind kind, const QString& message);
-    Kind kind() const { return kind_; }
-    QString message() const { return QString::fromUtf8(what()); }
+    Kind Failure() const { return kind_; }
+    QString Message() const { return QString::fromUtf8(what()); }
 
 private:
     Kind kind_;

@@ -1,4 +1,4 @@
-#include "Multistatus.h"
+#include "sync/Multistatus.h"
 
 #include <QXmlStreamReader>
 

@@ -1,7 +1,7 @@
-#include "SyncAccount.h"
+#include "sync/SyncAccount.h"
 
-#include "unitAppInformation.h"
-#include "unitFilePath.h"
+#include "storage/unitAppInformation.h"
+#include "storage/unitFilePath.h"
 
 #include <QAbstractEventDispatcher>
 #include <QEventLoop>

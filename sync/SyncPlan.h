@@ -4,7 +4,7 @@
 // rows and what the server holds now, the list of steps that brings both sides together. No
 // server and no file here, so every decision can be tested in tables.
 
-#include "SyncStore.h"
+#include "storage/SyncStore.h"
 
 #include <map>
 #include <set>

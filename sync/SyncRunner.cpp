@@ -1,7 +1,7 @@
-#include "SyncRunner.h"
+#include "sync/SyncRunner.h"
 
-#include "DavClient.h"
-#include "Synchronizer.h"
+#include "sync/DavClient.h"
+#include "sync/Synchronizer.h"
 
 #include <QFile>
 
@@ -12,7 +12,7 @@ template <typename Work> QString FailureOf(Work&& work) {
         work();
         return QString();
     } catch (const EDavError& e) {
-        return e.message();
+        return e.Message();
     } catch (const std::exception& e) {
         // A failure always has words, or it would read as success.
         const QString reason = QString::fromLocal8Bit(e.what());

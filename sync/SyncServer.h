@@ -4,7 +4,7 @@
 // (TDavSyncServer over TDavClient) and the tests' in-memory server implement it, so the sync's
 // runner is exercised against both.
 
-#include "DavClient.h"
+#include "sync/DavClient.h"
 
 class ISyncServer {
 public:

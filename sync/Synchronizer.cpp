@@ -1,12 +1,12 @@
-#include "Synchronizer.h"
+#include "sync/Synchronizer.h"
 
-#include "CardPatch.h"
-#include "ContactCards.h"
-#include "DavClient.h"
-#include "SyncPlan.h"
-#include "SyncServer.h"
-#include "SyncStore.h"
-#include "VCardWriter.h"
+#include "interchange/CardPatch.h"
+#include "interchange/ContactCards.h"
+#include "interchange/VCardWriter.h"
+#include "storage/SyncStore.h"
+#include "sync/DavClient.h"
+#include "sync/SyncPlan.h"
+#include "sync/SyncServer.h"
 
 #include <algorithm>
 #include <map>
@@ -109,7 +109,7 @@ QString Q(const std::string& text) {
 }
 
 bool IsPreconditionFailed(const EDavError& e) {
-    return e.kind() == EDavError::Kind::PreconditionFailed;
+    return e.Failure() == EDavError::Kind::PreconditionFailed;
 }
 
 bool HasOwnCard(const std::vector<SyncedCard>& cards) {
@@ -194,8 +194,8 @@ private:
                 summary_.book = book.name.isEmpty() ? book.url.path() : book.name;
                 return token;
             } catch (const EDavError& e) {
-                if (e.kind() != EDavError::Kind::NotFound &&
-                    e.kind() != EDavError::Kind::NotAddressBook)
+                if (e.Failure() != EDavError::Kind::NotFound &&
+                    e.Failure() != EDavError::Kind::NotAddressBook)
                     throw;
                 changed_.clear();
                 now_ = ServerNow();

@@ -1,4 +1,4 @@
-#include "Boxes.h"
+#include "tests/common/Boxes.h"
 
 #include <QAbstractButton>
 #include <QApplication>

@@ -1,4 +1,4 @@
-#include "DavServers.h"
+#include "tests/common/DavServers.h"
 
 #include <QDeadlineTimer>
 #include <QDebug>

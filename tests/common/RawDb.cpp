@@ -1,4 +1,4 @@
-#include "RawDb.h"
+#include "tests/common/RawDb.h"
 
 #include <sqlite3.h>
 

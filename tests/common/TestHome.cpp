@@ -1,4 +1,4 @@
-#include "TestHome.h"
+#include "tests/common/TestHome.h"
 
 #include <QtGlobal>
 

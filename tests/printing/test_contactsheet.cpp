@@ -1,4 +1,4 @@
-#include "ContactSheet.h"
+#include "printing/ContactSheet.h"
 
 #include <QtTest>
 

@@ -1,4 +1,4 @@
-#include "PainterCanvas.h"
+#include "printing/PainterCanvas.h"
 
 #include <QFontMetrics>
 #include <QImage>

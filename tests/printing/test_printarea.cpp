@@ -1,5 +1,5 @@
-#include "HalfEvenRounding.h"
-#include "unitPrintArea.h"
+#include "printing/HalfEvenRounding.h"
+#include "printing/unitPrintArea.h"
 
 #include <QtTest>
 

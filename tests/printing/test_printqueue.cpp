@@ -1,9 +1,9 @@
-#include "ContactSheet.h"
-#include "CupsQueue.h"
-#include "PdfText.h"
-#include "PrintJob.h"
-#include "PrinterPrintArea.h"
-#include "SheetExpectations.h"
+#include "printing/ContactSheet.h"
+#include "printing/PrintJob.h"
+#include "printing/PrinterPrintArea.h"
+#include "tests/printing/CupsQueue.h"
+#include "tests/printing/PdfText.h"
+#include "tests/printing/SheetExpectations.h"
 
 #include <QElapsedTimer>
 #include <QPrinter>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "SQLiteTable3.h"
+#include "storage/SQLiteTable3.h"
 
 #include <string>
 

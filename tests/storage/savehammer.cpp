@@ -11,9 +11,10 @@
 //     <generation>" when the save raised), each line flushed to disk, so a checker knows which
 //     saves had completed and which one may have been cut short.
 
-#include "savehammer.h"
-#include "AddressBook.h"
-#include "SQLiteTable3.h"
+#include "tests/storage/savehammer.h"
+
+#include "storage/CustomerRows.h"
+#include "storage/SQLiteTable3.h"
 
 #include <sqlite3.h>
 

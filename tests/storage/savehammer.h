@@ -6,7 +6,7 @@
 // carries quotes, statement fragments, format directives and a column name among its filler;
 // the notes grow large enough to spill onto overflow pages.
 
-#include "ContactStatements.h"
+#include "storage/ContactStatements.h"
 
 #include <cstdint>
 #include <string>

@@ -1,8 +1,8 @@
 // The atomic write: the target holds its old content or the whole new one, keeps what it was
 // (permissions, owner, a link to it), and nothing else in its folder changes.
 
-#include "AtomicFile.h"
-#include "ContactFileError.h"
+#include "interchange/AtomicFile.h"
+#include "interchange/ContactFileError.h"
 
 #include <QtTest>
 #include <csignal>
@@ -65,7 +65,7 @@ private slots:
             file.Write("end");
             if (fault != 2)
                 file.Commit();
-        } catch (const ContactFileError& e) {
+        } catch (const EContactFileError& e) {
             error = e.what();
         }
         setrlimit(RLIMIT_FSIZE, &limit);

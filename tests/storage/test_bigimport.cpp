@@ -1,12 +1,13 @@
 // Imports far bigger than one batch of the reader: the book stays open to other writers, and
 // what spans batches comes out as from a small file.
-#include "AddressBook.h"
-#include "ContactFileError.h"
-#include "ContactImporter.h"
-#include "RawDb.h"
-#include "SQLiteTable3.h"
-#include "TestHome.h"
-#include "unitBuildData.h"
+#include "interchange/ContactFileError.h"
+#include "storage/AddressBook.h"
+#include "storage/ContactImporter.h"
+#include "storage/ContactStatements.h"
+#include "storage/SQLiteTable3.h"
+#include "storage/unitBuildData.h"
+#include "tests/common/RawDb.h"
+#include "tests/common/TestHome.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -159,7 +160,7 @@ private slots:
             try {
                 TAddressBook(Db()).Import(path);
                 QFAIL("the import went through");
-            } catch (const ContactFileError& e) {
+            } catch (const EContactFileError& e) {
                 QVERIFY2(QString(e.what()).contains(check), e.what());
             }
             QCOMPARE(RawDb(home_->dbPath()).value("SELECT COUNT(*) FROM Customers"), "0");

@@ -1,12 +1,12 @@
 // A card written back by patching: a changed field replaces its own properties only, and what
 // phones and other programs wrote stays byte for byte.
-#include "CardPatch.h"
-#include "CardStyles.h"
-#include "ContactColumns.h"
-#include "ContactFitting.h"
-#include "SyncStore.h"
-#include "TextCodec.h"
-#include "VCardParser.h"
+#include "interchange/CardPatch.h"
+#include "interchange/ContactFitting.h"
+#include "interchange/TextCodec.h"
+#include "interchange/VCardParser.h"
+#include "model/ContactColumns.h"
+#include "storage/SyncStore.h"
+#include "tests/common/CardStyles.h"
 
 #include <QtTest>
 #include <cctype>

@@ -1,15 +1,15 @@
 // Contact files from other programs and from this one: what lands in which column, what goes to
 // the notes, and that a file the import cannot take leaves the address book as it was.
 
-#include "AddressBook.h"
-#include "ContactExporter.h"
-#include "ContactFileError.h"
-#include "ContactImporter.h"
-#include "ImportProgress.h"
-#include "RawDb.h"
-#include "TestHome.h"
-#include "VobjectCheck.h"
-#include "unitBuildData.h"
+#include "interchange/ContactExporter.h"
+#include "interchange/ContactFileError.h"
+#include "storage/AddressBook.h"
+#include "storage/ContactImporter.h"
+#include "storage/ImportProgress.h"
+#include "storage/unitBuildData.h"
+#include "tests/common/RawDb.h"
+#include "tests/common/TestHome.h"
+#include "tests/common/VobjectCheck.h"
 
 #include <QFile>
 #include <QtTest>
@@ -474,7 +474,7 @@ private slots:
         try {
             Import(file, "in.csv");
             QFAIL("the import went through");
-        } catch (const ContactFileError& e) {
+        } catch (const EContactFileError& e) {
             QVERIFY2(QString(e.what()).endsWith(message), e.what());
         }
         QCOMPARE(Column(1, "COUNT(*)"), "0");
@@ -546,7 +546,7 @@ private slots:
         try {
             TAddressBook(Db()).Import(QFile::encodeName(file_).toStdString());
             QFAIL("the import went through");
-        } catch (const ContactFileError& e) {
+        } catch (const EContactFileError& e) {
             QVERIFY2(QString(e.what()).contains(message), e.what());
         }
         QCOMPARE(FileBytes(home_->dbPath()), before);
@@ -665,7 +665,7 @@ private slots:
                 QFile::link(home_->dbPath() + "-wal", home_->path() + "/log.lnk"));
         const QByteArray book = FileBytes(home_->dbPath());
         const QStringList files = QDir(home_->dataFolder()).entryList(QDir::Files | QDir::Hidden);
-        QVERIFY_THROWS_EXCEPTION(ContactFileError,
+        QVERIFY_THROWS_EXCEPTION(EContactFileError,
                                  TAddressBook(Db()).Export(QFile::encodeName(target).toStdString()));
         QCOMPARE(FileBytes(home_->dbPath()), book);
         QCOMPARE(QDir(home_->dataFolder()).entryList(QDir::Files | QDir::Hidden), files);

@@ -1,14 +1,14 @@
 // First start: folders, the database file, its schema and the three sample contacts, and the
 // rule that an existing file is never touched.
-#include "BusyNotice.h"
-#include "ContactColumns.h"
-#include "RawDb.h"
-#include "SQLiteTable3.h"
-#include "TestHome.h"
-#include "unitAppInformation.h"
-#include "unitBuildData.h"
-#include "unitCreateDB.h"
-#include "unitFilePath.h"
+#include "model/ContactColumns.h"
+#include "storage/BusyNotice.h"
+#include "storage/SQLiteTable3.h"
+#include "storage/unitAppInformation.h"
+#include "storage/unitBuildData.h"
+#include "storage/unitCreateDB.h"
+#include "storage/unitFilePath.h"
+#include "tests/common/RawDb.h"
+#include "tests/common/TestHome.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,8 +1,8 @@
 // Connections, statements and the failure texts of the SQLite access layer, against real files.
 
-#include "FailureOf.h"
-#include "RawDb.h"
-#include "SQLiteTable3.h"
+#include "storage/SQLiteTable3.h"
+#include "tests/common/RawDb.h"
+#include "tests/storage/FailureOf.h"
 
 #include <QFile>
 #include <QTemporaryDir>

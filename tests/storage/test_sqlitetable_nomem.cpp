@@ -1,8 +1,8 @@
 // The access layer when the engine runs out of memory. The engine's allocator is replaced by one
 // that fails on request, which also reaches the open that returns no handle at all.
 
-#include "FailureOf.h"
-#include "SQLiteTable3.h"
+#include "storage/SQLiteTable3.h"
+#include "tests/storage/FailureOf.h"
 
 #include <QTemporaryDir>
 #include <QtTest>

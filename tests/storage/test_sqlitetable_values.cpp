@@ -1,8 +1,8 @@
 // How a copied query result reads back: column kinds, conversions, empty cells, blobs, float text,
 // the cursor and column lookup.
 
-#include "FailureOf.h"
-#include "SQLiteTable3.h"
+#include "storage/SQLiteTable3.h"
+#include "tests/storage/FailureOf.h"
 
 #include <QTemporaryDir>
 #include <QtTest>

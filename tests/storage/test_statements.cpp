@@ -1,12 +1,14 @@
 // The statements that write and search contacts, run against a real database file.
-#include "ContactColumns.h"
-#include "ContactStatements.h"
-#include "AddressBook.h"
-#include "SQLiteTable3.h"
-#include "SqlLiteral.h"
-#include "TestHome.h"
-#include "unitBuildData.h"
-#include "unitFilePath.h"
+#include "interchange/TextCodec.h"
+#include "model/ContactColumns.h"
+#include "storage/AddressBook.h"
+#include "storage/ContactStatements.h"
+#include "storage/CustomerRows.h"
+#include "storage/SQLiteTable3.h"
+#include "storage/SqlLiteral.h"
+#include "storage/unitBuildData.h"
+#include "storage/unitFilePath.h"
+#include "tests/common/TestHome.h"
 
 #include <QFileInfo>
 #include <QtTest>
@@ -84,7 +86,7 @@ private slots:
                  std::string("SELECT * FROM Customers"));
         QCOMPARE(BuildSearchStatement(SearchKind::LastName, "ab"),
                  std::string("SELECT * FROM Customers WHERE UPPER(dbCustLastName) LIKE 'AB%'"));
-        QCOMPARE(UpperAsciiOnly("azAZ09\xc3\xa9_%"), std::string("AZAZ09\xc3\xa9_%"));
+        QCOMPARE(UpperAscii("azAZ09\xc3\xa9_%"), std::string("AZAZ09\xc3\xa9_%"));
     }
 
     // The identifier goes into statements unquoted, so nothing but an integer may pass.

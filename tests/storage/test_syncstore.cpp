@@ -1,12 +1,12 @@
 // The sync's side of the book: the merge of a contact changed on both sides, the cards a
 // contact travels as, and the state kept beside the contacts.
-#include "AddressBook.h"
-#include "ContactColumns.h"
-#include "SQLiteTable3.h"
-#include "SyncStore.h"
-#include "TestHome.h"
-#include "unitCreateDB.h"
-#include "unitFilePath.h"
+#include "model/ContactColumns.h"
+#include "storage/AddressBook.h"
+#include "storage/SQLiteTable3.h"
+#include "storage/SyncStore.h"
+#include "storage/unitCreateDB.h"
+#include "storage/unitFilePath.h"
+#include "tests/common/TestHome.h"
 
 #include <QtTest>
 

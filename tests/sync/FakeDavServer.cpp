@@ -1,4 +1,4 @@
-#include "FakeDavServer.h"
+#include "tests/sync/FakeDavServer.h"
 
 #include <QCryptographicHash>
 

@@ -5,7 +5,7 @@
 // request: another client's change just before a write arrives (a 412), an answer lost after
 // the server stored the write, and a stop.
 
-#include "SyncServer.h"
+#include "sync/SyncServer.h"
 
 #include <functional>
 #include <map>

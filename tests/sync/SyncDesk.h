@@ -3,13 +3,13 @@
 // What the end-to-end sync tests share: a desk with a book file of its own, a sync of it with
 // a server the test started, and the data rows that run a test on each server.
 
-#include "AddressBook.h"
-#include "DavClient.h"
-#include "DavServers.h"
-#include "SyncStore.h"
-#include "Synchronizer.h"
-#include "TestHome.h"
-#include "unitCreateDB.h"
+#include "storage/AddressBook.h"
+#include "storage/SyncStore.h"
+#include "storage/unitCreateDB.h"
+#include "sync/DavClient.h"
+#include "sync/Synchronizer.h"
+#include "tests/common/DavServers.h"
+#include "tests/common/TestHome.h"
 
 #include <QtTest>
 

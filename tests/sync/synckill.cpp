@@ -1,8 +1,8 @@
 // A sync in a process of its own that ends itself at once, as a kill would, after its n-th step
 // that changes the book or the server: synckill BOOK URL N. Ends with status 0 when the sync
 // finishes first, 9 when stopped, 1 when it failed.
-#include "DavClient.h"
-#include "Synchronizer.h"
+#include "sync/DavClient.h"
+#include "sync/Synchronizer.h"
 
 #include <QCoreApplication>
 #include <QUrl>

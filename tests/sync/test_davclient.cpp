@@ -1,9 +1,9 @@
 // The CardDAV client against a real radicale, and against a stub for the faults a real server
 // does not make on request.
 
-#include "DavClient.h"
-#include "DavServers.h"
-#include "Multistatus.h"
+#include "sync/DavClient.h"
+#include "sync/Multistatus.h"
+#include "tests/common/DavServers.h"
 
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -184,7 +184,7 @@ private slots:
             QVERIFY(!refused);
         } catch (const EDavError& e) {
             QVERIFY2(refused, e.what());
-            QCOMPARE(e.kind(), Kind::PreconditionFailed);
+            QCOMPARE(e.Failure(), Kind::PreconditionFailed);
         }
         const QMap<QString, QString> after = client->ListEtags();
         if (refused || op == "delete") {
@@ -278,7 +278,7 @@ private slots:
             TDavClient(stub.url(), "user", "secret").Discover();
             QFAIL("no error");
         } catch (const EDavError& e) {
-            QCOMPARE(e.kind(), Kind::TooLarge);
+            QCOMPARE(e.Failure(), Kind::TooLarge);
         }
         QVERIFY2(stub.sent < total, qPrintable(QString("%1 bytes sent").arg(stub.sent)));
     }
@@ -336,7 +336,7 @@ private slots:
             client->Multiget({"/b/big.vcf"});
             QFAIL("no error");
         } catch (const EDavError& e) {
-            QCOMPARE(e.message(), skipped[0].reason);
+            QCOMPARE(e.Message(), skipped[0].reason);
         }
     }
 
@@ -515,9 +515,9 @@ private slots:
             client.Discover();
             QFAIL("no error");
         } catch (const EDavError& e) {
-            QCOMPARE(e.message(),
+            QCOMPARE(e.Message(),
                      message.replace("%1", Origin(url)).replace("%2", Origin(other.url())));
-            QCOMPARE(e.kind(), kind);
+            QCOMPARE(e.Failure(), kind);
         }
         QVERIFY(other.requests.isEmpty());
     }

@@ -1,11 +1,11 @@
 // Two-way sync of address book files with real servers, radicale and xandikos: two desks, each
 // with a book file of its own, and an independent client (vdirsyncer) on the same address book.
 
-#include "ContactColumns.h"
-#include "DavClient.h"
-#include "SQLiteTable3.h"
-#include "SyncDesk.h"
-#include "unitFilePath.h"
+#include "model/ContactColumns.h"
+#include "storage/SQLiteTable3.h"
+#include "storage/unitFilePath.h"
+#include "sync/DavClient.h"
+#include "tests/sync/SyncDesk.h"
 
 #include <QtTest>
 
@@ -230,8 +230,8 @@ private slots:
             SyncAddressBook(client, a.path);
             QFAIL("synced with an untrusted server");
         } catch (const EDavError& e) {
-            QCOMPARE(e.kind(), EDavError::Kind::Certificate);
-            QVERIFY2(e.message().contains("not trusted"), qPrintable(e.message()));
+            QCOMPARE(e.Failure(), EDavError::Kind::Certificate);
+            QVERIFY2(e.Message().contains("not trusted"), qPrintable(e.Message()));
         }
         QVERIFY(TSyncStore(a.path).Load().bookUrl.empty());
     }

@@ -2,9 +2,9 @@
 // a session bus of its own. Each command is a process of its own (this executable in its child
 // role: the real command line and a stand-in server), as libsecret keeps its first bus for good.
 
-#include "CommandLine.h"
-#include "DavServers.h"
-#include "TestHome.h"
+#include "app/CommandLine.h"
+#include "tests/common/DavServers.h"
+#include "tests/common/TestHome.h"
 
 #include <QProcess>
 

@@ -5,14 +5,14 @@
 // holds the same contacts, none twice, every value written is there or named in a conflict
 // note unless something later replaced it, and what the other client wrote into a card
 // survives.
-#include "AddressBook.h"
-#include "ContactCards.h"
-#include "ContactColumns.h"
-#include "FakeDavServer.h"
-#include "SyncStore.h"
-#include "Synchronizer.h"
-#include "TestHome.h"
-#include "unitCreateDB.h"
+#include "interchange/ContactCards.h"
+#include "model/ContactColumns.h"
+#include "storage/AddressBook.h"
+#include "storage/SyncStore.h"
+#include "storage/unitCreateDB.h"
+#include "sync/Synchronizer.h"
+#include "tests/common/TestHome.h"
+#include "tests/sync/FakeDavServer.h"
 
 #include <QtTest>
 
@@ -165,8 +165,8 @@ class TestSyncModel : public QObject {
             summary = SyncAddressBook(*server_, desk);
             Trace(QString("sync %1: %2").arg(desk.c_str()).arg(summary.Line()));
         } catch (const EDavError& e) {
-            Trace(QString("sync %1 failed: %2").arg(desk.c_str()).arg(e.message()));
-            if (e.kind() != EDavError::Kind::Unreachable && e.kind() != EDavError::Kind::Stopped)
+            Trace(QString("sync %1 failed: %2").arg(desk.c_str()).arg(e.Message()));
+            if (e.Failure() != EDavError::Kind::Unreachable && e.Failure() != EDavError::Kind::Stopped)
                 throw;
         }
         server_->Resume();

@@ -1,9 +1,9 @@
 // The sync's decisions in tables: the state as last synced, the book's rows and the server's
 // cards go in, the steps come out, without a server or a file.
-#include "ContactCards.h"
-#include "ContactColumns.h"
-#include "SyncPlan.h"
-#include "VCardWriter.h"
+#include "interchange/ContactCards.h"
+#include "interchange/VCardWriter.h"
+#include "model/ContactColumns.h"
+#include "sync/SyncPlan.h"
 
 #include <QtTest>
 

@@ -2,10 +2,10 @@
 // card the server holds afterwards differs from the one before in the changed field's
 // properties only, whichever program wrote it and whatever another client did meanwhile.
 
-#include "CardStyles.h"
-#include "ContactColumns.h"
-#include "SyncDesk.h"
-#include "VCardParser.h"
+#include "interchange/VCardParser.h"
+#include "model/ContactColumns.h"
+#include "tests/common/CardStyles.h"
+#include "tests/sync/SyncDesk.h"
 
 #include <QtTest>
 

@@ -3,17 +3,17 @@
 // Drives the real contact window the way a user does: by control names, clicks and keys.
 // Header-only so that each form test executable can use it.
 
-#include "Boxes.h"
-#include "CustomerListModel.h"
-#include "ErrorDisplay.h"
-#include "LinkLabel.h"
-#include "MaskEdit.h"
-#include "NoteMemo.h"
-#include "RawDb.h"
-#include "TestHome.h"
-#include "frmCustomers.h"
-#include "frmSaving.h"
-#include "unitBuildData.h"
+#include "storage/unitBuildData.h"
+#include "tests/common/Boxes.h"
+#include "tests/common/RawDb.h"
+#include "tests/common/TestHome.h"
+#include "ui/dialogs/ErrorDisplay.h"
+#include "ui/dialogs/frmSaving.h"
+#include "ui/widgets/LinkLabel.h"
+#include "ui/widgets/MaskEdit.h"
+#include "ui/widgets/NoteMemo.h"
+#include "ui/window/CustomerListModel.h"
+#include "ui/window/frmCustomers.h"
 
 #include <QAbstractButton>
 #include <QAction>

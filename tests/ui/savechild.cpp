@@ -11,9 +11,9 @@
 // killed. "E <text>" reports a message box nobody expected, and the process ends. In the loop
 // the window saves the first contact again and again, saying "S <n>" after each save.
 
-#include "CustomerListModel.h"
-#include "ErrorDisplay.h"
-#include "frmCustomers.h"
+#include "ui/dialogs/ErrorDisplay.h"
+#include "ui/window/CustomerListModel.h"
+#include "ui/window/frmCustomers.h"
 
 #include <QAbstractButton>
 #include <QApplication>

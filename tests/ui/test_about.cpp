@@ -1,7 +1,7 @@
-#include "About.h"
-#include "Boxes.h"
-#include "ShellOpen.h"
-#include "unitAppInformation.h"
+#include "storage/unitAppInformation.h"
+#include "tests/common/Boxes.h"
+#include "ui/dialogs/About.h"
+#include "ui/dialogs/ShellOpen.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -18,7 +18,7 @@
 
 #include <functional>
 
-#include "FakeOpener.h"
+#include "tests/ui/FakeOpener.h"
 
 namespace {
 

@@ -2,8 +2,8 @@
 // before the first statement that writes to the database, at first start, on save and on
 // delete. Runs on a real X server (a private Xvfb) with the xcb platform, where a window is
 // mapped and exposed only after show() has returned.
-#include "BusyWindowNotice.h"
-#include "FormDriver.h"
+#include "tests/ui/FormDriver.h"
+#include "ui/dialogs/BusyWindowNotice.h"
 
 #include <QStandardPaths>
 #include <csignal>

@@ -2,16 +2,16 @@
 // one of the 45 columns of every contact equals what opening the contact in the editor and
 // saving it writes. And the command line moves contacts without a window.
 
-#include "AddressBook.h"
-#include "ContactExporter.h"
-#include "ContactFields.h"
-#include "ContactImporter.h"
-#include "MaskEdit.h"
-#include "NoteMemo.h"
-#include "RawDb.h"
-#include "TestHome.h"
-#include "VobjectCheck.h"
-#include "unitBuildData.h"
+#include "interchange/ContactExporter.h"
+#include "storage/AddressBook.h"
+#include "storage/ContactImporter.h"
+#include "storage/unitBuildData.h"
+#include "tests/common/RawDb.h"
+#include "tests/common/TestHome.h"
+#include "tests/common/VobjectCheck.h"
+#include "ui/widgets/MaskEdit.h"
+#include "ui/widgets/NoteMemo.h"
+#include "ui/window/ContactFields.h"
 
 #include <QLineEdit>
 #include <QProcess>

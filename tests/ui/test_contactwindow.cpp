@@ -1,6 +1,6 @@
 // The contact window in list mode and on loading: its controls, modes, the list and search, the
 // 45 fields of a loaded contact, tab captions and the change tracking.
-#include "FormDriver.h"
+#include "tests/ui/FormDriver.h"
 
 #include <QHeaderView>
 #include <QMenuBar>

@@ -3,10 +3,10 @@
 // whole address book as it was or the whole operation done, never anything between, and a
 // later kill never takes back what an earlier one found done.
 
-#include "RawDb.h"
-#include "SQLiteTable3.h"
-#include "TestHome.h"
-#include "unitBuildData.h"
+#include "storage/SQLiteTable3.h"
+#include "storage/unitBuildData.h"
+#include "tests/common/RawDb.h"
+#include "tests/common/TestHome.h"
 
 #include <QCoreApplication>
 #include <QFile>

@@ -1,8 +1,8 @@
 // The error box: the full stop it adds, where it cuts a long statement, and that the busy
 // indicator closing itself cannot take an open error box with it.
-#include "Boxes.h"
-#include "ErrorDisplay.h"
-#include "frmSaving.h"
+#include "tests/common/Boxes.h"
+#include "ui/dialogs/ErrorDisplay.h"
+#include "ui/dialogs/frmSaving.h"
 
 #include <QAbstractButton>
 #include <QPointer>

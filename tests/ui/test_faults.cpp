@@ -3,10 +3,10 @@
 // a second copy of the window and another program saving into the same file. Every failure must
 // be shown in an error box, the window must stay open and usable, and nothing that was stored
 // or typed may be lost.
-#include "FormDriver.h"
+#include "tests/ui/FormDriver.h"
 
-#include "../storage/savehammer.h"
-#include "unitAppInformation.h"
+#include "storage/unitAppInformation.h"
+#include "tests/storage/savehammer.h"
 
 #include <QDir>
 #include <QElapsedTimer>

@@ -2,7 +2,7 @@
 // fragments, column names, format directives, control characters, letters from outside ASCII
 // and very long pastes. Whatever a field accepts is stored byte for byte and comes back
 // exactly; no text can change the statement it enters.
-#include "FormDriver.h"
+#include "tests/ui/FormDriver.h"
 
 #include <QClipboard>
 #include <QGuiApplication>

@@ -1,8 +1,8 @@
 // File > Import Contacts... and Export Contacts...: where they stand, that they are usable only
 // in list mode, what they do with the file the user chooses, and Cancel during a big import.
 
-#include "FileChooser.h"
-#include "FormDriver.h"
+#include "tests/ui/FormDriver.h"
+#include "ui/dialogs/FileChooser.h"
 
 #include <QFileDialog>
 #include <QMenu>

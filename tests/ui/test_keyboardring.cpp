@@ -1,7 +1,7 @@
 // The editor's keyboard order: one ring through the window. Tab walks the group box's fields,
 // Save, Cancel, Delete, the tab row, then the fields of the page in front, and comes back to the
 // company field; Shift+Tab walks it backwards. The orders are written out here as data.
-#include "FormDriver.h"
+#include "tests/ui/FormDriver.h"
 
 #include <QTabBar>
 

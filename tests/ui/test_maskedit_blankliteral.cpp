@@ -1,7 +1,7 @@
 // Masks whose literals include a blank ("_" or an escaped or plain space). A blank digit
 // position next to such a literal used to be read as the literal when the value came back
 // through the program-set rule, moving digits: setValue(value()) changed the value.
-#include "MaskEdit.h"
+#include "ui/widgets/MaskEdit.h"
 
 #include <QSignalSpy>
 #include <QtTest>

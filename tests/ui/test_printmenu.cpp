@@ -2,12 +2,12 @@
 // scheduler whose default printer captures each job as the PDF the program produced, read back
 // with poppler's tools. Also when to offer the command, and what the user sees without a default
 // printer.
-#include "FormDriver.h"
+#include "tests/ui/FormDriver.h"
 
-#include "../printing/CupsQueue.h"
-#include "../printing/PdfText.h"
-#include "../printing/SheetExpectations.h"
-#include "PrinterPrintArea.h"
+#include "printing/PrinterPrintArea.h"
+#include "tests/printing/CupsQueue.h"
+#include "tests/printing/PdfText.h"
+#include "tests/printing/SheetExpectations.h"
 
 #include <QFontMetrics>
 #include <QMenuBar>

@@ -1,7 +1,7 @@
 // Saving, deleting, cancelling and closing through the real window on a real database file:
 // what is typed is stored exactly, every question comes when it should, and failures lose
 // nothing.
-#include "FormDriver.h"
+#include "tests/ui/FormDriver.h"
 
 #include <QFileInfo>
 

@@ -1,6 +1,6 @@
 // The busy indicator: its window, its bar filled tick by tick, the close rule and the
 // one-window-at-a-time rule.
-#include "frmSaving.h"
+#include "ui/dialogs/frmSaving.h"
 
 #include <QEventLoop>
 #include <QKeyEvent>

@@ -1,9 +1,9 @@
 // The contact sheet as the contact window hands it over: what the editor holds at the moment of
 // printing (stored or just typed), drawn on a recording canvas against a fixed 600 dpi printer so
 // every position is known.
-#include "FormDriver.h"
+#include "tests/ui/FormDriver.h"
 
-#include "ContactSheet.h"
+#include "printing/ContactSheet.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "ShellOpen.h"
+#include "ui/dialogs/ShellOpen.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -10,7 +10,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include "FakeOpener.h"
+#include "tests/ui/FakeOpener.h"
 
 namespace {
 

@@ -1,10 +1,10 @@
 // The start-up sequence run in-process: a first start builds the database behind the busy
 // indicator and opens the window; a start that fails shows the message and gives status 1
 // without leaving a main window.
-#include "Boxes.h"
-#include "ProgramMain.h"
-#include "TestHome.h"
-#include "frmSaving.h"
+#include "app/ProgramMain.h"
+#include "tests/common/Boxes.h"
+#include "tests/common/TestHome.h"
+#include "ui/dialogs/frmSaving.h"
 
 #include <QDir>
 #include <QFile>

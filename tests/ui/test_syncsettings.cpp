@@ -1,11 +1,11 @@
 // Sync Settings with radicale and a real keyring. libsecret keeps its first bus for good: main()
 // reruns the tests on a bus with the keyring, save() its no-keyring rows on one that is not there.
 
-#include "Boxes.h"
-#include "DavServers.h"
-#include "ErrorDisplay.h"
-#include "SyncSettingsForm.h"
-#include "TestHome.h"
+#include "tests/common/Boxes.h"
+#include "tests/common/DavServers.h"
+#include "tests/common/TestHome.h"
+#include "ui/dialogs/ErrorDisplay.h"
+#include "ui/sync/SyncSettingsForm.h"
 
 #include <QtTest>
 #include <QtWidgets>

@@ -2,14 +2,15 @@
 // window working, the timed sync and the open editor, a save over a sync's change (and over
 // another program's), and closing.
 
-#include "AddressBook.h"
-#include "ContactColumns.h"
-#include "DavClient.h"
-#include "DavServers.h"
-#include "FormDriver.h"
-#include "SyncAccount.h"
-#include "SyncControl.h"
-#include "Synchronizer.h"
+#include "model/ContactColumns.h"
+#include "storage/AddressBook.h"
+#include "storage/ContactStatements.h"
+#include "sync/DavClient.h"
+#include "sync/SyncAccount.h"
+#include "sync/Synchronizer.h"
+#include "tests/common/DavServers.h"
+#include "tests/ui/FormDriver.h"
+#include "ui/sync/SyncControl.h"
 
 #include <QMenu>
 #include <QSemaphore>

@@ -1,8 +1,8 @@
 // The contact window's e-mail and web links and Help > Help, through a stand-in xdg-open: the
 // exact target of each, the fixed failure messages, and a window that never waits.
-#include "FakeOpener.h"
-#include "FormDriver.h"
-#include "ShellOpen.h"
+#include "tests/ui/FakeOpener.h"
+#include "tests/ui/FormDriver.h"
+#include "ui/dialogs/ShellOpen.h"
 
 #include <QSignalSpy>
 

@@ -1,9 +1,9 @@
-#include "About.h"
+#include "ui/dialogs/About.h"
 
-#include "LinkLabel.h"
-#include "ShellOpen.h"
+#include "storage/unitAppInformation.h"
+#include "ui/dialogs/ShellOpen.h"
+#include "ui/widgets/LinkLabel.h"
 #include "ui_About.h"
-#include "unitAppInformation.h"
 
 #include <QPixmap>
 

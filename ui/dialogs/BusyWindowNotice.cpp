@@ -1,6 +1,6 @@
-#include "BusyWindowNotice.h"
+#include "ui/dialogs/BusyWindowNotice.h"
 
-#include "frmSaving.h"
+#include "ui/dialogs/frmSaving.h"
 
 void TBusyWindowNotice::Begin(const std::string& caption) {
     ShowBusy(QString::fromLocal8Bit(caption.c_str()));

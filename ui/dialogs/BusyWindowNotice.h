@@ -1,6 +1,6 @@
 #pragma once
 
-#include "BusyNotice.h"
+#include "storage/BusyNotice.h"
 
 // Shows storage work announced through the busy hook in the busy indicator window.
 class TBusyWindowNotice : public IBusyNotice {

@@ -1,6 +1,6 @@
-#include "ErrorDisplay.h"
+#include "ui/dialogs/ErrorDisplay.h"
 
-#include "unitAppInformation.h"
+#include "storage/unitAppInformation.h"
 
 #include <QApplication>
 #include <QMessageBox>

@@ -1,4 +1,4 @@
-#include "FileChooser.h"
+#include "ui/dialogs/FileChooser.h"
 
 #include <QFileDialog>
 

@@ -1,6 +1,6 @@
-#include "ImportProgressDialog.h"
+#include "ui/dialogs/ImportProgressDialog.h"
 
-#include "ContactImporter.h"
+#include "storage/ContactImporter.h"
 
 #include <QEventLoop>
 #include <QProgressDialog>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ImportProgress.h"
+#include "storage/ImportProgress.h"
 
 #include <functional>
 #include <memory>

@@ -1,4 +1,4 @@
-#include "Question.h"
+#include "ui/dialogs/Question.h"
 
 #include <QAbstractButton>
 #include <QCloseEvent>

@@ -1,6 +1,6 @@
-#include "ShellOpen.h"
+#include "ui/dialogs/ShellOpen.h"
 
-#include "unitAppInformation.h"
+#include "storage/unitAppInformation.h"
 
 #include <QApplication>
 #include <QCoreApplication>

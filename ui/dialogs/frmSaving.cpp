@@ -1,6 +1,6 @@
-#include "frmSaving.h"
+#include "ui/dialogs/frmSaving.h"
 
-#include "WindowFont.h"
+#include "ui/widgets/WindowFont.h"
 
 #include <QAccessible>
 #include <QAccessibleWidget>

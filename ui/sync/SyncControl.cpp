@@ -1,11 +1,11 @@
-#include "SyncControl.h"
+#include "ui/sync/SyncControl.h"
 
-#include "DavClient.h"
-#include "ErrorDisplay.h"
-#include "SyncAccount.h"
-#include "SyncSettingsForm.h"
-#include "Synchronizer.h"
-#include "unitAppInformation.h"
+#include "storage/unitAppInformation.h"
+#include "sync/DavClient.h"
+#include "sync/SyncAccount.h"
+#include "sync/Synchronizer.h"
+#include "ui/dialogs/ErrorDisplay.h"
+#include "ui/sync/SyncSettingsForm.h"
 
 #include <QAction>
 #include <QEvent>
@@ -205,8 +205,8 @@ void SyncOnThisThread(TSyncControl::Run& run, const SyncAccount& account, const 
         run.conflicts = int(summary.conflicts.size() + summary.skipped.size());
         run.ok = true;
     } catch (const EDavError& e) {
-        run.text = e.message();
-        run.userStopped = e.kind() == EDavError::Kind::Stopped;
+        run.text = e.Message();
+        run.userStopped = e.Failure() == EDavError::Kind::Stopped;
     } catch (const std::exception& e) {
         run.text = QString::fromLocal8Bit(e.what());
     } catch (...) {

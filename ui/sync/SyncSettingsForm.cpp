@@ -1,8 +1,8 @@
-#include "SyncSettingsForm.h"
+#include "ui/sync/SyncSettingsForm.h"
 
-#include "ErrorDisplay.h"
-#include "SyncRunner.h"
-#include "WindowFont.h"
+#include "sync/SyncRunner.h"
+#include "ui/dialogs/ErrorDisplay.h"
+#include "ui/widgets/WindowFont.h"
 
 #include <QAbstractButton>
 #include <QCheckBox>

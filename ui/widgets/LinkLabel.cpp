@@ -1,4 +1,4 @@
-#include "LinkLabel.h"
+#include "ui/widgets/LinkLabel.h"
 
 #include <QLineEdit>
 #include <QMouseEvent>

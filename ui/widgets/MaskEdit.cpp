@@ -1,4 +1,4 @@
-#include "MaskEdit.h"
+#include "ui/widgets/MaskEdit.h"
 
 #include <QClipboard>
 #include <QContextMenuEvent>

@@ -1,4 +1,4 @@
-#include "MenuBarKeys.h"
+#include "ui/widgets/MenuBarKeys.h"
 
 #include <QApplication>
 #include <QKeyEvent>

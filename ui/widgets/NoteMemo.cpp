@@ -1,4 +1,4 @@
-#include "NoteMemo.h"
+#include "ui/widgets/NoteMemo.h"
 
 #include <QInputMethodEvent>
 #include <QKeyEvent>

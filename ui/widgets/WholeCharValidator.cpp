@@ -1,4 +1,4 @@
-#include "WholeCharValidator.h"
+#include "ui/widgets/WholeCharValidator.h"
 
 QValidator::State TWholeCharValidator::validate(QString& input, int& pos) const {
     for (qsizetype i = 0; i < input.size(); ++i) {

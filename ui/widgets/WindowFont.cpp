@@ -1,4 +1,4 @@
-#include "WindowFont.h"
+#include "ui/widgets/WindowFont.h"
 
 #include <QStringList>
 

@@ -1,7 +1,7 @@
-#include "ContactFields.h"
+#include "ui/window/ContactFields.h"
 
-#include "MaskEdit.h"
-#include "NoteMemo.h"
+#include "ui/widgets/MaskEdit.h"
+#include "ui/widgets/NoteMemo.h"
 
 #include <QLineEdit>
 #include <QVariant>

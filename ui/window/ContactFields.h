@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ContactStatements.h"
+#include "storage/ContactStatements.h"
 
 #include <QString>
 #include <functional>

@@ -1,7 +1,7 @@
-#include "CustomerListModel.h"
+#include "ui/window/CustomerListModel.h"
 
-#include "SQLiteTable3.h"
-#include "StoredText.h"
+#include "storage/SQLiteTable3.h"
+#include "ui/window/StoredText.h"
 
 #include <QHeaderView>
 #include <QStringList>

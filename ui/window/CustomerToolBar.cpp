@@ -1,4 +1,4 @@
-#include "CustomerToolBar.h"
+#include "ui/window/CustomerToolBar.h"
 
 #include <QComboBox>
 #include <QLabel>

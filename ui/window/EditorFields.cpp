@@ -1,6 +1,6 @@
-#include "EditorFields.h"
+#include "ui/window/EditorFields.h"
 
-#include "StoredText.h"
+#include "ui/window/StoredText.h"
 
 #include <QWidget>
 #include <stdexcept>

@@ -1,7 +1,7 @@
-#include "ExtraContactPage.h"
+#include "ui/window/ExtraContactPage.h"
 #include "ui_ExtraContactPage.h"
 
-#include "ContactSheet.h"
+#include "printing/ContactSheet.h"
 
 #include <QLabel>
 

@@ -1,11 +1,11 @@
-#include "ImportExport.h"
+#include "ui/window/ImportExport.h"
 
-#include "AddressBook.h"
-#include "ContactExporter.h"
-#include "ContactImporter.h"
-#include "ErrorDisplay.h"
-#include "ImportProgressDialog.h"
-#include "unitAppInformation.h"
+#include "interchange/ContactExporter.h"
+#include "storage/AddressBook.h"
+#include "storage/ContactImporter.h"
+#include "storage/unitAppInformation.h"
+#include "ui/dialogs/ErrorDisplay.h"
+#include "ui/dialogs/ImportProgressDialog.h"
 
 #include <QAction>
 #include <QDir>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "FileChooser.h"
+#include "ui/dialogs/FileChooser.h"
 
 #include <QObject>
 #include <functional>

@@ -1,6 +1,6 @@
-#include "StoredText.h"
+#include "ui/window/StoredText.h"
 
-#include "TextCodec.h"
+#include "interchange/TextCodec.h"
 
 QString FromStored(std::string_view bytes) {
 #ifdef Q_OS_WIN

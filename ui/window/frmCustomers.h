@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ContactFields.h"
+#include "ui/window/ContactFields.h"
 
 #include <QMainWindow>
 #include <QMessageBox>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ContactStatements.h"
+#include "model/ContactColumns.h"
 
 #include <cstddef>
 #include <functional>
@@ -24,7 +24,7 @@ ExportSummary WriteContactFile(const std::string& filePath,
 using ContactSource =
     std::function<void(const std::function<void(const ContactValues&)>& write)>;
 ExportSummary WriteContactFile(const std::string& filePath, const ContactSource& source);
-// Throws ContactFileError when the target is the address book at dbPath, or a file the engine
+// Throws EContactFileError when the target is the address book at dbPath, or a file the engine
 // keeps beside it while it works.
 void RefuseExportOntoBook(const std::string& dbPath, const std::string& filePath);
 

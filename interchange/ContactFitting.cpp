@@ -1,6 +1,6 @@
-#include "ContactFitting.h"
+#include "interchange/ContactFitting.h"
 
-#include "TextCodec.h"
+#include "interchange/TextCodec.h"
 
 #include <cctype>
 

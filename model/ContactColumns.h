@@ -4,15 +4,12 @@
 #include <cstddef>
 #include <string>
 
+#include "model/ContactValues.h"
+
 // The Customers table: its creating statement and its columns. A contact is 10 columns of its
 // own followed by 7 columns for each of five extra people, and the 46th column is the key.
 extern const char* const kCreateCustomersSql;
 extern const char* const kIdColumn; // "dbCustomer_ID"
-
-constexpr int kContactColumns = 10;
-constexpr int kExtraContacts = 5;
-constexpr int kColumnsPerExtra = 7;
-constexpr int kDataColumns = kContactColumns + kExtraContacts * kColumnsPerExtra; // 45
 
 // The phone and fax mask "(999)999-9999" and the extension mask "99999": their digit counts,
 // and the stored form of an untouched field, literals in place and a blank in every digit
@@ -47,15 +44,6 @@ const std::array<std::string, kDataColumns>& SaveOrderColumns();
 // table: company, first name, last name, e-mail, web site, address, city-state-zip, phone, fax,
 // notes, then each extra contact's columns in table order.
 const std::array<int, kDataColumns>& LoadOrder();
-
-// Positions in table order.
-namespace col {
-enum Main { FirstName, LastName, Company, Address, CtyStZp, Email, WebSite, Phone, Fax, Notes };
-enum Extra { XName, XTitle, XPhone, XExt, XFax, XEmail, XNotes };
-inline int ExtraColumn(int n, Extra field) {
-    return kContactColumns + (n - 1) * kColumnsPerExtra + field;
-}
-} // namespace col
 
 // A masked column's value with nothing filled in; empty for the others.
 std::string EmptyValueOf(FieldType type);

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ContactCards.h"
+#include "interchange/ContactCards.h"
 
 #include <condition_variable>
 #include <cstdint>
@@ -19,7 +19,7 @@
 // whole file. An extra contact's card is kept in one batch with the cards before it, so that it
 // finds its contact when it follows it (as this program writes it) anywhere in the batch.
 //
-// Errors are ContactFileError with a message for the user; they may come from any batch, so a
+// Errors are EContactFileError with a message for the user; they may come from any batch, so a
 // caller that must not change anything for a broken file reads to the end before it commits.
 //
 // The reading runs ahead of the caller, a few batches at most: one thread cuts the file into

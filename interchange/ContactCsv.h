@@ -1,7 +1,7 @@
 #pragma once
 
-#include "ContactCards.h"
-#include "CsvTable.h"
+#include "interchange/ContactCards.h"
+#include "interchange/CsvTable.h"
 
 // Contacts as a spreadsheet: one row per contact, 45 columns headed by the editor's captions
 // ("Company Name", "Extra Contact 2 Phone Extension"), in the order the editor saves them.
@@ -13,11 +13,8 @@ void AppendCsvContact(std::string& out, const ContactValues& saved);
 // not matter), in any order. A field takes the first column of its names with a value; city,
 // state and zip code columns make the "City, State, Zip Code" line, street lines join with ", ".
 // Every other cell with a value goes to the notes as "Header: value", a cell past the header as
-// "Column 12: value". Throws ContactFileError when the first row names none of the columns.
+// "Column 12: value". Throws EContactFileError when the first row names none of the columns.
 std::vector<ImportedContact> ContactsFromCsv(const std::vector<CsvRow>& rows);
-// The same from the bytes of a file, UTF-16 too; the refusal names the headers it read and the
-// encoding it read them in.
-std::vector<ImportedContact> ContactsFromCsvFile(const std::string& bytes);
 // The message that refuses a file whose text (as UTF-8, read in `encoding`) is no contact CSV.
 std::string CsvRefusal(const std::string& text, const std::string& encoding);
 // Whether the first row names at least one of the columns.

@@ -1,10 +1,10 @@
-#include "ContactReader.h"
-#include "CsvTable.h"
+#include "interchange/ContactReader.h"
 
-#include "ContactCsv.h"
-#include "ContactFileError.h"
-#include "TextCodec.h"
-#include "VCardParser.h"
+#include "interchange/ContactCsv.h"
+#include "interchange/ContactFileError.h"
+#include "interchange/CsvTable.h"
+#include "interchange/TextCodec.h"
+#include "interchange/VCardParser.h"
 
 #include <algorithm>
 #include <string_view>
@@ -66,7 +66,7 @@ std::vector<VCard> ParseCardsAt(const std::string& piece, std::size_t firstLine)
         for (VCard& card : cards)
             card.line += firstLine - 1;
         return cards;
-    } catch (const ContactFileError&) {
+    } catch (const EContactFileError&) {
         if (firstLine > 1)
             ParseVCards(std::string(firstLine - 1, '\n') + piece);
         throw;
@@ -76,7 +76,7 @@ std::vector<VCard> ParseCardsAt(const std::string& piece, std::size_t firstLine)
 std::vector<CsvRow> ParseRowsAt(const std::string& chunk, std::size_t rowsBefore) {
     try {
         return ParseCsv(chunk);
-    } catch (const ContactFileError&) {
+    } catch (const EContactFileError&) {
         std::string earlier;
         for (std::size_t i = 0; i < rowsBefore; ++i)
             earlier += "-\n";
@@ -91,11 +91,11 @@ std::vector<CsvRow> ParseRowsAt(const std::string& chunk, std::size_t rowsBefore
 TContactReader::TContactReader(const std::string& filePath)
     : path_(filePath), in_(filePath, std::ios::binary) {
     if (!in_)
-        throw ContactFileError("Cannot open \"" + path_ + "\" for reading.");
+        throw EContactFileError("Cannot open \"" + path_ + "\" for reading.");
     in_.seekg(0, std::ios::end);
     const std::streamoff size = in_.tellg();
     if (size < 0)
-        throw ContactFileError("Cannot read \"" + path_ + "\".");
+        throw EContactFileError("Cannot read \"" + path_ + "\".");
     size_ = static_cast<std::uint64_t>(size);
     in_.seekg(0, std::ios::beg);
 
@@ -121,7 +121,7 @@ TContactReader::TContactReader(const std::string& filePath)
             break;
     }
     if (at_ + start == buffer_.size() && std::string_view(buffer_).substr(at_, 3) != kByteOrderMark)
-        throw ContactFileError("The file is empty.");
+        throw EContactFileError("The file is empty.");
     Fill(start + kHeadBytes);
     const std::string head = buffer_.substr(at_, start + kHeadBytes);
     if (LooksLikeVCard(head))
@@ -129,10 +129,10 @@ TContactReader::TContactReader(const std::string& filePath)
     else if (head.find('\0') == std::string::npos && LooksLikeContactCsv(head))
         format_ = Format::Csv;
     else if (head.find('\0') == std::string::npos)
-        throw ContactFileError(
+        throw EContactFileError(
             CsvRefusal(head, utf16_ || IsValidUtf8(head) ? encoding_ : "Windows-1252"));
     else
-        throw ContactFileError(kNeitherFormat);
+        throw EContactFileError(kNeitherFormat);
 }
 
 bool TContactReader::Fill(std::size_t wanted) {
@@ -151,7 +151,7 @@ bool TContactReader::Fill(std::size_t wanted) {
         into.resize(before + static_cast<std::size_t>(got));
         if (got < static_cast<std::streamsize>(block)) {
             if (in_.bad())
-                throw ContactFileError("Cannot read \"" + path_ + "\".");
+                throw EContactFileError("Cannot read \"" + path_ + "\".");
             eof_ = true;
         }
         if (utf16_)
@@ -311,7 +311,7 @@ bool TContactReader::StartCsvRows() {
         if (!ReadCsvChunk(chunk))
             return false;
         if (chunk.find('\0') != std::string::npos)
-            throw ContactFileError(kNeitherFormat);
+            throw EContactFileError(kNeitherFormat);
         std::vector<CsvRow> rows = ParseRowsAt(chunk, rowsBefore_);
         if (rows.empty())
             continue;
@@ -410,7 +410,7 @@ bool TContactReader::Next(std::vector<ImportedContact>& batch) {
         delivered_ = next.consumedAfter;
     }
     if (batch.empty() && contactsRead_ == 0)
-        throw ContactFileError("The file holds no contacts.");
+        throw EContactFileError("The file holds no contacts.");
     contactsRead_ += batch.size();
     return !batch.empty();
 }

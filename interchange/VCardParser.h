@@ -51,7 +51,7 @@ std::vector<VCardLine> SplitCardLines(const std::string& text);
 // CR LF, LF, CR or the CR CR LF of some phones; folded lines (version 2.1 keeps the blank it folded
 // at, the later versions drop it); QUOTED-PRINTABLE values with soft line breaks; CHARSET= on any
 // property, for every charset iconv knows; groups; nested cards (2.1 AGENT) skipped. Throws
-// ContactFileError for text that is not a card file, a card that is not closed, or a property line
+// EContactFileError for text that is not a card file, a card that is not closed, or a property line
 // outside any card.
 std::vector<VCard> ParseVCards(const std::string& bytes);
 

@@ -1,7 +1,7 @@
-#include "ContactCsv.h"
+#include "interchange/ContactCsv.h"
 
-#include "ContactFileError.h"
-#include "TextCodec.h"
+#include "interchange/ContactFileError.h"
+#include "interchange/TextCodec.h"
 
 const CsvRow& CsvHeader() {
     static const CsvRow header = [] {
@@ -273,7 +273,7 @@ bool LooksLikeContactCsv(const std::string& bytes) {
 std::vector<ImportedContact> ContactsFromCsv(const std::vector<CsvRow>& rows) {
     const Plan plan = PlanFor(rows.empty() ? CsvRow() : rows.front());
     if (!plan.known)
-        throw ContactFileError("The first row of the file names none of the contact columns.");
+        throw EContactFileError("The first row of the file names none of the contact columns.");
     std::vector<ImportedContact> contacts;
     for (std::size_t r = 1; r < rows.size(); ++r) {
         contacts.push_back(RowReader(plan, rows[r]).Contact());
@@ -282,11 +282,3 @@ std::vector<ImportedContact> ContactsFromCsv(const std::vector<CsvRow>& rows) {
     return contacts;
 }
 
-std::vector<ImportedContact> ContactsFromCsvFile(const std::string& bytes) {
-    std::string encoding;
-    const std::string text = CsvText(bytes, &encoding);
-    const CsvRow first = FirstCsvRow(text);
-    if (!PlanFor(first).known)
-        throw ContactFileError(Refusal(first, encoding));
-    return ContactsFromCsv(ParseCsv(text));
-}

@@ -8,7 +8,7 @@
 using CsvRow = std::vector<std::string>;
 
 // Reads every row; a UTF-8 byte-order mark is skipped and LF alone also ends a row. Throws
-// ContactFileError for a quoted field that never ends.
+// EContactFileError for a quoted field that never ends.
 std::vector<CsvRow> ParseCsv(const std::string& bytes);
 // Only the first row, as far as the bytes go: a quoted field that never ends ends with them.
 CsvRow FirstCsvRow(const std::string& bytes);

@@ -1,8 +1,8 @@
-#include "ContactCards.h"
+#include "interchange/ContactCards.h"
 
-#include "TextCodec.h"
-#include "VCardWriter.h"
-#include "unitAppInformation.h"
+#include "interchange/TextCodec.h"
+#include "interchange/VCardWriter.h"
+#include "storage/unitAppInformation.h"
 
 #include <cstdint>
 #include <cstdio>

@@ -1,7 +1,7 @@
-#include "VCardParser.h"
+#include "interchange/VCardParser.h"
 
-#include "ContactFileError.h"
-#include "TextCodec.h"
+#include "interchange/ContactFileError.h"
+#include "interchange/TextCodec.h"
 
 #include <algorithm>
 #include <string_view>
@@ -89,15 +89,6 @@ std::vector<LogicalLine> Unfold(const std::string& text) {
     return lines;
 }
 
-int HexValue(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    return -1;
-}
 
 std::string DecodeQuotedPrintable(const std::string& value) {
     std::string out;
@@ -134,12 +125,6 @@ void AddTypes(VCardProperty& property, const std::string& list) {
     }
 }
 
-std::string UpperAscii(std::string text) {
-    for (char& c : text)
-        if (c >= 'a' && c <= 'z')
-            c = static_cast<char>(c - 'a' + 'A');
-    return text;
-}
 
 // Value bytes as UTF-8 under the charset the card names; without one, UTF-8. Latin-1 is read as
 // Windows-1252, which writers mean by it. Bytes not valid in the charset, or a charset iconv
@@ -253,7 +238,7 @@ bool LooksLikeVCard(const std::string& bytes) {
 std::vector<VCard> ParseVCards(const std::string& bytes) {
     const std::string text = TextFileAsUtf8(bytes);
     if (text.find('\0') != std::string::npos)
-        throw ContactFileError("The file holds binary data, not contact cards.");
+        throw EContactFileError("The file holds binary data, not contact cards.");
     std::vector<VCard> cards;
     int depth = 0;
     for (const LogicalLine& line : Unfold(text)) {
@@ -264,7 +249,7 @@ std::vector<VCard> ParseVCards(const std::string& bytes) {
             // Inside a card: the body of an old-style base64 block, or noise; nothing to read.
             if (depth > 0)
                 continue;
-            throw ContactFileError("Line " + std::to_string(line.number) +
+            throw EContactFileError("Line " + std::to_string(line.number) +
                                    " of the file is not part of a contact card.");
         }
         VCardProperty property = ParseProperty(line.text, colon);
@@ -276,7 +261,7 @@ std::vector<VCard> ParseVCards(const std::string& bytes) {
             continue;
         }
         if (depth == 0)
-            throw ContactFileError("Line " + std::to_string(line.number) +
+            throw EContactFileError("Line " + std::to_string(line.number) +
                                    " of the file is not part of a contact card.");
         if (IsEndCard(property)) {
             --depth;
@@ -289,7 +274,7 @@ std::vector<VCard> ParseVCards(const std::string& bytes) {
         cards.back().properties.push_back(std::move(property));
     }
     if (depth > 0)
-        throw ContactFileError("The file ends inside the contact card begun on line " +
+        throw EContactFileError("The file ends inside the contact card begun on line " +
                                std::to_string(cards.back().line) + ": it may be cut short.");
     return cards;
 }

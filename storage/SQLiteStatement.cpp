@@ -1,4 +1,4 @@
-#include "SqlStatement.h"
+#include "storage/SQLiteStatement.h"
 
 #include <sqlite3.h>
 
@@ -59,6 +59,3 @@ std::string_view TSQLiteStatement::TextAt(int column) const {
             static_cast<std::size_t>(sqlite3_column_bytes(stmt_, column))};
 }
 
-bool TSQLiteStatement::IsNullAt(int column) const {
-    return sqlite3_column_type(stmt_, column) == SQLITE_NULL;
-}

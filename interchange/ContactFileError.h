@@ -4,7 +4,7 @@
 #include <string>
 
 // A contact file that cannot be read or written: the message is meant for the user as it is.
-class ContactFileError : public std::runtime_error {
+class EContactFileError : public std::runtime_error {
 public:
-    explicit ContactFileError(const std::string& message) : std::runtime_error(message) {}
+    explicit EContactFileError(const std::string& message) : std::runtime_error(message) {}
 };

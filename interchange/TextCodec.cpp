@@ -1,4 +1,4 @@
-#include "TextCodec.h"
+#include "interchange/TextCodec.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -234,6 +234,23 @@ std::string EditorPrefix(const std::string& utf8, std::size_t units) {
             ++i;
     }
     return utf8.substr(0, i);
+}
+
+std::string UpperAscii(std::string text) {
+    for (char& c : text)
+        if (c >= 'a' && c <= 'z')
+            c = static_cast<char>(c - 'a' + 'A');
+    return text;
+}
+
+int HexValue(char c) {
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    return -1;
 }
 
 std::string LowerAscii(std::string text) {

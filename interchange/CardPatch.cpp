@@ -1,12 +1,12 @@
-#include "CardPatch.h"
+#include "interchange/CardPatch.h"
 
-#include "ContactCards.h"
-#include "ContactColumns.h"
-#include "ContactFileError.h"
-#include "ContactFitting.h"
-#include "TextCodec.h"
-#include "VCardParser.h"
-#include "VCardWriter.h"
+#include "interchange/ContactCards.h"
+#include "interchange/ContactFileError.h"
+#include "interchange/ContactFitting.h"
+#include "interchange/TextCodec.h"
+#include "interchange/VCardParser.h"
+#include "interchange/VCardWriter.h"
+#include "model/ContactColumns.h"
 
 #include <algorithm>
 #include <cstring>
@@ -543,7 +543,7 @@ std::string PatchCard(const std::string& received, int person, const ContactValu
     std::vector<VCard> read;
     try {
         read = ParseVCards(text);
-    } catch (const ContactFileError&) {
+    } catch (const EContactFileError&) {
         return received;
     }
     CardText card(text);

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "SQLiteTable3.h"
+#include "storage/SQLiteTable3.h"
 
 #include <cstdint>
 #include <string>
@@ -28,7 +28,6 @@ public:
 
     std::int64_t IntegerAt(int column) const;
     std::string_view TextAt(int column) const; // until the next Step
-    bool IsNullAt(int column) const;
 
 private:
     TSQLiteDatabase& db_;

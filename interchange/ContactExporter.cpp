@@ -1,18 +1,18 @@
-#include "ContactExporter.h"
+#include "interchange/ContactExporter.h"
 
-#include "AtomicFile.h"
-#include "ContactCards.h"
-#include "ContactCsv.h"
-#include "ContactFileError.h"
-#include "TextCodec.h"
-#include "VCardWriter.h"
+#include "interchange/AtomicFile.h"
+#include "interchange/ContactCards.h"
+#include "interchange/ContactCsv.h"
+#include "interchange/ContactFileError.h"
+#include "interchange/TextCodec.h"
+#include "interchange/VCardWriter.h"
 
 // An export onto the address book, or onto a file SQLite keeps beside it while it works, would
 // destroy the book. Compared as files, so another spelling or a link to it is caught as well.
 void RefuseExportOntoBook(const std::string& dbPath, const std::string& filePath) {
     for (const char* suffix : {"", "-journal", "-wal", "-shm"})
         if (SameFile(filePath, dbPath + suffix))
-            throw ContactFileError("Cannot export to \"" + filePath + "\": " +
+            throw EContactFileError("Cannot export to \"" + filePath + "\": " +
                                    (*suffix ? "the address book keeps its working file there."
                                             : "it is the address book itself."));
 }

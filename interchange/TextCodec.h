@@ -35,6 +35,10 @@ std::size_t EditorLength(const std::string& utf8);
 std::string EditorPrefix(const std::string& utf8, std::size_t units);
 
 std::string LowerAscii(std::string text);
+// Upper-cases "a" to "z" only; every other byte stays.
+std::string UpperAscii(std::string text);
+// The value of a hexadecimal digit of either case, or -1.
+int HexValue(char c);
 std::string TrimmedAscii(const std::string& text);
 bool StartsWithNoCase(std::string_view text, std::string_view prefix);
 // Line breaks ("\r\n", "\r" or "\n") as "\r\n", the form the note fields store.

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "ContactFitting.h"
-#include "VCardParser.h"
+#include "interchange/ContactFitting.h"
+#include "interchange/VCardParser.h"
 
 #include <cstdint>
 #include <string>

@@ -1,6 +1,6 @@
-#include "AtomicFile.h"
+#include "interchange/AtomicFile.h"
 
-#include "ContactFileError.h"
+#include "interchange/ContactFileError.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -224,5 +224,5 @@ void TAtomicFile::Fail(int error) {
 
 void TAtomicFile::Fail(const std::string& reason) {
     Discard();
-    throw ContactFileError("Cannot write \"" + target_ + "\": " + reason + ".");
+    throw EContactFileError("Cannot write \"" + target_ + "\": " + reason + ".");
 }

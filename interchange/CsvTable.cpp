@@ -1,7 +1,7 @@
-#include "CsvTable.h"
+#include "interchange/CsvTable.h"
 
-#include "ContactFileError.h"
-#include "TextCodec.h"
+#include "interchange/ContactFileError.h"
+#include "interchange/TextCodec.h"
 
 #include <algorithm>
 
@@ -21,7 +21,7 @@ bool ReadRow(const std::string& bytes, std::size_t& i, CsvRow& row, std::size_t 
             for (;;) {
                 if (j >= bytes.size()) {
                     if (strict)
-                        throw ContactFileError("The file ends inside a quoted field in row " +
+                        throw EContactFileError("The file ends inside a quoted field in row " +
                                                std::to_string(rowNumber) +
                                                ": it may be cut short.");
                     break;

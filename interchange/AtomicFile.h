@@ -14,7 +14,7 @@
 // The new file takes over the permissions and owner of the file it replaces. A target that is a
 // symbolic link stays a link: the file it points to is the one replaced.
 //
-// Errors are ContactFileError, with a message for the user naming the target.
+// Errors are EContactFileError, with a message for the user naming the target.
 class TAtomicFile {
 public:
     explicit TAtomicFile(const std::string& target);

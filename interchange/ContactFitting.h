@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ContactStatements.h"
+#include "model/ContactColumns.h"
 
 #include <string>
 #include <vector>

@@ -1,4 +1,4 @@
-#include "ContactColumns.h"
+#include "model/ContactColumns.h"
 
 const char* const kCreateCustomersSql =
     "CREATE TABLE Customers(dbCustomer_ID INTEGER PRIMARY KEY,dbCustFirstName "

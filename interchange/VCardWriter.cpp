@@ -1,4 +1,4 @@
-#include "VCardWriter.h"
+#include "interchange/VCardWriter.h"
 
 namespace {
 constexpr std::size_t kMaxOctets = 75;
