@@ -1,6 +1,7 @@
 #include "bench/SyncBench.h"
 
 #include "interchange/ContactCards.h"
+#include "interchange/SyncCards.h"
 #include "storage/SQLiteTable3.h"
 #include "storage/SyncStore.h"
 #include "sync/DavClient.h"

@@ -373,9 +373,8 @@ void PatchExtraName(Change& c, int person) {
     if (!c.Changed(column))
         return;
     const std::string& name = c.after[column];
-    const std::size_t blank = name.rfind(' ');
-    const std::string given = blank == std::string::npos ? name : name.substr(0, blank);
-    const std::string family = blank == std::string::npos ? "" : name.substr(blank + 1);
+    std::string given, family;
+    SplitExtraName(name, &given, &family);
     // An N without names tells the reading that an FN standing in for the name is none.
     c.card.Set(c.card.First("N"), "N", c.card.Structured({family, given, "", "", ""}), "FN");
     if (!name.empty())

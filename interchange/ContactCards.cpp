@@ -138,9 +138,7 @@ void WriteContactCard(VCardWriter& w, const ContactValues& v, int person, const 
     w.Property("UID", uid);
     if (person == 0) {
         w.Property("N", VCardWriter::Structured({v[LastName], v[FirstName], "", "", ""}));
-        w.Property("FN", VCardWriter::Escaped(
-                             FirstFilled({WithBlank(v[FirstName], v[LastName]), v[Company],
-                                          v[Email], PhoneOrEmpty(v[Phone])})));
+        w.Property("FN", VCardWriter::Escaped(DisplayName(v)));
         w.Text("ORG", v[Company]);
         if (!v[Address].empty() || !v[CtyStZp].empty()) {
             std::string locality, region, code;
@@ -160,13 +158,10 @@ void WriteContactCard(VCardWriter& w, const ContactValues& v, int person, const 
     }
     const int n = person;
     const std::string& name = v[ExtraColumn(n, XName)];
-    const std::size_t blank = name.rfind(' ');
-    const std::string given = blank == std::string::npos ? name : name.substr(0, blank);
-    const std::string family = blank == std::string::npos ? "" : name.substr(blank + 1);
+    std::string given, family;
+    SplitExtraName(name, &given, &family);
     w.Property("N", VCardWriter::Structured({family, given, "", "", ""}));
-    w.Property("FN", VCardWriter::Escaped(FirstFilled(
-                         {name, v[Company], v[ExtraColumn(n, XEmail)],
-                          PhoneAndExtension(v[ExtraColumn(n, XPhone)], v[ExtraColumn(n, XExt)])})));
+    w.Property("FN", VCardWriter::Escaped(DisplayName(v, n)));
     w.Text("ORG", v[Company]);
     w.Text("TITLE", v[ExtraColumn(n, XTitle)]);
     w.Text("TEL;TYPE=WORK,VOICE",
@@ -657,4 +652,21 @@ std::vector<ImportedContact> ContactsFromCards(const std::vector<VCard>& cards) 
         ReadExtraCard(contacts[owner], cards[i], n);
     }
     return contacts;
+}
+
+std::string DisplayName(const ContactValues& v, int person) {
+    using namespace col;
+    if (person == 0)
+        return FirstFilled(
+            {WithBlank(v[FirstName], v[LastName]), v[Company], v[Email], PhoneOrEmpty(v[Phone])});
+    return FirstFilled({v[ExtraColumn(person, XName)], v[Company],
+                        v[ExtraColumn(person, XEmail)],
+                        PhoneAndExtension(v[ExtraColumn(person, XPhone)],
+                                          v[ExtraColumn(person, XExt)])});
+}
+
+void SplitExtraName(const std::string& name, std::string* given, std::string* family) {
+    const std::size_t blank = name.rfind(' ');
+    *given = blank == std::string::npos ? name : name.substr(0, blank);
+    *family = blank == std::string::npos ? "" : name.substr(blank + 1);
 }

@@ -24,6 +24,14 @@ void WriteContactCards(VCardWriter& writer, const ContactValues& saved);
 // person in that place, whose card names its contact by `contactUid`.
 void WriteContactCard(VCardWriter& writer, const ContactValues& saved, int person,
                       const std::string& uid, const std::string& contactUid);
+// What the contact is called wherever the program names it (the FN of its card, the import's
+// and the sync's summaries): the person's "First Last", else the company, the e-mail address,
+// the phone, else "(no name)". For `person` 1 to 5 the same of that extra person: the name,
+// the company, the person's e-mail address, then phone and extension.
+std::string DisplayName(const ContactValues& saved, int person = 0);
+// An extra person's one-field name as the N of its card: the last word is the family name, the
+// rest the given names.
+void SplitExtraName(const std::string& name, std::string* given, std::string* family);
 // Whether the extra person in place n has nothing filled in, and so no card.
 bool ExtraPersonIsEmpty(const ContactValues& saved, int n);
 // A new random UID, "urn:uuid:...".

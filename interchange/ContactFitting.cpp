@@ -93,7 +93,7 @@ bool FitPhone(const std::string& text, std::string* value) {
         digits.erase(0, 1);
     if (digits.size() != kPhoneDigits || digits.find('+') != std::string::npos)
         return false;
-    *value = "(" + digits.substr(0, 3) + ")" + digits.substr(3, 3) + "-" + digits.substr(6);
+    *value = LaidIntoShape(kPhoneShape, digits);
     return true;
 }
 
@@ -315,18 +315,4 @@ ContactValues AsSaved(const ContactValues& stored) {
 
 const std::string& KindOfColumn(int column) {
     return ColumnAt(column).caption;
-}
-
-std::string ContactLabel(const ContactValues& values) {
-    if (!values[col::Company].empty())
-        return values[col::Company];
-    std::string person = values[col::FirstName];
-    if (!person.empty() && !values[col::LastName].empty())
-        person += ' ';
-    person += values[col::LastName];
-    if (!person.empty())
-        return person;
-    if (!values[col::ExtraColumn(1, col::XName)].empty())
-        return values[col::ExtraColumn(1, col::XName)];
-    return "(no name)";
 }

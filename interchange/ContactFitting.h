@@ -92,5 +92,3 @@ bool IsSafeWebAddress(const std::string& address);
 ContactValues AsSaved(const ContactValues& stored);
 // The field's caption, for notes and the CSV header.
 const std::string& KindOfColumn(int column);
-// Something to call the contact by in a summary.
-std::string ContactLabel(const ContactValues& values);

@@ -20,8 +20,24 @@ const char* const kCreateCustomersSql =
 
 const char* const kIdColumn = "dbCustomer_ID";
 
-const char* const kEmptyPhoneValue = "(   )   -    ";
-const char* const kEmptyExtensionValue = "     ";
+std::string LaidIntoShape(const MaskShape& shape, const std::string& digits) {
+    std::string value(shape.empty, shape.length);
+    std::size_t next = 0;
+    for (char& c : value)
+        if (c == ' ' && next < digits.size())
+            c = digits[next++];
+    return value;
+}
+
+std::string MaskedCharacters(const std::string& text) {
+    const std::string literals = std::string(kPhoneShape.empty, kPhoneShape.length) +
+                                 std::string(kExtensionShape.empty, kExtensionShape.length);
+    std::string kept;
+    for (char c : text)
+        if (literals.find(c) == std::string::npos)
+            kept += c;
+    return kept;
+}
 
 std::string EmptyValueOf(FieldType type) {
     switch (type) {
@@ -47,7 +63,7 @@ struct Row {
     const char* control;
 };
 
-constexpr std::size_t kPhoneLength = kPhoneDigits + 3; // "(", ")" and "-"
+constexpr std::size_t kPhoneLength = kPhoneShape.length;
 
 const Row kContact[kContactColumns] = {
     {"dbCustFirstName", "First Name", "First Name", FieldType::Text, 18, 0, "txtCustFrstName"},
@@ -120,3 +136,12 @@ const std::array<int, kDataColumns>& LoadOrder() {
     }();
     return order;
 }
+
+std::string ColumnCaption(int column) {
+    const ContactColumn& c = ContactColumnTable()[column];
+    return c.owner == 0 ? c.caption : "Extra Contact " + std::to_string(c.owner) + " " + c.caption;
+}
+
+static_assert(kPhoneShape.length == 13 && kPhoneDigits == 10 && kExtensionDigits == 5 &&
+                  kExtensionShape.length == 5,
+              "the stored phone and extension values keep their length");

@@ -11,13 +11,45 @@
 extern const char* const kCreateCustomersSql;
 extern const char* const kIdColumn; // "dbCustomer_ID"
 
-// The phone and fax mask "(999)999-9999" and the extension mask "99999": their digit counts,
-// and the stored form of an untouched field, literals in place and a blank in every digit
-// position.
-constexpr std::size_t kPhoneDigits = 10;
-constexpr std::size_t kExtensionDigits = 5;
-extern const char* const kEmptyPhoneValue;     // "(   )   -    "
-extern const char* const kEmptyExtensionValue; // five blanks
+// The editor's masks of the phone and fax fields and of the extension fields: the one place
+// their shapes are written, from which everything else about them follows. "!" fills a value
+// from the right, "9" is a digit's place, "\\" makes the next character a literal, and after the
+// body ";1" keeps the literals in the value and ";_" shows an unfilled place.
+inline constexpr char kPhoneMask[] = "!\\(999\\)999-9999;1;_";
+inline constexpr char kExtensionMask[] = "!99999;1;_";
+
+// A mask's body as a stored value lays it out: the literals in their places and a blank in
+// every digit's place (the form of an untouched field), its length and its digit places.
+struct MaskShape {
+    char empty[24] = {};
+    std::size_t length = 0;
+    std::size_t digits = 0;
+};
+constexpr MaskShape ShapeOfMask(const char* mask) {
+    MaskShape shape;
+    for (std::size_t i = 0; mask[i] != '\0' && mask[i] != ';'; ++i) {
+        if (mask[i] == '!')
+            continue;
+        const bool literal = mask[i] == '\\';
+        if (literal)
+            ++i;
+        const bool digit = !literal && mask[i] == '9';
+        shape.empty[shape.length++] = digit ? ' ' : mask[i];
+        shape.digits += digit ? 1 : 0;
+    }
+    return shape;
+}
+inline constexpr MaskShape kPhoneShape = ShapeOfMask(kPhoneMask);
+inline constexpr MaskShape kExtensionShape = ShapeOfMask(kExtensionMask);
+constexpr std::size_t kPhoneDigits = kPhoneShape.digits;         // 10
+constexpr std::size_t kExtensionDigits = kExtensionShape.digits; // 5
+inline constexpr const char* kEmptyPhoneValue = kPhoneShape.empty;         // "(   )   -    "
+inline constexpr const char* kEmptyExtensionValue = kExtensionShape.empty; // five blanks
+
+// The digits laid into the shape's digit places from the first; blanks in the places left.
+std::string LaidIntoShape(const MaskShape& shape, const std::string& digits);
+// What a mask keeps of a text: every character but blanks and the literals of the masks.
+std::string MaskedCharacters(const std::string& text);
 
 // What a column holds, which decides how a value is checked, fitted and shown.
 enum class FieldType { Text, Phone, Fax, Extension, Email, Web, Notes };
@@ -44,6 +76,10 @@ const std::array<std::string, kDataColumns>& SaveOrderColumns();
 // table: company, first name, last name, e-mail, web site, address, city-state-zip, phone, fax,
 // notes, then each extra contact's columns in table order.
 const std::array<int, kDataColumns>& LoadOrder();
+
+// The column's name where the user reads of it apart from its editor page: its kind, after
+// "Extra Contact 2 " for an extra contact's ("Extra Contact 2 Phone").
+std::string ColumnCaption(int column);
 
 // A masked column's value with nothing filled in; empty for the others.
 std::string EmptyValueOf(FieldType type);

@@ -2,6 +2,7 @@
 
 #include "interchange/ContactExporter.h"
 #include "interchange/ContactFitting.h"
+#include "interchange/ContactMerge.h"
 #include "interchange/ContactReader.h"
 #include "interchange/TextCodec.h"
 #include "storage/ContactImporter.h"
@@ -41,15 +42,6 @@ bool TextShowsExactly(const std::string& bytes) {
 #else
     return IsValidUtf8(bytes);
 #endif
-}
-
-// A masked text without its blanks and the mask's literal characters: what a mask keeps of it.
-std::string MaskedCharacters(const std::string& text) {
-    std::string kept;
-    for (char c : text)
-        if (c != ' ' && c != '(' && c != ')' && c != '-')
-            kept += c;
-    return kept;
 }
 
 void RefuseSeveral(const StoredContact& loaded, const std::string& id, const char* doing,

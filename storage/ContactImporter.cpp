@@ -1,5 +1,6 @@
 #include "storage/ContactImporter.h"
 
+#include "interchange/ContactCards.h"
 #include "interchange/ContactCsv.h"
 #include "interchange/ContactFileError.h"
 #include "interchange/ContactFitting.h"
@@ -139,7 +140,7 @@ std::string SummaryRecord(const ContactValues& values, const ImportedContact& co
     record += '\x1f';
     for (const std::string& kind : fitted.ChangedKinds())
         record += (record.back() == '\x1f' ? "" : ", ") + kind;
-    return record + '\x1f' + std::to_string(contact.leftOut) + '\x1f' + ContactLabel(values);
+    return record + '\x1f' + std::to_string(contact.leftOut) + '\x1f' + DisplayName(values);
 }
 
 void AddSummaryRecord(ImportSummary& summary, const std::string& record) {

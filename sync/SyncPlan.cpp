@@ -1,3 +1,6 @@
+#include "interchange/ContactCards.h"
+#include "interchange/ContactMerge.h"
+#include "interchange/SyncCards.h"
 #include "sync/SyncPlan.h"
 
 #include <algorithm>
@@ -148,7 +151,7 @@ private:
                     SyncAction& apply = Add(SyncStep::Apply, applied, merged.values);
                     apply.received = 1;
                     if (!merged.conflicts.empty())
-                        apply.conflict = ContactNameOf(merged.values);
+                        apply.conflict = DisplayName(merged.values);
                 }
                 Add(SyncStep::Send, again, merged.values).sent = 1;
             } else {
@@ -224,7 +227,7 @@ private:
         SyncAction& apply = Add(SyncStep::Apply, now, merged.values);
         apply.received = merged.values != local ? 1 : 0;
         if (!merged.conflicts.empty())
-            apply.conflict = ContactNameOf(merged.values);
+            apply.conflict = DisplayName(merged.values);
         if (merged.values != now.values)
             Add(SyncStep::Send, now, merged.values).sent = 1;
     }
@@ -380,13 +383,4 @@ ContactValues ValuesOfSyncedCards(const std::vector<SyncedCard>& cards) {
     ContactValues values;
     ValuesOfCards(contents, &values);
     return values;
-}
-
-std::string ContactNameOf(const ContactValues& v) {
-    const std::string& first = v[col::FirstName];
-    const std::string& last = v[col::LastName];
-    const std::string person = first + (first.empty() || last.empty() ? "" : " ") + last;
-    if (!person.empty())
-        return person;
-    return !v[col::Company].empty() ? v[col::Company] : v[col::Email];
 }

@@ -64,5 +64,3 @@ std::vector<SyncAction> PlanSync(const SyncPlanInput& input);
 // The cards' values, read as an import reads them; empty values when they hold no contact.
 ContactValues ValuesOfSyncedCards(const std::vector<SyncedCard>& cards);
 
-// The name a person knows the contact by, for the conflicts of the summary.
-std::string ContactNameOf(const ContactValues& values);

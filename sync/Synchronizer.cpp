@@ -2,6 +2,8 @@
 
 #include "interchange/CardPatch.h"
 #include "interchange/ContactCards.h"
+#include "interchange/ContactMerge.h"
+#include "interchange/SyncCards.h"
 #include "interchange/VCardWriter.h"
 #include "storage/SyncStore.h"
 #include "sync/DavClient.h"
@@ -401,7 +403,7 @@ private:
             const ContactValues server = ValuesOfSyncedCards(cards);
             const MergedValues merged = MergeValues(synced.values, wanted, server);
             if (!merged.conflicts.empty())
-                summary_.conflicts << Q(ContactNameOf(merged.values));
+                summary_.conflicts << Q(DisplayName(merged.values));
             synced.cards = cards;
             synced.values = server;
             synced.row = store_.Apply(synced, merged.values);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "interchange/ContactMerge.h"
+
 #include <QString>
 #include <QStringList>
 

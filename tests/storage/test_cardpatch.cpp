@@ -2,6 +2,7 @@
 // phones and other programs wrote stays byte for byte.
 #include "interchange/CardPatch.h"
 #include "interchange/ContactFitting.h"
+#include "interchange/SyncCards.h"
 #include "interchange/TextCodec.h"
 #include "interchange/VCardParser.h"
 #include "model/ContactColumns.h"

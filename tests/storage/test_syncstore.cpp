@@ -1,5 +1,7 @@
 // The sync's side of the book: the merge of a contact changed on both sides, the cards a
 // contact travels as, and the state kept beside the contacts.
+#include "interchange/ContactMerge.h"
+#include "interchange/SyncCards.h"
 #include "model/ContactColumns.h"
 #include "storage/AddressBook.h"
 #include "storage/SQLiteTable3.h"

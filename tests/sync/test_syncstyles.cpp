@@ -2,6 +2,7 @@
 // card the server holds afterwards differs from the one before in the changed field's
 // properties only, whichever program wrote it and whatever another client did meanwhile.
 
+#include "interchange/SyncCards.h"
 #include "interchange/VCardParser.h"
 #include "model/ContactColumns.h"
 #include "tests/common/CardStyles.h"

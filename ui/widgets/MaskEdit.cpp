@@ -9,8 +9,6 @@
 #include <QMouseEvent>
 #include <QScopedValueRollback>
 
-const char* const TMaskEdit::kPhoneMask = "!\\(999\\)999-9999;1;_";
-const char* const TMaskEdit::kExtensionMask = "!99999;1;_";
 
 namespace {
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "model/ContactColumns.h"
+
 #include <QLineEdit>
 #include <QString>
 #include <QVector>
@@ -50,8 +52,8 @@ class TMaskEdit : public QLineEdit {
     Q_PROPERTY(QString text READ text WRITE setText NOTIFY valueChanged)
 
 public:
-    static const char* const kPhoneMask;     // "!\(999\)999-9999;1;_"
-    static const char* const kExtensionMask; // "!99999;1;_"
+    static constexpr const char* kPhoneMask = ::kPhoneMask;         // "!\(999\)999-9999;1;_"
+    static constexpr const char* kExtensionMask = ::kExtensionMask; // "!99999;1;_"
 
     explicit TMaskEdit(QWidget* parent = nullptr);
 

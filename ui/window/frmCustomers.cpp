@@ -472,7 +472,7 @@ void TCustomersForm::TellMerged(const std::vector<int>& conflicts) {
     if (!conflicts.empty()) {
         QStringList captions;
         for (int column : conflicts)
-            captions << QString::fromLocal8Bit(ContactColumnTable()[column].caption);
+            captions << QString::fromLocal8Bit(ColumnCaption(column));
         text += QStringLiteral(" Where you and the sync changed the same field, the sync's "
                                "value was kept and yours was added to the notes: %1.")
                     .arg(captions.join(QStringLiteral(", ")));
