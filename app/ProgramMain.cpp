@@ -1,12 +1,19 @@
 #include "app/ProgramMain.h"
 
+#include "interchange/AtomicFile.h"
+#include "storage/ContactImporter.h"
+#include "storage/SQLiteTable3.h"
+#include "storage/unitAppInformation.h"
 #include "storage/unitBuildData.h"
+#include "storage/unitFilePath.h"
 #include "ui/dialogs/BusyWindowNotice.h"
 #include "ui/dialogs/ErrorDisplay.h"
 #include "ui/window/frmCustomers.h"
 
 #include <QApplication>
+#include <QMessageBox>
 #include <cstdio>
+#include <ctime>
 #include <exception>
 #include <memory>
 
@@ -31,6 +38,19 @@ void ReportStartupFailure(std::exception_ptr failure) {
     }
     HandleCurrentExceptionOf(failure);
 }
+
+// What killed imports and exports left beside the book: an import's contacts are taken out
+// again (the text says so), an export's temporary files removed. A book out of reach now is
+// left for the next start or import.
+std::string TidyAfterKilledWork() {
+    RemoveStaleTemporaries(DataFolder(), static_cast<std::int64_t>(std::time(nullptr)));
+    try {
+        TSQLiteDatabase db(ContactDbPath(), OpenMode::ExistingOnly);
+        return TakeOutInterruptedImport(db);
+    } catch (const std::exception&) {
+        return {};
+    }
+}
 } // namespace
 
 int RunProgram() {
@@ -40,8 +60,15 @@ int RunProgram() {
     std::unique_ptr<TCustomersForm> customersForm;
     try {
         PrepareDataFiles();
+        const std::string interrupted = TidyAfterKilledWork();
         customersForm = std::make_unique<TCustomersForm>();
         customersForm->show();
+        if (!interrupted.empty()) {
+            QMessageBox box(QMessageBox::Information, QString::fromLocal8Bit(AppTitle()),
+                            QString::fromLocal8Bit(interrupted), QMessageBox::Ok, customersForm.get());
+            box.setObjectName(QStringLiteral("msgImportTakenOut"));
+            box.exec();
+        }
     } catch (...) {
         HandleCurrentException();
     }

@@ -82,13 +82,19 @@ void CheckSame(const std::vector<ImportedContact>& first, const std::vector<Impo
 // The bytes as the program reads a file: through the streaming reader, its batches and its
 // threads.
 std::vector<ImportedContact> ReadAsFile(const std::string& bytes) {
-    static const std::string path = [] {
-        char name[] = "/tmp/fuzz_vcard.XXXXXX";
-        const int fd = mkstemp(name);
-        FUZZ_CHECK(fd >= 0, "no temporary file");
-        close(fd);
-        return std::string(name);
-    }();
+    // One file for the whole run, removed at its end.
+    static const struct File {
+        std::string path;
+        File() {
+            char name[] = "/tmp/fuzz_vcard.XXXXXX";
+            const int fd = mkstemp(name);
+            FUZZ_CHECK(fd >= 0, "no temporary file");
+            close(fd);
+            path = name;
+        }
+        ~File() { std::remove(path.c_str()); }
+    } file;
+    const std::string& path = file.path;
     {
         std::FILE* out = std::fopen(path.c_str(), "wb");
         FUZZ_CHECK(out && std::fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size() &&

@@ -9,7 +9,9 @@
 #include <stdexcept>
 #include <system_error>
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <stdlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -74,7 +76,54 @@ mode_t CurrentUmask() {
     return mask;
 }
 
+// Whether a folder entry has the name TAtomicFile gives its temporaries: a dot, a name, a dot,
+// six letters or digits (mkstemps's choice), ".tmp".
+bool IsTemporaryName(const std::string& name) {
+    constexpr std::size_t kTail = 11; // ".XXXXXX.tmp"
+    if (name.size() < 1 + 1 + kTail || name[0] != '.')
+        return false;
+    const std::size_t at = name.size() - kTail;
+    if (name[at] != '.' || name.compare(at + 7, 4, ".tmp") != 0)
+        return false;
+    for (std::size_t i = at + 1; i < at + 7; ++i) {
+        const char c = name[i];
+        if (!((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9')))
+            return false;
+    }
+    return true;
+}
+
 } // namespace
+
+std::size_t RemoveStaleTemporaries(const std::string& folder, std::int64_t before) {
+    const std::string path = folder.empty() ? "." : folder;
+    DIR* dir = opendir(path.c_str());
+    if (!dir)
+        return 0;
+    const std::string prefix = path.back() == '/' ? path : path + "/";
+    std::size_t removed = 0;
+    while (const dirent* entry = readdir(dir)) {
+        const std::string name = entry->d_name;
+        if (!IsTemporaryName(name))
+            continue;
+        const std::string file = prefix + name;
+        // Opened without following a link, so that only a file itself is looked at.
+        const int fd = open(file.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0)
+            continue;
+        struct stat st {};
+        struct stat named {};
+        // A writer still at work holds its lock; a killed one's lock went with it.
+        if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == geteuid() &&
+            st.st_mtime < before && flock(fd, LOCK_EX | LOCK_NB) == 0 &&
+            lstat(file.c_str(), &named) == 0 && named.st_dev == st.st_dev &&
+            named.st_ino == st.st_ino && unlink(file.c_str()) == 0)
+            ++removed;
+        close(fd);
+    }
+    closedir(dir);
+    return removed;
+}
 
 std::string FollowLinks(const std::string& path) {
     std::string current = path;
@@ -137,6 +186,13 @@ TAtomicFile::TAtomicFile(const std::string& target) : target_(target) {
             Fail(errno);
         keep /= 2;
     }
+    // Locked for as long as it is written, so that no other writer takes it for a stale one
+    // (where the file system has no such locks, its recent change time still keeps it).
+    flock(fd_, LOCK_EX | LOCK_NB);
+    // Stale temporaries, last changed before this one was begun, are taken away.
+    struct stat own {};
+    if (fstat(fd_, &own) == 0)
+        RemoveStaleTemporaries(FolderOf(real_), own.st_mtime);
 }
 
 TAtomicFile::~TAtomicFile() {

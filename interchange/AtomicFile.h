@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -13,6 +14,9 @@
 //
 // The new file takes over the permissions and owner of the file it replaces. A target that is a
 // symbolic link stays a link: the file it points to is the one replaced.
+//
+// The temporary file is locked while it is written. A writer killed from outside leaves it
+// behind; the next TAtomicFile in that folder removes such stale temporaries (see below).
 //
 // Errors are EContactFileError, with a message for the user naming the target.
 class TAtomicFile {
@@ -39,6 +43,12 @@ private:
     int fd_ = -1;
     bool committed_ = false;
 };
+
+// Removes from the folder the temporary files writers killed before they could finish left
+// there: ordinary files of this user named as TAtomicFile names them (".<name>.XXXXXX.tmp"),
+// last changed before `before` (seconds since the epoch) and locked by no writer. Nothing else
+// is touched, and what cannot be removed stays. Returns how many were removed.
+std::size_t RemoveStaleTemporaries(const std::string& folder, std::int64_t before);
 
 // The path with symbolic links at its last component followed until it names something that is
 // not a link, or nothing at all. Links in the folders above are left as they are. An empty

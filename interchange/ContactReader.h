@@ -36,6 +36,7 @@ public:
     // contact fails on the first call.
     bool Next(std::vector<ImportedContact>& batch);
 
+    const std::string& Path() const { return path_; }
     std::uint64_t Size() const { return size_; }
     std::uint64_t BytesRead() const { return delivered_; }
 

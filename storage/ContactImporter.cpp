@@ -65,12 +65,40 @@ ContactKey KeyOf(const ContactValues& saved) {
     return {Mixed(a), Mixed(b ^ a)};
 }
 
+// The record of an import under way, in the book file beside Customers: the file and how many
+// contacts it adds, and each row it has added so far with the digest of what it holds. Every
+// part of the import writes its rows and their record in one transaction, and the last part, or
+// the taking out of a cancelled or failed import, removes the record in the transaction that
+// makes the book whole. A record found later belongs to an import that was killed.
+void CreateImportRecord(TSQLiteDatabase& db) {
+    TWriteTransaction transaction(db);
+    db.RunStatement("CREATE TABLE IF NOT EXISTS VellicardImportInfo(name TEXT PRIMARY KEY,"
+                    "value TEXT NOT NULL);");
+    db.RunStatement("CREATE TABLE IF NOT EXISTS VellicardImportRows(row INTEGER PRIMARY KEY,"
+                    "ka INTEGER NOT NULL,kb INTEGER NOT NULL);");
+    transaction.Commit();
+}
+
+const char* const kRecordRow = "INSERT OR REPLACE INTO VellicardImportRows(row,ka,kb)VALUES(?,?,?);";
+
+void BeginImportRecord(TSQLiteDatabase& db, const std::string& file, std::size_t staged) {
+    db.RunStatement("DELETE FROM VellicardImportInfo;");
+    db.RunStatement("INSERT INTO VellicardImportInfo(name,value)VALUES('file'," + SqlText(file) +
+                    "),('staged','" + std::to_string(staged) + "');");
+}
+
+void EndImportRecord(TSQLiteDatabase& db) {
+    db.RunStatement("DROP TABLE IF EXISTS VellicardImportRows;");
+    db.RunStatement("DROP TABLE IF EXISTS VellicardImportInfo;");
+}
+
 
 } // namespace
 
 std::string ImportSummary::Text() const {
+    const std::string before = interrupted.empty() ? std::string() : interrupted + "\n\n";
     if (cancelled)
-        return "Import cancelled: the address book is unchanged.";
+        return before + "Import cancelled: the address book is unchanged.";
     std::string text = "Imported " + Plural(imported, "contact", "contacts") + ", " +
                        std::to_string(skipped) + " skipped as already present, " +
                        std::to_string(moved.size()) + " with values moved to notes";
@@ -115,7 +143,7 @@ std::string ImportSummary::Text() const {
     };
     list("\nContacts with values moved to notes:", moved);
     list("\nContacts whose text had to be changed in reading:", changed);
-    return text;
+    return before + text;
 }
 
 namespace {
@@ -127,39 +155,37 @@ std::string ColumnList(const char* prefix = "") {
     return list;
 }
 
-// What the summary needs of a contact, kept with its staged row: the reasons of its values
-// moved to notes as digits, what reading had to change in it, how many photos, logos, sounds and
-// keys it left out, and its name, apart by \x1f. Empty when there is nothing to tell.
-std::string SummaryRecord(const ContactValues& values, const ImportedContact& contact) {
+// What the summary needs of a contact, kept with its staged row in columns of their own: the
+// reasons of its values moved to notes as digits, what reading had to change in it, how many
+// photos, logos, sounds and keys it left out, and its name. False when there is nothing to tell.
+struct SummaryNote {
+    std::string reasons;
+    std::string changed;
+    std::size_t leftOut = 0;
+    std::string name;
+};
+bool NoteOf(const ContactValues& values, const ImportedContact& contact, SummaryNote* note) {
     const FittedContact& fitted = contact.fitted;
     if (fitted.MovedReasons().empty() && fitted.ChangedKinds().empty() && contact.leftOut == 0)
-        return {};
-    std::string record;
+        return false;
+    *note = SummaryNote();
     for (MoveReason why : fitted.MovedReasons())
-        record += static_cast<char>('0' + static_cast<int>(why));
-    record += '\x1f';
+        note->reasons += static_cast<char>('0' + static_cast<int>(why));
     for (const std::string& kind : fitted.ChangedKinds())
-        record += (record.back() == '\x1f' ? "" : ", ") + kind;
-    return record + '\x1f' + std::to_string(contact.leftOut) + '\x1f' + DisplayName(values);
+        note->changed += (note->changed.empty() ? "" : ", ") + kind;
+    note->leftOut = contact.leftOut;
+    note->name = DisplayName(values);
+    return true;
 }
 
-void AddSummaryRecord(ImportSummary& summary, const std::string& record) {
-    std::string part[4];
-    std::size_t from = 0;
-    for (int k = 0; k < 4; ++k) {
-        const std::size_t cut = k < 3 ? record.find('\x1f', from) : record.size();
-        if (cut == std::string::npos)
-            return;
-        part[k] = record.substr(from, cut - from);
-        from = cut + 1;
-    }
-    for (char why : part[0])
+void AddSummaryNote(ImportSummary& summary, const SummaryNote& note) {
+    for (char why : note.reasons)
         ++summary.movedBy[static_cast<MoveReason>(why - '0')];
-    if (!part[0].empty())
-        summary.moved.push_back(part[3]);
-    if (!part[1].empty())
-        summary.changed.push_back(part[3] + ": " + part[1]);
-    summary.leftOut += std::stoul(part[2]);
+    if (!note.reasons.empty())
+        summary.moved.push_back(note.name);
+    if (!note.changed.empty())
+        summary.changed.push_back(note.name + ": " + note.changed);
+    summary.leftOut += note.leftOut;
 }
 
 // Counts the import's progress in units of the caller's choosing (the file's bytes, or the
@@ -216,7 +242,9 @@ public:
             db_.OpenResult("PRAGMA staged.journal_mode=OFF;");
             db_.RunStatement("PRAGMA staged.synchronous=OFF;");
             db_.RunStatement("CREATE TABLE staged.Rows(seq INTEGER PRIMARY KEY,"
-                             "skip INTEGER NOT NULL DEFAULT 0,moved TEXT," +
+                             "skip INTEGER NOT NULL DEFAULT 0,ka INTEGER,kb INTEGER,"
+                             "noted INTEGER NOT NULL DEFAULT 0,reasons TEXT,changed TEXT,"
+                             "leftOut INTEGER,name TEXT," +
                              ColumnList() + ");");
         } catch (...) {
             Remove();
@@ -244,10 +272,12 @@ private:
 
 class StagedImport {
 public:
-    StagedImport(TSQLiteDatabase& db, ProgressShare& progress)
-        : db_(db), progress_(progress), staging_(db) {
+    StagedImport(TSQLiteDatabase& db, ProgressShare& progress, std::string path)
+        : db_(db), progress_(progress), staging_(db), path_(std::move(path)) {
         ReadBookKeys();
-        std::string insert = "INSERT INTO staged.Rows(seq,moved," + ColumnList() + ")VALUES(?,?";
+        std::string insert = "INSERT INTO staged.Rows(seq,ka,kb,noted,reasons,changed,leftOut,"
+                             "name," +
+                             ColumnList() + ")VALUES(?,?,?,?,?,?,?,?";
         for (int i = 0; i < kDataColumns; ++i)
             insert += ",?";
         stage_ = std::make_unique<TSQLiteStatement>(db_, insert + ");");
@@ -259,18 +289,25 @@ public:
         try {
             for (const ImportedContact& contact : contacts) {
                 const ContactValues values = contact.fitted.Values();
-                const auto placed = keys_.emplace(KeyOf(values), staged_ + 1);
+                const ContactKey key = KeyOf(values);
+                const auto placed = keys_.emplace(key, staged_ + 1);
                 if (!placed.second) {
                     ++summary_.skipped;
                     continue;
                 }
                 ++staged_;
                 stage_->BindInteger(1, static_cast<std::int64_t>(staged_));
-                const std::string moved = SummaryRecord(values, contact);
-                if (!moved.empty())
-                    stage_->BindKeptText(2, moved);
+                stage_->BindInteger(2, static_cast<std::int64_t>(key.a));
+                stage_->BindInteger(3, static_cast<std::int64_t>(key.b));
+                SummaryNote note;
+                const bool noted = NoteOf(values, contact, &note);
+                stage_->BindInteger(4, noted ? 1 : 0);
+                stage_->BindKeptText(5, note.reasons);
+                stage_->BindKeptText(6, note.changed);
+                stage_->BindInteger(7, static_cast<std::int64_t>(note.leftOut));
+                stage_->BindKeptText(8, note.name);
                 for (int i = 0; i < kDataColumns; ++i)
-                    stage_->BindKeptText(i + 3, values[i]);
+                    stage_->BindKeptText(i + 9, values[i]);
                 stage_->Run();
             }
             db_.RunStatement("COMMIT;");
@@ -290,6 +327,12 @@ public:
                                          " FROM staged.Rows WHERE seq>?1 AND seq<=?2 AND skip=0 "
                                          "ORDER BY seq;");
         TSQLiteStatement skip(db_, "UPDATE staged.Rows SET skip=1 WHERE seq=?;");
+        TSQLiteStatement keys(db_, "SELECT ka,kb FROM staged.Rows WHERE seq>?1 AND seq<=?2 AND "
+                                   "skip=0 ORDER BY seq;");
+        if (chunks == 0)
+            return true;
+        CreateImportRecord(db_);
+        TSQLiteStatement record(db_, kRecordRow);
         try {
             for (std::size_t chunk = 0; chunk < chunks; ++chunk) {
                 if (!progress_.Added(chunk, chunks)) {
@@ -297,18 +340,34 @@ public:
                     return false;
                 }
                 TWriteTransaction transaction(db_);
+                if (chunk == 0)
+                    BeginImportRecord(db_, path_, staged_);
                 SkipContactsAddedMeanwhile(skip, chunk * kInsertRows);
                 insert.BindInteger(1, static_cast<std::int64_t>(chunk * kInsertRows));
                 insert.BindInteger(2, static_cast<std::int64_t>((chunk + 1) * kInsertRows));
                 insert.Run();
-                // Nobody else writes until the commit: every row past the last seen is ours.
+                // Nobody else writes until the commit: every row past the last seen is ours,
+                // in the order of the staged rows. Each is recorded with the digest of what it
+                // holds, so that a kill before the end leaves what it takes to take it out.
                 TSQLiteStatement added(db_, "SELECT rowid FROM main.Customers WHERE rowid>? "
                                             "ORDER BY rowid;");
                 added.BindInteger(1, lastSeen_);
+                keys.BindInteger(1, static_cast<std::int64_t>(chunk * kInsertRows));
+                keys.BindInteger(2, static_cast<std::int64_t>((chunk + 1) * kInsertRows));
                 while (added.Step()) {
                     lastSeen_ = added.IntegerAt(0);
                     addedIds_.push_back(lastSeen_);
+                    if (!keys.Step())
+                        throw std::logic_error("the import added a row it did not stage");
+                    record.BindInteger(1, lastSeen_);
+                    record.BindInteger(2, keys.IntegerAt(0));
+                    record.BindInteger(3, keys.IntegerAt(1));
+                    record.Run();
                 }
+                keys.Reset();
+                // The last part leaves no record: the import is whole.
+                if (chunk + 1 == chunks)
+                    EndImportRecord(db_);
                 transaction.Commit();
                 committed_ = addedIds_.size();
             }
@@ -325,10 +384,16 @@ public:
         summary.addedIds.reserve(addedIds_.size());
         for (std::int64_t id : addedIds_)
             summary.addedIds.push_back(std::to_string(id));
-        TSQLiteStatement moved(
-            db_, "SELECT moved FROM staged.Rows WHERE skip=0 AND moved IS NOT NULL ORDER BY seq;");
-        while (moved.Step())
-            AddSummaryRecord(summary, std::string(moved.TextAt(0)));
+        TSQLiteStatement noted(db_, "SELECT reasons,changed,leftOut,name FROM staged.Rows "
+                                    "WHERE skip=0 AND noted=1 ORDER BY seq;");
+        while (noted.Step()) {
+            SummaryNote note;
+            note.reasons = noted.TextAt(0);
+            note.changed = noted.TextAt(1);
+            note.leftOut = static_cast<std::size_t>(noted.IntegerAt(2));
+            note.name = noted.TextAt(3);
+            AddSummaryNote(summary, note);
+        }
         return summary;
     }
 
@@ -374,6 +439,7 @@ private:
                 remove.BindInteger(1, addedIds_[i]);
                 remove.Run();
             }
+            EndImportRecord(db_);
             transaction.Commit();
             addedIds_.clear();
             committed_ = 0;
@@ -385,6 +451,7 @@ private:
     TSQLiteDatabase& db_;
     ProgressShare& progress_;
     StagingFile staging_;
+    std::string path_; // the file imported, for the record
     std::unique_ptr<TSQLiteStatement> stage_;
     // Every contact seen: 0 for one in the book, else its place in the staging file.
     std::unordered_map<ContactKey, std::size_t, ContactKeyHash> keys_;
@@ -401,12 +468,9 @@ ImportSummary Cancelled() {
     return cancelled;
 }
 
-} // namespace
-
-ImportSummary ImportContacts(TSQLiteDatabase& db, TContactReader& reader,
-                             IImportProgress* progress) {
+ImportSummary ImportRead(TSQLiteDatabase& db, TContactReader& reader, IImportProgress* progress) {
     ProgressShare share(progress, reader.Size());
-    StagedImport import(db, share);
+    StagedImport import(db, share, reader.Path());
     std::vector<ImportedContact> batch;
     if (!share.Read(0))
         return Cancelled();
@@ -420,4 +484,74 @@ ImportSummary ImportContacts(TSQLiteDatabase& db, TContactReader& reader,
     ImportSummary summary = import.Summary();
     share.Done();
     return summary;
+}
+
+} // namespace
+
+ImportSummary ImportContacts(TSQLiteDatabase& db, TContactReader& reader,
+                             IImportProgress* progress) {
+    // What an import cut short left is taken out first, so that this one finds the book as it
+    // was before that one.
+    const std::string interrupted = TakeOutInterruptedImport(db);
+    ImportSummary summary = ImportRead(db, reader, progress);
+    summary.interrupted = interrupted;
+    return summary;
+}
+
+std::string TakeOutInterruptedImport(TSQLiteDatabase& db) {
+    auto exists = db.OpenResult("SELECT count(*) FROM sqlite_master WHERE type='table' AND "
+                                "name IN ('VellicardImportRows','VellicardImportInfo');");
+    if (exists->AtEnd() || exists->IntegerAt(0) != 2)
+        return {};
+    TWriteTransaction transaction(db);
+    std::string file;
+    std::int64_t staged = 0;
+    auto info = db.OpenResult("SELECT name,value FROM VellicardImportInfo;");
+    for (; !info->AtEnd(); info->Advance()) {
+        if (info->TextOrEmptyAt(0) == "file")
+            file = info->TextOrEmptyAt(1);
+        else if (info->TextOrEmptyAt(0) == "staged")
+            staged = std::atoll(info->TextOrEmptyAt(1).c_str());
+    }
+    std::unordered_map<std::int64_t, ContactKey> added;
+    {
+        TSQLiteStatement rows(db, "SELECT row,ka,kb FROM VellicardImportRows;");
+        while (rows.Step())
+            added[rows.IntegerAt(0)] = {static_cast<std::uint64_t>(rows.IntegerAt(1)),
+                                        static_cast<std::uint64_t>(rows.IntegerAt(2))};
+    }
+    // A contact changed since (by another copy of the program, or the sync) is somebody's
+    // work, and stays.
+    std::vector<std::int64_t> unchanged;
+    std::size_t present = 0;
+    ForEachSavedRow(db, "rowid IN (SELECT row FROM VellicardImportRows)", kFromFirstRow,
+                    [&](std::int64_t row, const ContactValues& values) {
+                        ++present;
+                        if (added[row] == KeyOf(values))
+                            unchanged.push_back(row);
+                    });
+    {
+        TSQLiteStatement remove(db, "DELETE FROM main.Customers WHERE rowid=?;");
+        for (std::int64_t row : unchanged) {
+            remove.BindInteger(1, row);
+            remove.Run();
+        }
+    }
+    EndImportRecord(db);
+    transaction.Commit();
+    if (added.empty())
+        return {};
+    const std::size_t kept = present - unchanged.size();
+    std::string text = "The import of \"" + file + "\" did not finish: the program was ended " +
+                       "after it had added " + std::to_string(added.size()) + " of its " +
+                       Plural(static_cast<std::size_t>(staged), "contact", "contacts") + ". ";
+    if (kept == 0)
+        text += "They were taken out again, so the address book is as it was before that "
+                "import. Import the file again to add its contacts.";
+    else
+        text += std::to_string(unchanged.size()) + " of them were taken out again; " +
+                Plural(kept, "contact was", "contacts were") +
+                " changed since and kept. Import the file again to add the rest: contacts "
+                "already present are skipped.";
+    return text;
 }

@@ -24,6 +24,8 @@ struct ImportSummary {
     std::vector<std::string> changed;
     std::size_t leftOut = 0;
     bool cancelled = false;
+    // What became of an earlier import that was cut short, when this one found one.
+    std::string interrupted;
     std::vector<std::string> addedIds; // of the contacts added, once the import is committed
 
     // "Imported 412 contacts, 3 skipped as already present, 5 with values moved to notes", a
@@ -41,6 +43,12 @@ struct ImportSummary {
 // anything reaches the book.
 ImportSummary ImportContacts(TSQLiteDatabase& db, TContactReader& reader,
                              IImportProgress* progress = nullptr);
+
+// An import the program did not live to finish or take out (killed, or the machine went down)
+// left part of its contacts in the book, and a record of them beside it. Takes those contacts
+// out again, all but any changed since, and says so; "" when no import was cut short. The
+// start of the program and every import call it.
+std::string TakeOutInterruptedImport(TSQLiteDatabase& db);
 
 // Rows added to the book in one transaction.
 constexpr std::size_t kInsertRows = 4000;

@@ -1,9 +1,11 @@
 // Imports far bigger than one batch of the reader: the book stays open to other writers, and
 // what spans batches comes out as from a small file.
 #include "interchange/ContactFileError.h"
+#include "interchange/ContactReader.h"
 #include "storage/AddressBook.h"
 #include "storage/ContactImporter.h"
 #include "storage/ContactStatements.h"
+#include "storage/ImportProgress.h"
 #include "storage/SQLiteTable3.h"
 #include "storage/unitBuildData.h"
 #include "tests/common/RawDb.h"
@@ -14,9 +16,13 @@
 #include <QtTest>
 
 #include <atomic>
+#include <csignal>
 #include <chrono>
 #include <set>
 #include <thread>
+
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 
@@ -41,6 +47,27 @@ QByteArray Rows(int count) {
                 QByteArray(300, 'x') + "\"\r\n";
     return file;
 }
+
+// Steps through an import until it has committed its first part of kInsertRows contacts, then
+// cancels there or kills the process that runs it, as a user's Cancel or a kill from outside.
+class StopAfterFirstPart : public IImportProgress {
+public:
+    explicit StopAfterFirstPart(bool kill) : kill_(kill) {}
+    void Start(std::size_t total) override { total_ = total; }
+    bool Step(std::size_t done) override {
+        // The adding of the second part is next once the steps pass the reading's nine tenths.
+        if (done <= total_ * 9 / 10 || done >= total_)
+            return true;
+        if (kill_)
+            raise(SIGKILL);
+        return false;
+    }
+    void Finish() override {}
+
+private:
+    bool kill_;
+    std::size_t total_ = 0;
+};
 
 } // namespace
 
@@ -120,6 +147,60 @@ private slots:
         QCOMPARE(raw.value("SELECT dbExtraName2 FROM Customers WHERE dbCustomer_ID=" +
                            QString::fromStdString(summary.addedIds.back())),
                  QString("Extra %1-2").arg(kContacts));
+    }
+
+    // An import stopped after its first part of kInsertRows rows was committed: a Cancel
+    // leaves the book as it was; a kill leaves that part, which the next import takes out again
+    // (all but a contact changed since) and says so before it adds the file whole.
+    void stoppedAfterFirstPart_data() {
+        QTest::addColumn<bool>("kill");
+        QTest::addColumn<bool>("changeOne");
+        QTest::newRow("cancelled") << false << false;
+        QTest::newRow("killed") << true << false;
+        QTest::newRow("killed, one contact changed since") << true << true;
+    }
+    void stoppedAfterFirstPart() {
+        QFETCH(bool, kill);
+        QFETCH(bool, changeOne);
+        const int kRows = int(kInsertRows) * 2 + 10;
+        const std::string path = Write(Rows(kRows), "in.csv");
+        RawDb raw(home_->dbPath());
+        raw.mustExec("INSERT INTO Customers(dbCustCompany) VALUES('Before');");
+        StopAfterFirstPart stop(kill);
+        if (!kill) {
+            TSQLiteDatabase db(Db(), OpenMode::ExistingOnly);
+            TContactReader reader(path);
+            QVERIFY(ImportContacts(db, reader, &stop).cancelled);
+            QCOMPARE(raw.value("SELECT COUNT(*) FROM Customers"), "1");
+            return;
+        }
+        const pid_t child = fork();
+        if (child == 0) {
+            TSQLiteDatabase db(Db(), OpenMode::ExistingOnly);
+            TContactReader reader(path);
+            ImportContacts(db, reader, &stop);
+            _exit(0);
+        }
+        int status = 0;
+        QCOMPARE(waitpid(child, &status, 0), child);
+        QVERIFY2(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL, "the import was not killed");
+        QCOMPARE(raw.value("SELECT COUNT(*) FROM Customers"), QString::number(kInsertRows + 1));
+        if (changeOne)
+            raw.mustExec("UPDATE Customers SET dbCustCtyStZp='Changed' WHERE dbCustCompany='Row 7';");
+        const ImportSummary summary = TAddressBook(Db()).Import(path);
+        const QString said = QString::fromStdString(summary.Text());
+        QVERIFY2(said.startsWith("The import of \"" + QString::fromStdString(path) +
+                                 "\" did not finish"),
+                 qPrintable(said));
+        QVERIFY2(said.contains(changeOne ? "1 contact was changed since and kept"
+                                         : "as it was before that import"),
+                 qPrintable(said));
+        QCOMPARE(summary.imported, std::size_t(kRows));
+        QCOMPARE(raw.value("SELECT COUNT(*) FROM Customers"),
+                 QString::number(kRows + (changeOne ? 1 : 0) + 1));
+        QCOMPARE(raw.value("SELECT COUNT(*) FROM sqlite_master WHERE name LIKE 'VellicardImport%'"),
+                 "0");
+        QVERIFY(TAddressBook(Db()).Import(path).interrupted.empty());
     }
 
     // What spans the reader's batches: extra contacts after their contact, duplicates far

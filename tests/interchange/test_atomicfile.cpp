@@ -6,6 +6,10 @@
 
 #include <QtTest>
 #include <csignal>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/time.h>
+#include <sys/wait.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -78,6 +82,76 @@ private slots:
         lstat(real, &st);
         QCOMPARE(int(st.st_mode & 07777), mode >= 0 ? mode : fault ? 0 : 0640);
         QVERIFY(mode < 0 || geteuid() != 0 || (st.st_uid == 4321 && st.st_gid == 4321));
+    }
+
+    // A write removes the temporaries killed writers left in its folder, and nothing else: not
+    // a name of another pattern, a folder or a link, a file changed after it began, or one a
+    // writer still holds.
+    void removesStaleTemporaries_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("kind"); // file, killed, locked, folder, link
+        QTest::addColumn<int>("age");      // seconds before now the entry was last changed
+        QTest::addColumn<bool>("removed");
+        QTest::newRow("stale") << ".out.vcf.Ab3xY9.tmp" << "file" << 3600 << true;
+        QTest::newRow("left by a killed export") << "" << "killed" << 3600 << true;
+        QTest::newRow("changed after the write began") << ".out.vcf.Ab3xY8.tmp" << "file" << -60
+                                                       << false;
+        QTest::newRow("still being written") << ".out.vcf.Ab3xY7.tmp" << "locked" << 3600 << false;
+        QTest::newRow("not hidden") << "out.vcf.Ab3xY6.tmp" << "file" << 3600 << false;
+        QTest::newRow("five letters") << ".out.vcf.Ab3xY.tmp" << "file" << 3600 << false;
+        QTest::newRow("more after .tmp") << ".out.vcf.Ab3xY5.tmp.bak" << "file" << 3600 << false;
+        QTest::newRow("no name") << ".Ab3xY4.tmp" << "file" << 3600 << false;
+        QTest::newRow("a sign") << ".out.vcf.Ab3x-4.tmp" << "file" << 3600 << false;
+        QTest::newRow("folder") << ".out.vcf.Ab3xY3.tmp" << "folder" << 3600 << false;
+        QTest::newRow("link") << ".out.vcf.Ab3xY2.tmp" << "link" << 3600 << false;
+    }
+    void removesStaleTemporaries() {
+        QFETCH(QString, name);
+        QFETCH(QString, kind);
+        QFETCH(int, age);
+        QFETCH(bool, removed);
+        QTemporaryDir dir;
+        const std::string target = QFile::encodeName(dir.filePath("out.vcf")).toStdString();
+        std::string path = QFile::encodeName(dir.filePath(name)).toStdString();
+        int held = -1;
+        if (kind == "killed") {
+            const pid_t child = fork();
+            if (child == 0) {
+                TAtomicFile file(target);
+                file.Write("partial");
+                raise(SIGKILL);
+            }
+            int status = 0;
+            QCOMPARE(waitpid(child, &status, 0), child);
+            const QStringList left = QDir(dir.path()).entryList(QDir::Hidden | QDir::Files);
+            QCOMPARE(left.size(), 1);
+            path = QFile::encodeName(dir.filePath(left.front())).toStdString();
+        } else if (kind == "folder") {
+            QVERIFY(mkdir(path.c_str(), 0700) == 0);
+        } else if (kind == "link") {
+            QVERIFY(QFile(dir.filePath("kept")).open(QFile::WriteOnly));
+            QVERIFY(symlink("kept", path.c_str()) == 0);
+        } else {
+            QFile f(QFile::decodeName(path.c_str()));
+            QVERIFY(f.open(QFile::WriteOnly) && f.write("old") == 3);
+            f.close();
+            if (kind == "locked") {
+                held = open(path.c_str(), O_RDONLY);
+                QVERIFY(flock(held, LOCK_EX) == 0);
+            }
+        }
+        const timeval when[2] = {{time(nullptr) - age, 0}, {time(nullptr) - age, 0}};
+        QVERIFY(lutimes(path.c_str(), when) == 0);
+        {
+            TAtomicFile file(target);
+            file.Write("new");
+            file.Commit();
+        }
+        struct stat st {};
+        QCOMPARE(lstat(path.c_str(), &st) != 0, removed);
+        QVERIFY(kind != "link" || QFile::exists(dir.filePath("kept")));
+        if (held >= 0)
+            close(held);
     }
 };
 
