@@ -301,26 +301,24 @@ void TCommandLine::syncNow(const QString& program, QTextStream& out, QTextStream
         return fail(
             program, err,
             QStringLiteral("Sync is not set up: run %1 --sync-setup URL USER first.").arg(program));
-    std::optional<QString> password = SyncPasswordFromEnvironment();
-    if (!password) {
-        const KeyringAnswer found = ReadSyncPassword(*account);
-        if (found.outcome == KeyringAnswer::NotFound)
-            return fail(program, err,
-                        QStringLiteral("The desktop keyring holds no password for %1 at %2: run "
-                                       "%3 --sync-setup again, or set %4.")
-                            .arg(account->user, account->url, program,
-                                 QLatin1String(kSyncPasswordVariable)));
-        if (found.outcome != KeyringAnswer::Done)
-            return fail(program, err,
-                        QStringLiteral("%1: set %2 to give the password.")
-                            .arg(KeyringProblem(found), QLatin1String(kSyncPasswordVariable)));
-        password = found.password;
-    }
+    // The window's rule; only what the user is told to do differs here.
+    const SyncPassword password = PasswordForSync(*account);
+    if (!password.ok && password.keyring.outcome == KeyringAnswer::NotFound)
+        return fail(program, err,
+                    QStringLiteral("The desktop keyring holds no password for %1 at %2: run "
+                                   "%3 --sync-setup again, or set %4.")
+                        .arg(account->user, account->url, program,
+                             QLatin1String(kSyncPasswordVariable)));
+    if (!password.ok)
+        return fail(program, err,
+                    QStringLiteral("%1: set %2 to give the password.")
+                        .arg(KeyringProblem(password.keyring),
+                             QLatin1String(kSyncPasswordVariable)));
     try {
         // A first use builds the address book, as the window's first start does.
         PrepareDataFiles();
         const SyncRunResult result = runner_(
-            *account, *password, QFile::decodeName(QByteArray::fromStdString(ContactDbPath())));
+            *account, password.password, QFile::decodeName(QByteArray::fromStdString(ContactDbPath())));
         if (!result.ok)
             return fail(program, err, result.error);
         out << result.summary << '\n';

@@ -71,12 +71,10 @@ ContactKey KeyOf(const ContactValues& saved) {
 // the taking out of a cancelled or failed import, removes the record in the transaction that
 // makes the book whole. A record found later belongs to an import that was killed.
 void CreateImportRecord(TSQLiteDatabase& db) {
-    TWriteTransaction transaction(db);
     db.RunStatement("CREATE TABLE IF NOT EXISTS VellicardImportInfo(name TEXT PRIMARY KEY,"
                     "value TEXT NOT NULL);");
     db.RunStatement("CREATE TABLE IF NOT EXISTS VellicardImportRows(row INTEGER PRIMARY KEY,"
                     "ka INTEGER NOT NULL,kb INTEGER NOT NULL);");
-    transaction.Commit();
 }
 
 const char* const kRecordRow = "INSERT OR REPLACE INTO VellicardImportRows(row,ka,kb)VALUES(?,?,?);";
@@ -329,10 +327,7 @@ public:
         TSQLiteStatement skip(db_, "UPDATE staged.Rows SET skip=1 WHERE seq=?;");
         TSQLiteStatement keys(db_, "SELECT ka,kb FROM staged.Rows WHERE seq>?1 AND seq<=?2 AND "
                                    "skip=0 ORDER BY seq;");
-        if (chunks == 0)
-            return true;
-        CreateImportRecord(db_);
-        TSQLiteStatement record(db_, kRecordRow);
+        std::unique_ptr<TSQLiteStatement> record;
         try {
             for (std::size_t chunk = 0; chunk < chunks; ++chunk) {
                 if (!progress_.Added(chunk, chunks)) {
@@ -340,8 +335,13 @@ public:
                     return false;
                 }
                 TWriteTransaction transaction(db_);
-                if (chunk == 0)
+                // The record begins with the first part, so that an import that fails there
+                // leaves the file exactly as it was.
+                if (chunk == 0) {
+                    CreateImportRecord(db_);
                     BeginImportRecord(db_, path_, staged_);
+                    record = std::make_unique<TSQLiteStatement>(db_, kRecordRow);
+                }
                 SkipContactsAddedMeanwhile(skip, chunk * kInsertRows);
                 insert.BindInteger(1, static_cast<std::int64_t>(chunk * kInsertRows));
                 insert.BindInteger(2, static_cast<std::int64_t>((chunk + 1) * kInsertRows));
@@ -359,15 +359,17 @@ public:
                     addedIds_.push_back(lastSeen_);
                     if (!keys.Step())
                         throw std::logic_error("the import added a row it did not stage");
-                    record.BindInteger(1, lastSeen_);
-                    record.BindInteger(2, keys.IntegerAt(0));
-                    record.BindInteger(3, keys.IntegerAt(1));
-                    record.Run();
+                    record->BindInteger(1, lastSeen_);
+                    record->BindInteger(2, keys.IntegerAt(0));
+                    record->BindInteger(3, keys.IntegerAt(1));
+                    record->Run();
                 }
                 keys.Reset();
                 // The last part leaves no record: the import is whole.
-                if (chunk + 1 == chunks)
+                if (chunk + 1 == chunks) {
+                    record.reset();
                     EndImportRecord(db_);
+                }
                 transaction.Commit();
                 committed_ = addedIds_.size();
             }

@@ -176,7 +176,7 @@ SyncPassword PasswordForSync(const SyncAccount& account) {
     }
     const KeyringAnswer found = ReadSyncPassword(account);
     if (found.outcome == KeyringAnswer::Done)
-        return {true, found.password, QString(), SyncPassword::Keyring};
+        return {true, found.password, QString(), SyncPassword::Keyring, found};
     const QString reason = found.reason.isEmpty() ? QString() : " (" + found.reason + ")";
     QString error;
     if (found.outcome == KeyringAnswer::NotFound)
@@ -191,5 +191,5 @@ SyncPassword PasswordForSync(const SyncAccount& account) {
         error = QStringLiteral("No desktop keyring is reachable%1, so the sync has no password: "
                                "open Sync Settings and enter it.")
                     .arg(reason);
-    return {false, QString(), error, SyncPassword::None};
+    return {false, QString(), error, SyncPassword::None, found};
 }

@@ -64,6 +64,7 @@ struct SyncPassword {
     QString password;
     QString error; // when none was found: one sentence for the user
     Source source = None;
+    KeyringAnswer keyring; // what the keyring answered, when it was asked
 };
 SyncPassword PasswordForSync(const SyncAccount& account);
 

@@ -5,18 +5,32 @@
 
 #include <QFile>
 
+QString SyncFailureText(std::exception_ptr failure, bool* stopped) {
+    if (stopped)
+        *stopped = false;
+    try {
+        std::rethrow_exception(failure);
+    } catch (const EDavError& e) {
+        if (stopped)
+            *stopped = e.Failure() == EDavError::Kind::Stopped;
+        return e.Message();
+    } catch (const std::exception& e) {
+        // A failure always has words, or it would read as success.
+        const QString reason = QString::fromLocal8Bit(e.what());
+        return reason.isEmpty() ? QStringLiteral("The server's answer could not be used.") : reason;
+    } catch (...) {
+        return QStringLiteral("The sync failed for a reason it could not tell.");
+    }
+}
+
 namespace {
 // Runs `work`: the reason it failed, in words for the user, or an empty text.
 template <typename Work> QString FailureOf(Work&& work) {
     try {
         work();
         return QString();
-    } catch (const EDavError& e) {
-        return e.Message();
-    } catch (const std::exception& e) {
-        // A failure always has words, or it would read as success.
-        const QString reason = QString::fromLocal8Bit(e.what());
-        return reason.isEmpty() ? QStringLiteral("The server's answer could not be used.") : reason;
+    } catch (...) {
+        return SyncFailureText(std::current_exception());
     }
 }
 } // namespace

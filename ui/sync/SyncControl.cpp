@@ -3,6 +3,7 @@
 #include "storage/unitAppInformation.h"
 #include "sync/DavClient.h"
 #include "sync/SyncAccount.h"
+#include "sync/SyncRunner.h"
 #include "sync/Synchronizer.h"
 #include "ui/dialogs/ErrorDisplay.h"
 #include "ui/sync/SyncSettingsForm.h"
@@ -204,13 +205,8 @@ void SyncOnThisThread(TSyncControl::Run& run, const SyncAccount& account, const 
         // Conflicts and cards left out are worth a box, even after a timed sync.
         run.conflicts = int(summary.conflicts.size() + summary.skipped.size());
         run.ok = true;
-    } catch (const EDavError& e) {
-        run.text = e.Message();
-        run.userStopped = e.Failure() == EDavError::Kind::Stopped;
-    } catch (const std::exception& e) {
-        run.text = QString::fromLocal8Bit(e.what());
     } catch (...) {
-        run.text = QStringLiteral("The sync failed for a reason it could not tell.");
+        run.text = SyncFailureText(std::current_exception(), &run.userStopped);
     }
 }
 } // namespace
