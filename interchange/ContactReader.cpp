@@ -26,35 +26,9 @@ bool IsBlank(char c) {
     return c == ' ' || c == '\t' || c == '\r' || c == '\n';
 }
 
-std::string_view Trimmed(std::string_view text) {
-    while (!text.empty() && IsBlank(text.front()))
-        text.remove_prefix(1);
-    while (!text.empty() && IsBlank(text.back()))
-        text.remove_suffix(1);
-    return text;
-}
-
 // Whether the text is `word` (in lower case) in any case of its letters.
 bool SameNoCase(std::string_view text, std::string_view word) {
     return text.size() == word.size() && StartsWithNoCase(text, word);
-}
-
-// Whether a content line is "BEGIN:VCARD" or "END:VCARD" (`word` in lower case), also with a
-// group or parameters, as the parser reads it.
-bool IsCardLine(std::string_view line, std::string_view word) {
-    const std::size_t colon = line.find(':');
-    if (colon == std::string_view::npos)
-        return false;
-    std::string_view name = line.substr(0, std::min(colon, line.substr(0, colon).find(';')));
-    const std::size_t dot = name.find('.');
-    if (dot != std::string_view::npos)
-        name.remove_prefix(dot + 1);
-    return SameNoCase(Trimmed(name), word) && SameNoCase(Trimmed(line.substr(colon + 1)), "vcard");
-}
-
-bool NamesQuotedPrintable(std::string_view line) {
-    const std::string head = LowerAscii(std::string(line.substr(0, line.find(':'))));
-    return head.find("quoted-printable") != std::string::npos;
 }
 
 // The parsers count lines and rows from the start of what they are given; for a message about
@@ -69,19 +43,6 @@ std::vector<VCard> ParseCardsAt(const std::string& piece, std::size_t firstLine)
     } catch (const EContactFileError&) {
         if (firstLine > 1)
             ParseVCards(std::string(firstLine - 1, '\n') + piece);
-        throw;
-    }
-}
-
-std::vector<CsvRow> ParseRowsAt(const std::string& chunk, std::size_t rowsBefore) {
-    try {
-        return ParseCsv(chunk);
-    } catch (const EContactFileError&) {
-        std::string earlier;
-        for (std::size_t i = 0; i < rowsBefore; ++i)
-            earlier += "-\n";
-        if (rowsBefore > 0)
-            ParseCsv(earlier + chunk);
         throw;
     }
 }
@@ -160,50 +121,25 @@ bool TContactReader::Fill(std::size_t wanted) {
     return buffer_.size() >= wanted;
 }
 
-// The lines up to the end of the next card (or of the file): the text between two cards goes
-// with the card before it. A piece is cut only where the parser would also see a card end: not
-// inside a folded line nor after a quoted-printable soft line break.
+// The lines up to the end of the next card (or of the file), cut by the card grammar itself as
+// the file is read.
 bool TContactReader::ReadVCardPiece(std::string& piece, std::size_t& firstLine) {
-    piece.clear();
-    firstLine = line_;
-    int depth = 0;
-    bool cardEnded = false;
-    bool softBreak = false;
-    bool quotedPrintable = false;
-    for (;;) {
-        std::size_t searched = 0;
-        std::size_t newline;
-        while ((newline = buffer_.find('\n', at_ + searched)) == std::string::npos && !eof_) {
-            searched = buffer_.size() - at_;
-            Fill(searched + kReadBlock);
+    while (!cards_.Take(piece, firstLine)) {
+        if (at_ < buffer_.size()) {
+            const std::size_t take = std::min(kReadBlock, buffer_.size() - at_);
+            cards_.Feed(std::string_view(buffer_.data() + at_, take));
+            at_ += take;
+        } else if (!eof_) {
+            Fill(kReadBlock);
+        } else if (!cardsDone_) {
+            cards_.Finish();
+            cardsDone_ = true;
+        } else {
+            return false;
         }
-        if (at_ >= buffer_.size())
-            break;
-        const std::size_t end = newline == std::string::npos ? buffer_.size() : newline + 1;
-        std::string_view content(buffer_.data() + at_, end - at_);
-        while (!content.empty() && (content.back() == '\n' || content.back() == '\r'))
-            content.remove_suffix(1);
-        if (content.substr(0, 3) == kByteOrderMark)
-            content.remove_prefix(3);
-        const bool continued =
-            softBreak || (!content.empty() && (content[0] == ' ' || content[0] == '\t'));
-        if (cardEnded && !continued)
-            break;
-        if (!continued) {
-            quotedPrintable = NamesQuotedPrintable(content);
-            if (IsCardLine(content, "begin")) {
-                ++depth;
-            } else if (IsCardLine(content, "end") && depth > 0) {
-                cardEnded = --depth == 0;
-            }
-        }
-        softBreak = quotedPrintable && !content.empty() && content.back() == '=';
-        piece.append(buffer_, at_, end - at_);
-        consumed_ += end - at_;
-        at_ = end;
-        ++line_;
     }
-    return !piece.empty();
+    consumed_ += piece.size();
+    return true;
 }
 
 // Whether the piece holds an extra contact's card, which must stay in one batch with the cards
@@ -242,102 +178,55 @@ bool TContactReader::StartVCards() {
     return true;
 }
 
-// Whole rows, about kCsvChunk bytes of them, or the rest of the file. The scan follows the
-// reader's quoting so that a line break inside a quoted field never ends a chunk.
-bool TContactReader::ReadCsvChunk(std::string& chunk) {
-    auto byteAt = [this](std::size_t r, char& c) {
-        if (at_ + r >= buffer_.size() && !Fill(r + 1 + kReadBlock) && at_ + r >= buffer_.size())
-            return false;
-        c = buffer_[at_ + r];
-        return true;
-    };
-    auto markAt = [&](std::size_t r) {
-        char c;
-        for (std::size_t k = 0; k < kByteOrderMark.size(); ++k)
-            if (!byteAt(r + k, c) || c != kByteOrderMark[k])
-                return false;
-        return true;
-    };
-    std::size_t r = 0;
-    std::size_t cut = 0;
-    bool quoted = false;
-    bool fieldStart = true;
-    bool whole = false; // the rest of the file
-    char c;
-    for (;;) {
-        if (!byteAt(r, c)) {
-            whole = true;
-            break;
-        }
-        if (quoted) {
-            char d;
-            if (c == '"' && byteAt(r + 1, d) && d == '"') {
-                r += 2;
-                continue;
-            }
-            quoted = c != '"';
-            ++r;
-            continue;
-        }
-        if (c == '"' && fieldStart) {
-            quoted = true;
-            fieldStart = false;
-        } else if (c == '\r' || c == '\n') {
-            char d;
-            if (c == '\r' && byteAt(r + 1, d) && d == '\n')
-                ++r;
-            fieldStart = true;
-            // A byte-order mark after the cut would be dropped as the start of a file.
-            if (!markAt(r + 1)) {
-                cut = r + 1;
-                if (cut >= kCsvChunk)
-                    break;
-            }
-        } else {
-            fieldStart = c == ',';
-        }
-        ++r;
-    }
-    const std::size_t take = whole ? buffer_.size() - at_ : cut;
-    chunk.assign(buffer_, at_, take);
-    at_ += take;
-    consumed_ += take;
-    return !chunk.empty();
-}
-
+// Whole rows, those that end in the next kCsvChunk bytes of the file or more, read by the one
+// CSV grammar as the bytes come; rows go on across the cuts.
 bool TContactReader::StartCsvRows() {
-    std::string chunk;
-    for (;;) {
-        if (!ReadCsvChunk(chunk))
-            return false;
-        if (chunk.find('\0') != std::string::npos)
-            throw EContactFileError(kNeitherFormat);
-        std::vector<CsvRow> rows = ParseRowsAt(chunk, rowsBefore_);
-        if (rows.empty())
-            continue;
-        std::vector<CsvRow> table;
-        table.reserve(rows.size() + 1);
-        if (header_.empty()) {
-            header_ = rows.front();
-            rowsBefore_ = 1;
+    std::vector<CsvRow> rows;
+    while (rows.empty()) {
+        if (at_ >= buffer_.size() && !eof_)
+            Fill(kCsvChunk);
+        if (at_ < buffer_.size()) {
+            const std::size_t take = std::min(kCsvChunk, buffer_.size() - at_);
+            const std::string_view part(buffer_.data() + at_, take);
+            if (part.find('\0') != std::string_view::npos)
+                throw EContactFileError(kNeitherFormat);
+            csv_.Feed(part);
+            at_ += take;
+            consumed_ += take;
+        } else if (!csvDone_) {
+            csv_.Finish();
+            csvDone_ = true;
         } else {
-            table.push_back(header_);
+            return false;
         }
-        for (CsvRow& row : rows)
-            table.push_back(std::move(row));
-        const std::size_t rowsBefore = rowsBefore_;
-        rowsBefore_ += table.size() - 1;
-        newBatches_.push_back({std::async(std::launch::async,
-                                       [table = std::move(table), rowsBefore] {
-                                           std::vector<ImportedContact> contacts =
-                                               ContactsFromCsv(table);
-                                           for (ImportedContact& contact : contacts)
-                                               contact.line += rowsBefore - 1;
-                                           return contacts;
-                                       }),
-                            consumed_});
-        return true;
+        for (CsvRow row; csv_.Take(row);)
+            rows.push_back(std::move(row));
     }
+    std::vector<CsvRow> table;
+    table.reserve(rows.size() + 1);
+    auto first = rows.begin();
+    if (header_.empty()) {
+        header_ = std::move(rows.front());
+        ++first;
+        rowsBefore_ = 1;
+    }
+    table.push_back(header_);
+    for (auto row = first; row != rows.end(); ++row)
+        table.push_back(std::move(*row));
+    if (table.size() == 1)
+        return true; // the header alone so far
+    const std::size_t rowsBefore = rowsBefore_;
+    rowsBefore_ += table.size() - 1;
+    newBatches_.push_back({std::async(std::launch::async,
+                                   [table = std::move(table), rowsBefore] {
+                                       std::vector<ImportedContact> contacts =
+                                           ContactsFromCsv(table);
+                                       for (ImportedContact& contact : contacts)
+                                           contact.line += rowsBefore - 1;
+                                       return contacts;
+                                   }),
+                        consumed_});
+    return true;
 }
 
 TContactReader::~TContactReader() {

@@ -1,6 +1,8 @@
 #pragma once
 
 #include "interchange/ContactCards.h"
+#include "interchange/CsvTable.h"
+#include "interchange/VCardParser.h"
 
 #include <condition_variable>
 #include <cstdint>
@@ -59,7 +61,6 @@ private:
     // Keeps at least `wanted` unread bytes in the buffer unless the file ends first.
     bool Fill(std::size_t wanted);
     bool ReadVCardPiece(std::string& piece, std::size_t& firstLine);
-    bool ReadCsvChunk(std::string& chunk);
     // Cuts the next batch and has it made; false at the end of the file.
     bool StartVCards();
     bool StartCsvRows();
@@ -91,11 +92,14 @@ private:
     std::string encoding_ = "UTF-8";
     std::size_t contactsRead_ = 0;
 
-    // vCard: the line the next piece starts on, and a piece read but not yet in a batch.
-    std::size_t line_ = 1;
+    // vCard: the cards as they come, and a piece read but not yet in a batch.
+    TVCardCutter cards_;
+    bool cardsDone_ = false;
     std::string aheadPiece_;
     std::size_t aheadLine_ = 0;
-    // CSV: the header row and how many rows came before the next chunk.
+    // CSV: the rows as they come, the header row and how many rows came before the next batch.
+    TCsvRowReader csv_;
+    bool csvDone_ = false;
     std::vector<std::string> header_;
     std::size_t rowsBefore_ = 0;
 };

@@ -5,84 +5,115 @@
 
 #include <algorithm>
 
-namespace {
-
-// Reads the row that starts at i and moves i past it; false when no row is left. A quoted field
-// that never ends throws when `strict`, else ends with the bytes.
-bool ReadRow(const std::string& bytes, std::size_t& i, CsvRow& row, std::size_t rowNumber,
-             bool strict) {
-    row.clear();
-    std::string field;
-    bool inRow = false;
-    while (i < bytes.size()) {
-        const char c = bytes[i];
-        if (c == '"' && field.empty()) {
-            std::size_t j = i + 1;
-            for (;;) {
-                if (j >= bytes.size()) {
-                    if (strict)
-                        throw EContactFileError("The file ends inside a quoted field in row " +
-                                               std::to_string(rowNumber) +
-                                               ": it may be cut short.");
-                    break;
-                }
-                if (bytes[j] == '"') {
-                    if (j + 1 < bytes.size() && bytes[j + 1] == '"') {
-                        field += '"';
-                        j += 2;
-                        continue;
-                    }
-                    break;
-                }
-                field += bytes[j++];
-            }
-            i = j + 1;
-            inRow = true;
-            continue;
-        }
-        ++i;
-        if (c == ',') {
-            row.push_back(std::move(field));
-            field.clear();
-            inRow = true;
-        } else if (c == '\r' || c == '\n') {
-            if (c == '\r' && i < bytes.size() && bytes[i] == '\n')
-                ++i;
-            if (inRow || !field.empty()) {
-                row.push_back(std::move(field));
-                return true;
-            }
-        } else {
-            field += c;
-            inRow = true;
-        }
+void TCsvRowReader::Feed(std::string_view bytes) {
+    if (!started_) {
+        head_.append(bytes.data(), bytes.size());
+        if (head_.size() < 3 && std::string_view("\xEF\xBB\xBF").substr(0, head_.size()) == head_)
+            return;
+        started_ = true;
+        const std::string head = std::move(head_);
+        head_.clear();
+        const std::size_t skip = head.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
+        for (std::size_t i = skip; i < head.size(); ++i)
+            Step(head[i]);
+        return;
     }
-    if (inRow || !field.empty()) {
-        row.push_back(std::move(field));
-        return true;
-    }
-    return false;
+    for (char c : bytes)
+        Step(c);
 }
 
-std::size_t AfterBom(const std::string& bytes) {
-    return bytes.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
+void TCsvRowReader::Step(char c) {
+    if (afterCr_) {
+        afterCr_ = false;
+        if (c == '\n')
+            return;
+    }
+    if (quoted_) {
+        if (!quoteSeen_) {
+            if (c == '"')
+                quoteSeen_ = true;
+            else
+                field_ += c;
+            return;
+        }
+        quoteSeen_ = false;
+        if (c == '"') {
+            field_ += '"';
+            return;
+        }
+        quoted_ = false; // the quote closed the field; what follows is read as usual
+    }
+    if (c == '"' && field_.empty()) {
+        quoted_ = true;
+        inRow_ = true;
+    } else if (c == ',') {
+        EndField();
+        inRow_ = true;
+    } else if (c == '\r' || c == '\n') {
+        afterCr_ = c == '\r';
+        if (inRow_ || !field_.empty())
+            EndRow();
+    } else {
+        field_ += c;
+        inRow_ = true;
+    }
 }
 
-} // namespace
+void TCsvRowReader::EndField() {
+    row_.push_back(std::move(field_));
+    field_.clear();
+}
+
+void TCsvRowReader::EndRow() {
+    EndField();
+    ready_.push_back(std::move(row_));
+    row_.clear();
+    inRow_ = false;
+    ++made_;
+}
+
+void TCsvRowReader::Finish(bool strict) {
+    if (!started_) {
+        started_ = true;
+        const std::string head = std::move(head_);
+        head_.clear();
+        Feed(head);
+    }
+    if (quoted_ && !quoteSeen_ && strict)
+        throw EContactFileError("The file ends inside a quoted field in row " +
+                                std::to_string(made_ + 1) + ": it may be cut short.");
+    quoted_ = quoteSeen_ = false;
+    if (inRow_ || !field_.empty())
+        EndRow();
+}
+
+bool TCsvRowReader::Take(CsvRow& row) {
+    if (next_ >= ready_.size()) {
+        ready_.clear();
+        next_ = 0;
+        return false;
+    }
+    row = std::move(ready_[next_++]);
+    return true;
+}
 
 std::vector<CsvRow> ParseCsv(const std::string& bytes) {
-    std::size_t i = AfterBom(bytes);
+    TCsvRowReader reader;
+    reader.Feed(bytes);
+    reader.Finish();
     std::vector<CsvRow> rows;
-    CsvRow row;
-    while (ReadRow(bytes, i, row, rows.size() + 1, true))
+    for (CsvRow row; reader.Take(row);)
         rows.push_back(std::move(row));
     return rows;
 }
 
 CsvRow FirstCsvRow(const std::string& bytes) {
-    std::size_t i = AfterBom(bytes);
+    TCsvRowReader reader;
+    // The first row ends at the first line break outside quotes; the rest need not be read.
+    reader.Feed(bytes);
+    reader.Finish(false);
     CsvRow row;
-    ReadRow(bytes, i, row, 1, false);
+    reader.Take(row);
     return row;
 }
 

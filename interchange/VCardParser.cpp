@@ -47,15 +47,10 @@ std::size_t BreakEnd(const std::string& text, std::size_t at) {
     return at + 1;
 }
 
-// Physical lines joined into content lines. A line that starts with a blank continues the one
-// before: version 2.1 folds at a blank of the value and keeps it, the later versions insert the
-// blank and drop it. Any line after a quoted-printable line that ends in "=" (a soft line break)
-// continues it too, whether or not it starts with a blank, because there the blank is part of
-// the value.
+// Physical lines joined into content lines.
 std::vector<LogicalLine> Unfold(const std::string& text) {
     std::vector<LogicalLine> lines;
-    bool softBreak = false;
-    bool keepFoldBlank = false;
+    TLineUnfolder unfolder;
     std::size_t number = 0;
     for (std::size_t at = 0; at <= text.size();) {
         std::size_t end = at;
@@ -66,29 +61,15 @@ std::vector<LogicalLine> Unfold(const std::string& text) {
         if (line.substr(0, 3) == "\xEF\xBB\xBF")
             line.remove_prefix(3);
         ++number;
-        if (softBreak && !lines.empty()) {
-            lines.back().text += line;
-        } else if (!lines.empty() && !line.empty() && (line[0] == ' ' || line[0] == '\t')) {
-            lines.back().text += keepFoldBlank ? line : line.substr(1);
-        } else {
-            lines.push_back({std::string(line), number, at, at});
-            // The card's VERSION line comes before any folded one.
-            if (StartsWithNoCase(line, "begin:"))
-                keepFoldBlank = false;
-            else if (StartsWithNoCase(line, "version:"))
-                keepFoldBlank = TrimmedAscii(std::string(line.substr(8))) == "2.1";
-        }
-        LogicalLine& current = lines.back();
-        softBreak =
-            !current.text.empty() && current.text.back() == '=' && IsQuotedPrintable(current.text);
-        if (softBreak)
-            current.text.pop_back();
+        const bool continues = !lines.empty() && unfolder.Continues(line);
+        if (!continues)
+            lines.push_back({std::string(), number, at, at});
+        unfolder.Add(line, lines.back().text, continues);
         at = end < text.size() ? BreakEnd(text, end) : end + 1;
-        current.end = std::min(at, text.size());
+        lines.back().end = std::min(at, text.size());
     }
     return lines;
 }
-
 
 std::string DecodeQuotedPrintable(const std::string& value) {
     std::string out;
@@ -212,7 +193,118 @@ bool IsEndCard(const VCardProperty& p) {
     return p.name == "END" && LowerAscii(TrimmedAscii(p.value)) == "vcard";
 }
 
+// Whether a content line begins (+1) or ends (-1) a card, as ParseVCards reads it, or neither
+// (0). Only a line named BEGIN or END is read whole.
+int CardBoundaryOf(const std::string& line) {
+    const std::size_t colon = FindUnquoted(line, ':');
+    if (colon == std::string::npos)
+        return 0;
+    std::string name = line.substr(0, std::min(colon, FindUnquoted(line.substr(0, colon), ';')));
+    const std::size_t dot = name.find('.');
+    if (dot != std::string::npos)
+        name = name.substr(dot + 1);
+    name = UpperAscii(TrimmedAscii(name));
+    if (name != "BEGIN" && name != "END")
+        return 0;
+    const VCardProperty property = ParseProperty(line, colon);
+    return IsBeginCard(property) ? 1 : IsEndCard(property) ? -1 : 0;
+}
+
 } // namespace
+
+bool TLineUnfolder::Continues(std::string_view physical) const {
+    return softBreak_ || (!physical.empty() && (physical[0] == ' ' || physical[0] == '\t'));
+}
+
+void TLineUnfolder::Add(std::string_view physical, std::string& line, bool continues) {
+    if (continues && softBreak_) {
+        line += physical;
+    } else if (continues) {
+        line += keepFoldBlank_ ? physical : physical.substr(1);
+    } else {
+        line.assign(physical);
+        // The card's VERSION line comes before any folded one.
+        if (StartsWithNoCase(physical, "begin:"))
+            keepFoldBlank_ = false;
+        else if (StartsWithNoCase(physical, "version:"))
+            keepFoldBlank_ = TrimmedAscii(std::string(physical.substr(8))) == "2.1";
+    }
+    softBreak_ = !line.empty() && line.back() == '=' && IsQuotedPrintable(line);
+    if (softBreak_)
+        line.pop_back();
+}
+
+void TVCardCutter::Feed(std::string_view text) {
+    text_.append(text.data(), text.size());
+    Scan(false);
+}
+
+void TVCardCutter::Finish() {
+    Scan(true);
+    finished_ = true;
+    if (pieceStart_ < text_.size())
+        Cut(text_.size());
+    text_.clear();
+    scan_ = pieceStart_ = 0;
+}
+
+bool TVCardCutter::Take(std::string& piece, std::size_t& firstLine) {
+    if (ready_.empty())
+        return false;
+    piece = std::move(ready_.front().first);
+    firstLine = ready_.front().second;
+    ready_.pop_front();
+    return true;
+}
+
+void TVCardCutter::Cut(std::size_t end) {
+    ready_.emplace_back(text_.substr(pieceStart_, end - pieceStart_), pieceLine_);
+    pieceStart_ = end;
+}
+
+void TVCardCutter::Scan(bool last) {
+    while (scan_ < text_.size() || (last && scan_ == text_.size() && !finished_)) {
+        std::size_t end = scan_;
+        while (end < text_.size() && text_[end] != '\n' && text_[end] != '\r')
+            ++end;
+        // A line is read once its break is whole: CR, CR LF and CR CR LF are told apart only by
+        // the bytes after a CR.
+        if (!last && (end == text_.size() || (text_[end] == '\r' && end + 2 >= text_.size())))
+            break;
+        std::string_view physical(text_.data() + scan_, end - scan_);
+        if (physical.substr(0, 3) == "\xEF\xBB\xBF")
+            physical.remove_prefix(3);
+        ++lines_;
+        const bool continues = haveLine_ && unfolder_.Continues(physical);
+        if (!continues) {
+            if (haveLine_) {
+                const int boundary = CardBoundaryOf(line_);
+                if (boundary > 0)
+                    ++depth_;
+                else if (boundary < 0 && depth_ > 0)
+                    cardEnded_ = --depth_ == 0;
+            }
+            if (cardEnded_) {
+                Cut(scan_);
+                pieceLine_ = lines_;
+                cardEnded_ = false;
+            }
+            haveLine_ = true;
+        }
+        unfolder_.Add(physical, line_, continues);
+        if (end == text_.size()) {
+            scan_ = end;
+            break; // the last line, which has no break
+        }
+        scan_ = BreakEnd(text_, end);
+    }
+    // What is cut is dropped from the front once it is worth the copy of the rest.
+    if (pieceStart_ > (1u << 20) && pieceStart_ * 2 > text_.size()) {
+        text_.erase(0, pieceStart_);
+        scan_ -= pieceStart_;
+        pieceStart_ = 0;
+    }
+}
 
 bool VCardProperty::HasType(const char* type) const {
     for (const std::string& t : types)

@@ -1,7 +1,10 @@
 #pragma once
 
 #include <cstddef>
+#include <deque>
 #include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 // One content line of a card, unfolded and decoded: the value is UTF-8 text still carrying the
@@ -46,6 +49,52 @@ struct VCardLine {
 // of them, in order. Blank lines and lines that are no property (the body of an old base64
 // block) are lines too, with no property name.
 std::vector<VCardLine> SplitCardLines(const std::string& text);
+
+// How the physical lines of a card's text join into content lines: a line that starts with a
+// blank continues the one before (version 2.1 folds at a blank of the value and keeps it, the
+// later versions insert the blank and drop it), and any line after a quoted-printable line that
+// ends in "=" (a soft line break) continues it too, whether or not it starts with a blank.
+class TLineUnfolder {
+public:
+    // Whether the physical line (without its line break) continues the content line before it.
+    bool Continues(std::string_view physical) const;
+    // Adds the physical line to `line`: as its continuation, or as the start of a new one.
+    void Add(std::string_view physical, std::string& line, bool continues);
+
+private:
+    bool softBreak_ = false;
+    bool keepFoldBlank_ = false;
+};
+
+// The card grammar fed as the text of a file comes (UTF-8, as ParseVCards reads it): the text is
+// cut into pieces, each ending with a whole card, as soon as the card is complete, and only
+// where ParseVCards sees a card end (never inside a folded line nor after a soft line break).
+// The lines between two cards go with the card after them; the last piece takes the rest.
+class TVCardCutter {
+public:
+    void Feed(std::string_view text);
+    // No more text comes.
+    void Finish();
+    // The next piece, and the line of the whole text it starts on; false until one is whole.
+    bool Take(std::string& piece, std::size_t& firstLine);
+
+private:
+    void Scan(bool last);
+    void Cut(std::size_t end);
+
+    std::string text_;
+    std::size_t scan_ = 0;       // the first byte not yet read as a line
+    std::size_t pieceStart_ = 0; // the first byte of the piece being gathered
+    std::size_t pieceLine_ = 1;
+    std::size_t lines_ = 0; // physical lines read
+    TLineUnfolder unfolder_;
+    std::string line_; // the content line being read
+    bool haveLine_ = false;
+    int depth_ = 0;
+    bool cardEnded_ = false;
+    bool finished_ = false;
+    std::deque<std::pair<std::string, std::size_t>> ready_;
+};
 
 // Reads every card of a file: UTF-8 with or without a byte-order mark, or UTF-16; lines ended by
 // CR LF, LF, CR or the CR CR LF of some phones; folded lines (version 2.1 keeps the blank it folded
