@@ -222,6 +222,18 @@ private slots:
             << "SELECT dbCustNotes FROM Customers WHERE dbCustCompany='Row 3999'|"
                "line one, \"quoted\"\r\nline two " +
                    QString(300, 'x');
+        // At the edges of the reader's batches and the book's transactions: none lost, none twice.
+        for (const int n : {int(TContactReader::kBatchContacts), int(TContactReader::kBatchContacts) + 1,
+                            int(kInsertRows) - 1, int(kInsertRows), int(kInsertRows) + 1}) {
+            QTest::addRow("%d cards", n)
+                << Cards(n) << "in.vcf" << n << 0
+                << QString("SELECT printf('%d/%d/%d',COUNT(*),COUNT(DISTINCT dbCustCompany),"
+                           "max(dbExtraName2='Extra %1-2')) FROM Customers|%1/%1/1").arg(n);
+            QTest::addRow("%d rows", n)
+                << Rows(n) << "in.csv" << n << 0
+                << QString("SELECT printf('%d/%d/%d',COUNT(*),COUNT(DISTINCT dbCustCompany),"
+                           "max(dbCustCompany='Row %1')) FROM Customers|%1/%1/1").arg(n);
+        }
         QTest::newRow("stray line late") << Cards(3000) + "NOTE:stray\r\n" << "in.vcf" << 0 << 0
                                          << "Line 48001 of the file";
         QTest::newRow("first of two faults named")

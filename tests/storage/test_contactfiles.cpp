@@ -211,6 +211,13 @@ private slots:
                           "NOTE:folded\r\n here\r\nEND:VCARD\r\n")
             << QStringList{"1|dbCustLastName|Иванов", "1|dbCustFirstName|Иван",
                            "1|dbCustCompany|Poznań", "1|dbCustNotes|folded here"};
+        // Latin-1 as the programs that write it mean it: 0x80 to 0x9F are Windows-1252's signs,
+        // not control characters.
+        QTest::newRow("Latin-1 with 0x80 to 0x9F")
+            << QByteArray("BEGIN:VCARD\r\nVERSION:2.1\r\nN;CHARSET=ISO-8859-1:M\xfcller\x96Kay;\x93J\x94\r\n"
+                          "ORG;CHARSET=latin1;ENCODING=QUOTED-PRINTABLE:=80 5 =8A=9F\r\nEND:VCARD\r\n")
+            << QStringList{"1|dbCustLastName|Müller–Kay", "1|dbCustFirstName|“J”",
+                           "1|dbCustCompany|€ 5 ŠŸ"};
         QTest::newRow("Japanese phone: Shift_JIS with a 0x5C byte")
             << QByteArray("BEGIN:VCARD\r\nVERSION:2.1\r\nN;CHARSET=SHIFT_JIS:\x8eR\x93\x63;\x91\xbe\x98Y\r\n"
                           "ORG;CHARSET=SHIFT_JIS:\x83\x5c\x83\x6a\x81\x5b\r\nEND:VCARD\r\n")
