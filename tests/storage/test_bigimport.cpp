@@ -15,6 +15,7 @@
 #include <QFile>
 #include <QtTest>
 
+#include <algorithm>
 #include <atomic>
 #include <csignal>
 #include <chrono>
@@ -67,6 +68,19 @@ public:
 private:
     bool kill_;
     std::size_t total_ = 0;
+};
+
+// Every step an import reports.
+class StepRecorder : public IImportProgress {
+public:
+    void Start(std::size_t total) override { total_ = total; }
+    bool Step(std::size_t done) override {
+        steps_.push_back(done);
+        return true;
+    }
+    void Finish() override {}
+    std::size_t total_ = 0;
+    std::vector<std::size_t> steps_;
 };
 
 } // namespace
@@ -201,6 +215,24 @@ private slots:
         QCOMPARE(raw.value("SELECT COUNT(*) FROM sqlite_master WHERE name LIKE 'VellicardImport%'"),
                  "0");
         QVERIFY(TAddressBook(Db()).Import(path).interrupted.empty());
+    }
+
+    // The progress moves while the file is read and while its parts are added, never back, and
+    // ends full: a bar that sat at 0 until the end would pass none of this.
+    void progressMoves() {
+        const std::string path = Write(Rows(int(kInsertRows) * 3), "in.csv");
+        StepRecorder steps;
+        QCOMPARE(TAddressBook(Db()).Import(path, &steps).imported, kInsertRows * 3);
+        QVERIFY(!steps.steps_.empty());
+        const std::size_t total = steps.total_, read = total * 9 / 10;
+        QVERIFY(std::is_sorted(steps.steps_.begin(), steps.steps_.end()));
+        QCOMPARE(steps.steps_.back(), total);
+        const auto within = [&](std::size_t from, std::size_t to) {
+            return std::count_if(steps.steps_.begin(), steps.steps_.end(),
+                                 [&](std::size_t s) { return s > from && s < to; });
+        };
+        QVERIFY2(within(0, read) > 0, "no step while reading");
+        QVERIFY2(within(read, total) > 0, "no step while adding");
     }
 
     // What spans the reader's batches: extra contacts after their contact, duplicates far

@@ -3,6 +3,7 @@
 // company field; Shift+Tab walks it backwards. The orders are written out here as data.
 #include "tests/ui/FormDriver.h"
 
+#include <QMenuBar>
 #include <QTabBar>
 
 namespace {
@@ -42,6 +43,31 @@ QStringList Walk(Qt::KeyboardModifiers modifiers, int limit = 40) {
 class KeyboardRingTest : public QObject {
     Q_OBJECT
 private slots:
+    // F10 alone opens the menu bar's first menu; with Shift, Ctrl or Alt it is another key and
+    // leaves the bar alone.
+    void f10AloneOpensTheMenu_data() {
+        QTest::addColumn<int>("modifiers");
+        QTest::addColumn<bool>("opens");
+        QTest::newRow("F10") << int(Qt::NoModifier) << true;
+        QTest::newRow("Shift+F10") << int(Qt::ShiftModifier) << false;
+        QTest::newRow("Ctrl+F10") << int(Qt::ControlModifier) << false;
+        QTest::newRow("Alt+F10") << int(Qt::AltModifier) << false;
+    }
+    void f10AloneOpensTheMenu() {
+        QFETCH(int, modifiers);
+        QFETCH(bool, opens);
+        FormDriver d;
+        auto* bar = d.W<QMenuBar>("MainMenu1");
+        QVERIFY(bar && !bar->activeAction());
+        QWidget* focus = QApplication::focusWidget();
+        QVERIFY(focus);
+        QTest::keyClick(focus, Qt::Key_F10, Qt::KeyboardModifiers(modifiers));
+        QCOMPARE(bar->activeAction() != nullptr, opens);
+        QCOMPARE(QApplication::activePopupWidget() != nullptr, opens);
+        if (QWidget* popup = QApplication::activePopupWidget())
+            popup->close();
+    }
+
     void ring_data() {
         QTest::addColumn<int>("page");
         QTest::addColumn<QStringList>("pageOrder");

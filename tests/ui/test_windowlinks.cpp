@@ -42,6 +42,32 @@ private slots:
         QCOMPARE(d.Edit("txtCustEmail")->text(), QString("info@joesbarandgrill.example.com"));
     }
 
+    // A screen reader names each link after its own field, and follows what is typed there.
+    void linksAreNamedAfterTheirField_data() {
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<QString>("link");
+        QTest::addColumn<QString>("sentence");
+        QTest::newRow("e-mail") << "txtCustEmail" << "lblSendCustEmail" << "Send e-mail to %1";
+        QTest::newRow("web site") << "txtCustWebAddress" << "lblCustWebSite"
+                                  << "Go to the web site %1";
+        QTest::newRow("extra contact's e-mail")
+            << "txtExtraEmail3" << "lblSendExtraEmail3" << "Send e-mail to %1";
+    }
+    void linksAreNamedAfterTheirField() {
+        QFETCH(QString, field);
+        QFETCH(QString, link);
+        QFETCH(QString, sentence);
+        FormDriver d;
+        d.OpenCompany("Joes Bar and Grill");
+        d.Edit("txtCustEmail")->setText("mail@example.com");
+        d.Edit("txtCustWebAddress")->setText("www.example.com");
+        d.Edit("txtExtraEmail3")->setText("three@example.com");
+        d.Edit(field)->setText("typed@here.example");
+        QCOMPARE(d.W(link)->accessibleName(), sentence.arg("typed@here.example"));
+        d.Edit(field)->clear();
+        QCOMPARE(d.W(link)->accessibleName(), QString());
+    }
+
     void failuresShowTheirFixedMessage() {
         FakeOpener opener;
         opener.setExit("3");
