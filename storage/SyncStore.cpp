@@ -36,30 +36,145 @@ void CreateTables(TSQLiteDatabase& db) {
         db.RunStatement(statement);
 }
 
-// The values as one text: each value's length, a colon, the value.
-std::string Encoded(const ContactValues& values) {
-    std::string text;
-    for (const std::string& value : values)
-        text += std::to_string(value.size()) + ":" + value;
-    return text;
+[[noreturn]] void Damaged() {
+    throw std::runtime_error("The sync state in the address book is damaged.");
 }
 
-ContactValues Decoded(std::string_view text) {
+void AppendUtf8(std::string& out, unsigned code) {
+    if (code < 0x80) {
+        out += static_cast<char>(code);
+    } else if (code < 0x800) {
+        out += static_cast<char>(0xC0 | code >> 6);
+        out += static_cast<char>(0x80 | (code & 0x3F));
+    } else if (code < 0x10000) {
+        out += static_cast<char>(0xE0 | code >> 12);
+        out += static_cast<char>(0x80 | (code >> 6 & 0x3F));
+        out += static_cast<char>(0x80 | (code & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | code >> 18);
+        out += static_cast<char>(0x80 | (code >> 12 & 0x3F));
+        out += static_cast<char>(0x80 | (code >> 6 & 0x3F));
+        out += static_cast<char>(0x80 | (code & 0x3F));
+    }
+}
+
+// The values as a JSON array of strings, in table order, which any tool that reads JSON reads
+// (SQLite's json_extract among them). Bytes from 0x80 up stand as they are.
+std::string Encoded(const ContactValues& values) {
+    static const char kHex[] = "0123456789abcdef";
+    std::string text = "[";
+    for (const std::string& value : values) {
+        text += text.size() > 1 ? ",\"" : "\"";
+        for (char c : value) {
+            const auto byte = static_cast<unsigned char>(c);
+            if (c == '"' || c == '\\') {
+                text += '\\';
+                text += c;
+            } else if (c == '\n') {
+                text += "\\n";
+            } else if (c == '\r') {
+                text += "\\r";
+            } else if (c == '\t') {
+                text += "\\t";
+            } else if (byte < 0x20) {
+                text += "\\u00";
+                text += kHex[byte >> 4];
+                text += kHex[byte & 15];
+            } else {
+                text += c;
+            }
+        }
+        text += '"';
+    }
+    return text + "]";
+}
+
+// Four hexadecimal digits at `at`.
+unsigned Hex4(std::string_view text, std::size_t at) {
+    if (at + 4 > text.size())
+        Damaged();
+    unsigned code = 0;
+    for (std::size_t i = at; i < at + 4; ++i) {
+        const int digit = HexValue(text[i]);
+        if (digit < 0)
+            Damaged();
+        code = code * 16 + static_cast<unsigned>(digit);
+    }
+    return code;
+}
+
+ContactValues DecodedJson(std::string_view text) {
+    ContactValues values;
+    std::size_t at = 1;
+    for (std::size_t k = 0; k < values.size(); ++k) {
+        if (at >= text.size() || text[at] != '"')
+            Damaged();
+        std::string& value = values[k];
+        for (++at;; ++at) {
+            if (at >= text.size())
+                Damaged();
+            const char c = text[at];
+            if (c == '"')
+                break;
+            if (c != '\\') {
+                value += c;
+                continue;
+            }
+            if (++at >= text.size())
+                Damaged();
+            switch (text[at]) {
+            case 'n': value += '\n'; break;
+            case 'r': value += '\r'; break;
+            case 't': value += '\t'; break;
+            case 'b': value += '\b'; break;
+            case 'f': value += '\f'; break;
+            case 'u': {
+                unsigned code = Hex4(text, at + 1);
+                at += 4;
+                if (code >= 0xD800 && code < 0xDC00 && text.substr(at + 1, 2) == "\\u") {
+                    const unsigned low = Hex4(text, at + 3);
+                    if (low >= 0xDC00 && low < 0xE000) {
+                        code = 0x10000 + ((code - 0xD800) << 10) + (low - 0xDC00);
+                        at += 6;
+                    }
+                }
+                AppendUtf8(value, code);
+                break;
+            }
+            default: value += text[at]; // \" \\ \/
+            }
+        }
+        ++at;
+        const char next = k + 1 < values.size() ? ',' : ']';
+        if (at >= text.size() || text[at] != next)
+            Damaged();
+        ++at;
+    }
+    if (at != text.size())
+        Damaged();
+    return values;
+}
+
+// The values as earlier versions recorded them: each value's length, a colon, the value.
+ContactValues DecodedLengths(std::string_view text) {
     ContactValues values;
     std::size_t at = 0;
     for (std::string& value : values) {
         const std::size_t colon = text.find(':', at);
         if (colon == std::string_view::npos)
-            throw std::runtime_error("The sync state in the address book is damaged.");
+            Damaged();
         const std::size_t length = std::stoul(std::string(text.substr(at, colon - at)));
         if (colon + 1 + length > text.size())
-            throw std::runtime_error("The sync state in the address book is damaged.");
+            Damaged();
         value = std::string(text.substr(colon + 1, length));
         at = colon + 1 + length;
     }
     return values;
 }
 
+ContactValues Decoded(std::string_view text) {
+    return !text.empty() && text.front() == '[' ? DecodedJson(text) : DecodedLengths(text);
+}
 
 void Forget(TSQLiteDatabase& db, const char* statement, const std::string& uid) {
     TSQLiteStatement forget(db, statement);

@@ -5,6 +5,7 @@
 #include "model/ContactColumns.h"
 #include "storage/AddressBook.h"
 #include "storage/SQLiteTable3.h"
+#include "storage/SqlLiteral.h"
 #include "storage/SyncStore.h"
 #include "storage/unitCreateDB.h"
 #include "storage/unitFilePath.h"
@@ -122,6 +123,44 @@ private slots:
         // The contacts' own table keeps its shape.
         TSQLiteDatabase db(ContactDbPath());
         QCOMPARE(db.OpenResult("PRAGMA table_info(Customers)")->RowCount(), 46u);
+    }
+
+    // The values a sync recorded are JSON that other tools read, whatever they hold, and come
+    // back exactly; a state written by earlier versions (each value's length, a colon, the
+    // value) is still read.
+    void recordedValuesAreJson() {
+        TestHome home;
+        QVERIFY(QDir().mkpath(home.dataFolder()));
+        BuildContactDatabase();
+        TSyncStore store(ContactDbPath());
+        store.Reset("http://127.0.0.1/book/", "Book", "http://127.0.0.1/");
+        SyncedContact synced;
+        synced.uid = "u1";
+        synced.values = Filled({{col::Company, "Q\"uote \\ back/slash"},
+                                {col::Notes, "a\r\nb\tc\x01\x1f"},
+                                {col::LastName, "M\xc3\xbcller \xf0\x9f\x98\x80"}});
+        synced.row = store.Apply(synced, synced.values);
+        TSQLiteDatabase db(ContactDbPath());
+        auto read = db.OpenResult("SELECT json_extract(synced,'$[2]'),json_extract(synced,'$[9]'),"
+                                  "json_extract(synced,'$[1]'),json_array_length(synced) "
+                                  "FROM VellicardSyncContacts");
+        QCOMPARE(read->TextOrEmptyAt(0), synced.values[col::Company]);
+        QCOMPARE(read->TextOrEmptyAt(1), synced.values[col::Notes]);
+        QCOMPARE(read->TextOrEmptyAt(2), synced.values[col::LastName]);
+        QCOMPARE(read->TextOrEmptyAt(3), std::to_string(kDataColumns));
+        QVERIFY(store.Load().contacts.at("u1").values == synced.values);
+        // Escapes other writers of JSON use come back as the same text.
+        db.RunStatement("UPDATE VellicardSyncContacts SET synced=json_set(synced,'$[2]',"
+                        "json('\"\\u00e9\\ud83d\\ude00 \\\"x\\\"\\/\"'));");
+        QCOMPARE(store.Load().contacts.at("u1").values[col::Company],
+                 std::string("\xc3\xa9\xf0\x9f\x98\x80 \"x\"/"));
+        std::string old;
+        for (const std::string& value : synced.values)
+            old += std::to_string(value.size()) + ":" + value;
+        db.RunStatement("UPDATE VellicardSyncContacts SET synced=" + SqlText(old) + ";");
+        QVERIFY(store.Load().contacts.at("u1").values == synced.values);
+        db.RunStatement("UPDATE VellicardSyncContacts SET synced='[\"a\"]';");
+        QVERIFY_THROWS_EXCEPTION(std::runtime_error, store.Load());
     }
 };
 
