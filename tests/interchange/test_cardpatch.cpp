@@ -6,7 +6,6 @@
 #include "interchange/TextCodec.h"
 #include "interchange/VCardParser.h"
 #include "model/ContactColumns.h"
-#include "storage/SyncStore.h"
 #include "tests/common/CardStyles.h"
 
 #include <QtTest>
