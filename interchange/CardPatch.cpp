@@ -17,20 +17,13 @@ namespace {
 using Components = std::vector<std::string>;
 
 std::string WithBlank(const std::string& a, const std::string& b) {
-    if (a.empty())
-        return b;
-    if (b.empty())
-        return a;
-    return a + ' ' + b;
+    return JoinedWith(a, b, " ");
 }
 
 bool AllEmpty(const Components& parts) {
     return std::all_of(parts.begin(), parts.end(), [](const std::string& p) { return p.empty(); });
 }
 
-bool IsBlankValue(const std::string& value) {
-    return value.empty() || value == kEmptyPhoneValue || value == kEmptyExtensionValue;
-}
 
 // The line break a raw line ends with; empty for a last line without one.
 std::string BreakOf(const std::string& raw) {
@@ -428,11 +421,11 @@ void PatchPhones(Change& c, int phoneColumn, int extColumn, int faxColumn) {
         if (voice < 0)
             number.clear(), extension.clear();
         if (phoneChanged)
-            number = IsBlankValue(c.after[phoneColumn]) ? "" : c.after[phoneColumn];
+            number = IsUnfilled(c.after[phoneColumn]) ? "" : c.after[phoneColumn];
         if (extChanged)
             extension = c.after[extColumn];
         // The contact's own phone has no extension field: one the card gives stays with it.
-        const bool gone = number.empty() && (extColumn < 0 || IsBlankValue(extension) ||
+        const bool gone = number.empty() && (extColumn < 0 || IsUnfilled(extension) ||
                                              TrimmedAscii(extension).empty());
         std::string value;
         if (!gone && voice >= 0 && IsUriTel(c.card, voice)) {
@@ -447,7 +440,7 @@ void PatchPhones(Change& c, int phoneColumn, int extColumn, int faxColumn) {
         if (fax >= 0 && !FitPhone(c.card.Text(fax), &fitted))
             fax = -1;
         c.card.Set(fax, "TEL;TYPE=WORK,FAX",
-                   IsBlankValue(c.after[faxColumn]) ? "" : c.card.Escape(c.after[faxColumn]),
+                   IsUnfilled(c.after[faxColumn]) ? "" : c.card.Escape(c.after[faxColumn]),
                    "TEL");
     }
 }

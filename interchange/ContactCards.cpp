@@ -38,11 +38,7 @@ std::string NewUid() {
 }
 
 std::string WithBlank(const std::string& a, const std::string& b) {
-    if (a.empty())
-        return b;
-    if (b.empty())
-        return a;
-    return a + ' ' + b;
+    return JoinedWith(a, b, " ");
 }
 
 bool IsBlankPhone(const std::string& value) {
@@ -85,7 +81,7 @@ std::string FirstFilled(std::initializer_list<std::string> values) {
 bool ExtraIsEmpty(const ContactValues& v, int n) {
     for (int f = col::XName; f <= col::XNotes; ++f) {
         const std::string& value = v[col::ExtraColumn(n, static_cast<col::Extra>(f))];
-        if (!(value.empty() || value == kEmptyPhoneValue || value == kEmptyExtensionValue))
+        if (!IsUnfilled(value))
             return false;
     }
     return true;

@@ -39,11 +39,7 @@ bool HasExtensionShape(const std::string& text) {
 }
 
 std::string Joined(const std::string& a, const std::string& b) {
-    if (a.empty())
-        return b;
-    if (b.empty())
-        return a;
-    return a + "\r\n" + b;
+    return JoinedWith(a, b, "\r\n");
 }
 
 bool HasLineBreak(const std::string& text) {

@@ -236,6 +236,14 @@ std::string EditorPrefix(const std::string& utf8, std::size_t units) {
     return utf8.substr(0, i);
 }
 
+std::string JoinedWith(const std::string& a, const std::string& b, const char* separator) {
+    if (a.empty())
+        return b;
+    if (b.empty())
+        return a;
+    return a + separator + b;
+}
+
 std::string UpperAscii(std::string text) {
     for (char& c : text)
         if (c >= 'a' && c <= 'z')

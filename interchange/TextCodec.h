@@ -35,6 +35,8 @@ std::size_t EditorLength(const std::string& utf8);
 std::string EditorPrefix(const std::string& utf8, std::size_t units);
 
 std::string LowerAscii(std::string text);
+// a and b with the separator between them, or whichever is not empty.
+std::string JoinedWith(const std::string& a, const std::string& b, const char* separator);
 // Upper-cases "a" to "z" only; every other byte stays.
 std::string UpperAscii(std::string text);
 // The value of a hexadecimal digit of either case, or -1.

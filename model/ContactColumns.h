@@ -46,6 +46,10 @@ constexpr std::size_t kExtensionDigits = kExtensionShape.digits; // 5
 inline constexpr const char* kEmptyPhoneValue = kPhoneShape.empty;         // "(   )   -    "
 inline constexpr const char* kEmptyExtensionValue = kExtensionShape.empty; // five blanks
 
+// Whether a value has nothing filled in: empty, or a masked field's empty value.
+inline bool IsUnfilled(const std::string& value) {
+    return value.empty() || value == kEmptyPhoneValue || value == kEmptyExtensionValue;
+}
 // The digits laid into the shape's digit places from the first; blanks in the places left.
 std::string LaidIntoShape(const MaskShape& shape, const std::string& digits);
 // What a mask keeps of a text: every character but blanks and the literals of the masks.
