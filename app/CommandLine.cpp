@@ -3,6 +3,8 @@
 #include "interchange/ContactExporter.h"
 #include "storage/AddressBook.h"
 #include "storage/ContactImporter.h"
+#include "storage/DuplicateFinder.h"
+#include "storage/SQLiteTable3.h"
 #include "storage/unitBuildData.h"
 #include "storage/unitFilePath.h"
 
@@ -117,6 +119,10 @@ TCommandLine::TCommandLine(SyncChecker checker, SyncRunner runner)
                     QStringLiteral("Write every contact to FILE, as CSV when its name ends in "
                                    ".csv, else as vCards, and exit."),
                     QStringLiteral("FILE")),
+      findDuplicatesOption_(QStringLiteral("find-duplicates"),
+                            QStringLiteral("List the groups of contacts that are likely one "
+                                           "person or company, one line a group, and exit. "
+                                           "Nothing is changed.")),
       // The option takes one value, the address; the user name follows it as the one
       // positional argument. The value's name shows both in --help.
       syncSetupOption_(QStringLiteral("sync-setup"),
@@ -140,6 +146,7 @@ TCommandLine::TCommandLine(SyncChecker checker, SyncRunner runner)
     parser_.addOption(versionOption_);
     parser_.addOption(importOption_);
     parser_.addOption(exportOption_);
+    parser_.addOption(findDuplicatesOption_);
     parser_.addOption(syncSetupOption_);
     parser_.addOption(syncNowOption_);
     addToolkitOptions();
@@ -200,6 +207,9 @@ void TCommandLine::process(const QStringList& arguments, QTextStream& out, QText
         mistake = QStringLiteral("Give one --import or one --export at a time.");
     else if ((transfers > 0) + setups + parser_.isSet(syncNowOption_) > 1)
         mistake = QStringLiteral("Give --sync-setup or --sync-now on its own, and once.");
+    else if (parser_.isSet(findDuplicatesOption_) &&
+             (transfers > 0 || setups > 0 || parser_.isSet(syncNowOption_)))
+        mistake = QStringLiteral("Give --find-duplicates on its own.");
     else if (extra < 0)
         mistake = QStringLiteral("--sync-setup needs the user name after the address.");
 
@@ -223,6 +233,30 @@ void TCommandLine::process(const QStringList& arguments, QTextStream& out, QText
         setUpSync(program, out, err);
     } else if (parser_.isSet(syncNowOption_)) {
         syncNow(program, out, err);
+    } else if (parser_.isSet(findDuplicatesOption_)) {
+        findDuplicates(program, out, err);
+    }
+}
+
+void TCommandLine::findDuplicates(const QString& program, QTextStream& out, QTextStream& err) {
+    try {
+        // A first use builds the address book, as the window's first start does.
+        PrepareDataFiles();
+        TSQLiteDatabase db(ContactDbPath(), OpenMode::ExistingOnly);
+        std::size_t contacts = 0;
+        const std::vector<DuplicateGroup> groups = FindDuplicates(db, &contacts);
+        for (const DuplicateGroup& group : groups) {
+            QStringList ids;
+            for (std::int64_t id : group.ids)
+                ids << QString::number(id);
+            out << ids.join(QLatin1Char(',')) << '\t' << QString::fromUtf8(group.reason) << '\n';
+        }
+        out << groups.size() << " groups of possible duplicates among " << contacts
+            << " contacts\n";
+        out.flush();
+        stop(0);
+    } catch (const std::exception& e) {
+        fail(program, err, QString::fromLocal8Bit(e.what()));
     }
 }
 

@@ -41,12 +41,14 @@ private:
     void transfer(const QString& program, QTextStream& out, QTextStream& err);
     void setUpSync(const QString& program, QTextStream& out, QTextStream& err);
     void syncNow(const QString& program, QTextStream& out, QTextStream& err);
+    void findDuplicates(const QString& program, QTextStream& out, QTextStream& err);
 
     QCommandLineParser parser_;
     QCommandLineOption helpOption_;
     QCommandLineOption versionOption_;
     QCommandLineOption importOption_;
     QCommandLineOption exportOption_;
+    QCommandLineOption findDuplicatesOption_;
     QCommandLineOption syncSetupOption_;
     QCommandLineOption syncNowOption_;
     SyncChecker checker_;

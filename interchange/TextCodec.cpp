@@ -236,6 +236,21 @@ std::string EditorPrefix(const std::string& utf8, std::size_t units) {
     return utf8.substr(0, i);
 }
 
+namespace {
+std::uint64_t Mixed(std::uint64_t h) {
+    h ^= h >> 33;
+    h *= 0xff51afd7ed558ccdULL;
+    h ^= h >> 33;
+    h *= 0xc4ceb9fe1a85ec53ULL;
+    h ^= h >> 33;
+    return h;
+}
+} // namespace
+
+std::pair<std::uint64_t, std::uint64_t> TDigest128::Value() const {
+    return {Mixed(a_), Mixed(b_ ^ a_)};
+}
+
 std::string JoinedWith(const std::string& a, const std::string& b, const char* separator) {
     if (a.empty())
         return b;
@@ -301,6 +316,82 @@ std::string WithCrLfBreaks(const std::string& text) {
             out += "\r\n";
         } else {
             out += text[i];
+        }
+    }
+    return out;
+}
+
+namespace {
+// U+00C0 to U+017F, the Latin letters of Western and Central European names, as the ASCII
+// letters they are written with when accents are left off.
+const char* const kFoldedLatin[] = {
+    "a", "a", "a", "a", "a", "a", "ae", "c", "e", "e", "e", "e",
+    "i", "i", "i", "i", "d", "n", "o", "o", "o", "o", "o", " ",
+    "o", "u", "u", "u", "u", "y", "th", "ss", "a", "a", "a", "a",
+    "a", "a", "ae", "c", "e", "e", "e", "e", "i", "i", "i", "i",
+    "d", "n", "o", "o", "o", "o", "o", " ", "o", "u", "u", "u",
+    "u", "y", "th", "y", "a", "a", "a", "a", "a", "a", "c", "c",
+    "c", "c", "c", "c", "c", "c", "d", "d", "d", "d", "e", "e",
+    "e", "e", "e", "e", "e", "e", "e", "e", "g", "g", "g", "g",
+    "g", "g", "g", "g", "h", "h", "h", "h", "i", "i", "i", "i",
+    "i", "i", "i", "i", "i", "i", "ij", "ij", "j", "j", "k", "k",
+    "k", "l", "l", "l", "l", "l", "l", "l", "l", "l", "l", "n",
+    "n", "n", "n", "n", "n", "n", "n", "n", "o", "o", "o", "o",
+    "o", "o", "oe", "oe", "r", "r", "r", "r", "r", "r", "s", "s",
+    "s", "s", "s", "s", "s", "s", "t", "t", "t", "t", "t", "t",
+    "u", "u", "u", "u", "u", "u", "u", "u", "u", "u", "u", "u",
+    "w", "w", "y", "y", "y", "z", "z", "z", "z", "z", "z", "s",
+};
+} // namespace
+
+std::string FoldedForComparison(const std::string& utf8) {
+    std::string out;
+    bool blank = false;
+    auto add = [&](const char* letters) {
+        if (*letters == ' ') {
+            blank = !out.empty();
+            return;
+        }
+        if (blank)
+            out += ' ';
+        blank = false;
+        out += letters;
+    };
+    for (std::size_t i = 0; i < utf8.size(); ++i) {
+        const auto c = static_cast<unsigned char>(utf8[i]);
+        if ((c >= '0' && c <= '9') || (c >= 'a' && c <= 'z')) {
+            const char letter[2] = {static_cast<char>(c), '\0'};
+            add(letter);
+        } else if (c >= 'A' && c <= 'Z') {
+            const char letter[2] = {static_cast<char>(c - 'A' + 'a'), '\0'};
+            add(letter);
+        } else if ((c == 0xC3 || c == 0xC4 || c == 0xC5) && i + 1 < utf8.size() &&
+                   (static_cast<unsigned char>(utf8[i + 1]) & 0xC0) == 0x80) {
+            const unsigned code = (c & 0x1F) << 6 | (static_cast<unsigned char>(utf8[i + 1]) & 0x3F);
+            ++i;
+            add(code >= 0xC0 && code < 0x180 ? kFoldedLatin[code - 0xC0] : " ");
+        } else if (c == 0xC2 && i + 1 < utf8.size()) {
+            add(" "); // U+0080 to U+00BF: signs and punctuation
+            ++i;
+        } else if (c == '\'') {
+            // An apostrophe joins: O'Neil is ONeil.
+        } else if (c == 0xE2 && i + 2 < utf8.size()) {
+            // The typographic apostrophes U+2018 and U+2019 join too; dashes, quotes and the
+            // other signs there part words.
+            const bool apostrophe = utf8.compare(i, 3, "\xE2\x80\x98") == 0 ||
+                                    utf8.compare(i, 3, "\xE2\x80\x99") == 0;
+            if (!apostrophe)
+                add(" ");
+            i += 2;
+        } else if (c >= 0x80) {
+            // Any other letter stays as it is, whole.
+            std::size_t end = i + 1;
+            while (end < utf8.size() && (static_cast<unsigned char>(utf8[end]) & 0xC0) == 0x80)
+                ++end;
+            add(utf8.substr(i, end - i).c_str());
+            i = end - 1;
+        } else {
+            add(" "); // spacing and punctuation
         }
     }
     return out;

@@ -1,8 +1,10 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
+#include <utility>
 
 // Byte-level text helpers for contact files. The address book holds UTF-8 (the ANSI code page on
 // Windows); files from other programs may hold Latin-1 or Windows-1252, which is never valid
@@ -35,6 +37,29 @@ std::size_t EditorLength(const std::string& utf8);
 std::string EditorPrefix(const std::string& utf8, std::size_t units);
 
 std::string LowerAscii(std::string text);
+// A name or place as people compare them: letters and digits in lower case, the accents of Latin
+// letters left off ("José" is "jose", "ß" is "ss"), apostrophes dropped, every run of spacing and
+// punctuation one blank between words. "José  Álvarez" and "jose alvarez" fold alike.
+std::string FoldedForComparison(const std::string& utf8);
+// A 128-bit digest of bytes fed a byte or a text at a time: two different inputs agree in it far
+// less often than a memory fault hits, so it stands for the bytes where many must be compared.
+class TDigest128 {
+public:
+    void Add(unsigned char c) {
+        a_ = (a_ ^ c) * 0x100000001b3ULL;
+        b_ = ((b_ ^ c) << 7 | (b_ ^ c) >> 57) * 0xbf58476d1ce4e5b9ULL;
+    }
+    void Add(std::string_view text) {
+        for (char c : text)
+            Add(static_cast<unsigned char>(c));
+    }
+    std::pair<std::uint64_t, std::uint64_t> Value() const;
+
+private:
+    std::uint64_t a_ = 0xcbf29ce484222325ULL;
+    std::uint64_t b_ = 0x9e3779b97f4a7c15ULL;
+};
+
 // a and b with the separator between them, or whichever is not empty.
 std::string JoinedWith(const std::string& a, const std::string& b, const char* separator);
 // Upper-cases "a" to "z" only; every other byte stays.

@@ -41,28 +41,14 @@ struct ContactKeyHash {
     std::size_t operator()(const ContactKey& key) const { return static_cast<std::size_t>(key.a); }
 };
 
-std::uint64_t Mixed(std::uint64_t h) {
-    h ^= h >> 33;
-    h *= 0xff51afd7ed558ccdULL;
-    h ^= h >> 33;
-    h *= 0xc4ceb9fe1a85ec53ULL;
-    h ^= h >> 33;
-    return h;
-}
-
 ContactKey KeyOf(const ContactValues& saved) {
-    std::uint64_t a = 0xcbf29ce484222325ULL;
-    std::uint64_t b = 0x9e3779b97f4a7c15ULL;
-    auto add = [&](unsigned char c) {
-        a = (a ^ c) * 0x100000001b3ULL;
-        b = ((b ^ c) << 7 | (b ^ c) >> 57) * 0xbf58476d1ce4e5b9ULL;
-    };
+    TDigest128 digest;
     for (const std::string& v : saved) {
-        for (char c : v)
-            add(static_cast<unsigned char>(c));
-        add(0x1f);
+        digest.Add(v);
+        digest.Add(0x1f);
     }
-    return {Mixed(a), Mixed(b ^ a)};
+    const auto [a, b] = digest.Value();
+    return {a, b};
 }
 
 // The record of an import under way, in the book file beside Customers: the file and how many

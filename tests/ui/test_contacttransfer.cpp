@@ -185,6 +185,37 @@ private slots:
         QTest::newRow("both at once") << QStringList{"--import", "@in.vcf", "--export", "@o.vcf"}
                                       << card << 2 << "one --import or one --export";
         QTest::newRow("no file name") << QStringList{"--import"} << QByteArray() << 2 << "value";
+        QTest::newRow("find duplicates") << QStringList{"--find-duplicates"} << QByteArray() << 0
+                                         << "0 groups of possible duplicates among 3 contacts\n";
+        QTest::newRow("find duplicates with an export")
+            << QStringList{"--find-duplicates", "--export", "@o.vcf"} << QByteArray() << 2
+            << "--find-duplicates on its own";
+    }
+
+    // One line a group, the ids ascending, a tab, the reason; then the count. Nothing changes.
+    void findDuplicatesPrintsTheGroups() {
+        TestHome home;
+        QFile in(home.path() + "/in.vcf");
+        QVERIFY(in.open(QIODevice::WriteOnly));
+        in.write("BEGIN:VCARD\r\nVERSION:3.0\r\nN:LEE;ANN;;;\r\nEMAIL:Ann@Lee.example\r\nEND:VCARD\r\n"
+                 "BEGIN:VCARD\r\nVERSION:3.0\r\nN:Lee;Ann;;;\r\nORG:Lee Bakery\r\n"
+                 "EMAIL:ann@lee.example\r\nEND:VCARD\r\n");
+        in.close();
+        auto run = [&](const QStringList& args) {
+            QProcess program;
+            QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+            env.insert("HOME", home.path());
+            program.setProcessEnvironment(env);
+            program.start(qEnvironmentVariable("VC_BIN_DIR") + "/vellicard", args);
+            return program.waitForFinished(120000) && program.exitCode() == 0
+                       ? QString::fromUtf8(program.readAllStandardOutput())
+                       : QString("failed: ") + program.readAllStandardError();
+        };
+        QVERIFY(run({"--import", in.fileName()}).startsWith("Imported 2 contacts"));
+        const QString expected = "4,5\tsame e-mail address ann@lee.example\n"
+                                 "1 groups of possible duplicates among 5 contacts\n";
+        QCOMPARE(run({"--find-duplicates"}), expected);
+        QCOMPARE(run({"--find-duplicates"}), expected);
     }
     void commandLineExitStatus() {
         QFETCH(QStringList, args);

@@ -1,0 +1,175 @@
+#include "storage/DuplicateFinder.h"
+
+#include "interchange/TextCodec.h"
+#include "model/ContactColumns.h"
+#include "storage/CustomerRows.h"
+
+#include <algorithm>
+#include <functional>
+#include <map>
+#include <unordered_map>
+
+namespace {
+
+// The ten digits of a phone or fax, or "" for a number of any other length.
+std::string TenDigits(const std::string& value) {
+    std::string digits;
+    for (char c : value)
+        if (c >= '0' && c <= '9')
+            digits += c;
+    return digits.size() == kPhoneDigits ? digits : std::string();
+}
+
+// Hands each key of the contact to `use`, in the order reasons prefer them, with the words a
+// reason says it in (built only when asked for).
+using KeyUse = std::function<void(const std::string& key, const std::function<std::string()>& why)>;
+
+void ForEachKey(const ContactValues& v, const KeyUse& use) {
+    using namespace col;
+    auto mail = [&](const std::string& value) {
+        const std::string address = LowerAscii(TrimmedAscii(value));
+        if (!address.empty())
+            use("m\x1f" + address, [address] { return "same e-mail address " + address; });
+    };
+    mail(v[Email]);
+    for (int n = 1; n <= kExtraContacts; ++n)
+        mail(v[ExtraColumn(n, XEmail)]);
+    const std::string last = FoldedForComparison(v[LastName]);
+    const std::string company = FoldedForComparison(v[Company]);
+    auto phone = [&](const std::string& value) {
+        const std::string digits = TenDigits(value);
+        if (digits.empty())
+            return;
+        if (!last.empty())
+            use("pl\x1f" + digits + "\x1f" + last, [&] {
+                return "same phone number " + value + " and last name " + TrimmedAscii(v[LastName]);
+            });
+        if (!company.empty())
+            use("pc\x1f" + digits + "\x1f" + company, [&] {
+                return "same phone number " + value + " and company " + TrimmedAscii(v[Company]);
+            });
+    };
+    phone(v[Phone]);
+    phone(v[Fax]);
+    for (int n = 1; n <= kExtraContacts; ++n) {
+        phone(v[ExtraColumn(n, XPhone)]);
+        phone(v[ExtraColumn(n, XFax)]);
+    }
+    const std::string name = FoldedForComparison(v[FirstName] + " " + v[LastName]);
+    if (name.empty())
+        return;
+    static const struct {
+        int column;
+        const char* what;
+    } kPlaces[] = {{Company, "company"}, {Address, "street"}, {CtyStZp, "city line"}};
+    for (const auto& place : kPlaces) {
+        const std::string where = FoldedForComparison(v[place.column]);
+        if (!where.empty())
+            use(std::string("n") + place.what + "\x1f" + name + "\x1f" + where, [&] {
+                return "same name " +
+                       JoinedWith(TrimmedAscii(v[FirstName]), TrimmedAscii(v[LastName]), " ") +
+                       " and " + place.what + " " + TrimmedAscii(v[place.column]);
+            });
+    }
+}
+
+// Contacts joined by what they share, each set by its smallest member.
+class Sets {
+public:
+    std::size_t Root(std::size_t i) {
+        while (parent_[i] != i)
+            i = parent_[i] = parent_[parent_[i]];
+        return i;
+    }
+    std::size_t Add() {
+        parent_.push_back(parent_.size());
+        return parent_.size() - 1;
+    }
+    void Join(std::size_t a, std::size_t b) {
+        a = Root(a);
+        b = Root(b);
+        if (a != b)
+            parent_[std::max(a, b)] = std::min(a, b);
+    }
+
+private:
+    std::vector<std::size_t> parent_;
+};
+
+// Why the group is one: the first key its first contact shares with another of the group, in
+// the first contact's words; else the first key any two of them share.
+std::string ReasonOf(const std::vector<ContactValues>& members) {
+    std::unordered_map<std::string, std::size_t> holders;
+    for (std::size_t m = 0; m < members.size(); ++m)
+        ForEachKey(members[m], [&](const std::string& key, const std::function<std::string()>&) {
+            holders[key] |= std::size_t(1) << std::min<std::size_t>(m, 63);
+        });
+    std::string reason;
+    for (std::size_t m = 0; m < members.size() && reason.empty(); ++m)
+        ForEachKey(members[m], [&](const std::string& key, const std::function<std::string()>& why) {
+            const std::size_t others = holders[key] & ~(std::size_t(1) << std::min<std::size_t>(m, 63));
+            if (reason.empty() && others != 0)
+                reason = why();
+        });
+    return reason;
+}
+
+// A key as 128 bits: two contacts agree in them by chance far less often than a memory fault
+// hits, and should they, the reason, read from the keys themselves, finds nothing shared and the
+// group is dropped.
+struct Digest {
+    std::uint64_t a, b;
+    std::size_t at; // the contact
+    bool operator<(const Digest& o) const {
+        return a != o.a ? a < o.a : b != o.b ? b < o.b : at < o.at;
+    }
+    bool SameKey(const Digest& o) const { return a == o.a && b == o.b; }
+};
+
+Digest DigestOf(const std::string& key, std::size_t at) {
+    TDigest128 digest;
+    digest.Add(key);
+    const auto [a, b] = digest.Value();
+    return {a, b, at};
+}
+
+} // namespace
+
+std::vector<DuplicateGroup> FindDuplicates(TSQLiteDatabase& db, std::size_t* contacts) {
+    Sets sets;
+    std::vector<std::int64_t> ids;
+    std::vector<Digest> keys;
+    ForEachSavedRow(db, "", kFromFirstRow, [&](std::int64_t id, const ContactValues& values) {
+        const std::size_t at = sets.Add();
+        ids.push_back(id);
+        ForEachKey(values, [&](const std::string& key, const std::function<std::string()>&) {
+            keys.push_back(DigestOf(key, at));
+        });
+    });
+    if (contacts)
+        *contacts = ids.size();
+    std::sort(keys.begin(), keys.end());
+    for (std::size_t i = 1; i < keys.size(); ++i)
+        if (keys[i].SameKey(keys[i - 1]))
+            sets.Join(keys[i - 1].at, keys[i].at);
+    keys = std::vector<Digest>();
+    std::map<std::size_t, std::vector<std::int64_t>> byRoot;
+    for (std::size_t i = 0; i < ids.size(); ++i)
+        byRoot[sets.Root(i)].push_back(ids[i]);
+    std::vector<DuplicateGroup> groups;
+    for (auto& [root, members] : byRoot) {
+        if (members.size() < 2)
+            continue;
+        // Rows come in the order of their ids, so the members are in ascending order already.
+        std::string list;
+        for (std::int64_t id : members)
+            list += (list.empty() ? "" : ",") + std::to_string(id);
+        std::vector<ContactValues> values;
+        ForEachSavedRow(db, "rowid IN (" + list + ")", kFromFirstRow,
+                        [&](std::int64_t, const ContactValues& v) { values.push_back(v); });
+        std::string reason = ReasonOf(values);
+        if (!reason.empty())
+            groups.push_back({std::move(members), std::move(reason)});
+    }
+    return groups;
+}
