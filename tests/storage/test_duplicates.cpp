@@ -1,8 +1,10 @@
 // Which contacts are found as likely one person or company, and why: pairs that must group and
 // pairs that must not.
 #include "model/ContactColumns.h"
+#include "storage/AddressBook.h"
 #include "storage/CustomerRows.h"
 #include "storage/DuplicateFinder.h"
+#include "storage/DuplicateMerge.h"
 #include "storage/SQLiteTable3.h"
 #include "storage/unitBuildData.h"
 #include "storage/unitFilePath.h"
@@ -91,6 +93,41 @@ private slots:
         QCOMPARE(QString::fromStdString(groups[0].reason), reason);
         const std::int64_t last = std::stoll(secondId);
         QCOMPARE(groups[0].ids, (std::vector<std::int64_t>{last - 1, last}));
+    }
+
+    // A merge keeps the first contact's row with the merged values and takes the second away, in
+    // one go; undone, both come back byte for byte under their ids, but not once the merged
+    // contact was changed.
+    void mergeAndUndo() {
+        TestHome home;
+        PrepareDataFiles();
+        TSQLiteDatabase db(ContactDbPath());
+        const std::int64_t a = std::stoll(WriteContact(db, Contact("dbCustLastName=Lee"), ""));
+        const std::int64_t b = std::stoll(WriteContact(db, Contact("dbCustCompany=Lee Bakery"), ""));
+        // What the editor cannot show stays as it was: a blob and a text that is not UTF-8.
+        db.RunStatement("UPDATE Customers SET dbCustNotes=x'00ff01' WHERE dbCustomer_ID=" +
+                        std::to_string(a) + ";");
+        db.RunStatement("UPDATE Customers SET dbCustAddress=CAST(x'4dfc6c6c6572' AS TEXT) WHERE "
+                        "dbCustomer_ID=" + std::to_string(b) + ";");
+        const std::string dump = "SELECT group_concat(dbCustomer_ID||':'||quote(dbCustLastName)||"
+                                 "quote(dbCustCompany)||quote(dbCustNotes)||hex(dbCustAddress)||"
+                                 "typeof(dbCustAddress),'|') FROM Customers";
+        const std::string before = db.OpenResult(dump)->TextOrEmptyAt(0);
+        const std::int64_t merge = MergeContactRows(
+            db, a, b, Contact("dbCustLastName=Lee;dbCustCompany=Lee Bakery"));
+        QCOMPARE(db.OpenResult("SELECT count(*) FROM Customers WHERE dbCustomer_ID=" +
+                               std::to_string(b))->TextOrEmptyAt(0), std::string("0"));
+        QCOMPARE(db.OpenResult("SELECT dbCustCompany FROM Customers WHERE dbCustomer_ID=" +
+                               std::to_string(a))->TextOrEmptyAt(0), std::string("Lee Bakery"));
+        UndoContactMerge(db, merge);
+        QCOMPARE(db.OpenResult(dump)->TextOrEmptyAt(0), before);
+        const std::int64_t again = MergeContactRows(db, a, b, Contact("dbCustLastName=Lee"));
+        db.RunStatement("UPDATE Customers SET dbCustFirstName='Ann' WHERE dbCustomer_ID=" +
+                        std::to_string(a) + ";");
+        const std::string changed = db.OpenResult(dump)->TextOrEmptyAt(0);
+        QVERIFY_THROWS_EXCEPTION(EAddressBookError, UndoContactMerge(db, again));
+        QCOMPARE(db.OpenResult(dump)->TextOrEmptyAt(0), changed);
+        QVERIFY_THROWS_EXCEPTION(EAddressBookError, MergeContactRows(db, a, b, Contact("")));
     }
 
     // What any one thing links is one group, named by the first link, in the order of the ids.

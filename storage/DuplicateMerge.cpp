@@ -1,0 +1,73 @@
+#include "storage/DuplicateMerge.h"
+
+#include "model/ContactColumns.h"
+#include "storage/AddressBook.h"
+#include "storage/ContactStatements.h"
+#include "storage/SQLiteTable3.h"
+#include "storage/WriteTransaction.h"
+
+namespace {
+
+// The roles of the rows a merge keeps: the two contacts before it, and the merged one.
+enum Role { First = 1, Second = 2, Merged = 3 };
+
+std::string ColumnList() {
+    std::string list = kIdColumn;
+    for (const std::string& column : SaveOrderColumns())
+        list += "," + column;
+    return list;
+}
+
+void Keep(TSQLiteDatabase& db, std::int64_t merge, Role role, std::int64_t id) {
+    db.RunStatement("INSERT INTO VellicardMergeUndo SELECT " + std::to_string(merge) + "," +
+                    std::to_string(role) + "," + ColumnList() + " FROM Customers WHERE " +
+                    kIdColumn + "=" + std::to_string(id) + ";");
+    if (db.Changes() != 1)
+        throw EAddressBookError("The contact " + std::to_string(id) +
+                                " has gone meanwhile, so nothing was merged.");
+}
+
+} // namespace
+
+std::int64_t MergeContactRows(TSQLiteDatabase& db, std::int64_t firstId, std::int64_t secondId,
+                              const ContactValues& merged) {
+    TWriteTransaction transaction(db);
+    db.RunStatement("CREATE TABLE IF NOT EXISTS VellicardMergeUndo AS SELECT 0 AS vcMerge,"
+                    "0 AS vcRole," + ColumnList() + " FROM Customers WHERE 0;");
+    auto last = db.OpenResult("SELECT coalesce(max(vcMerge),0)+1 FROM VellicardMergeUndo;");
+    const std::int64_t merge = last->IntegerAt(0);
+    Keep(db, merge, First, firstId);
+    Keep(db, merge, Second, secondId);
+    db.RunStatement(BuildUpdateStatement(merged, std::to_string(firstId)));
+    db.RunStatement(BuildDeleteStatement(std::to_string(secondId)));
+    Keep(db, merge, Merged, firstId);
+    transaction.Commit();
+    return merge;
+}
+
+void UndoContactMerge(TSQLiteDatabase& db, std::int64_t merge) {
+    TWriteTransaction transaction(db);
+    const std::string m = std::to_string(merge);
+    std::string same;
+    for (const std::string& column : SaveOrderColumns())
+        same += " AND c." + column + " IS u." + column;
+    auto unchanged = db.OpenResult(
+        "SELECT (SELECT count(*) FROM Customers c JOIN VellicardMergeUndo u ON u.vcMerge=" + m +
+        " AND u.vcRole=3 AND c." + kIdColumn + "=u." + kIdColumn + same +
+        "),(SELECT count(*) FROM Customers c JOIN VellicardMergeUndo u ON u.vcMerge=" + m +
+        " AND u.vcRole=2 AND c." + kIdColumn + "=u." + kIdColumn + ");");
+    if (unchanged->IntegerAt(0) != 1 || unchanged->IntegerAt(1) != 0)
+        throw EAddressBookError("The merged contact was changed since the merge, so the merge "
+                                "cannot be undone.");
+    db.RunStatement("DELETE FROM Customers WHERE " + std::string(kIdColumn) +
+                    "=(SELECT " + kIdColumn + " FROM VellicardMergeUndo WHERE vcMerge=" + m +
+                    " AND vcRole=3);");
+    db.RunStatement("INSERT INTO Customers(" + ColumnList() + ") SELECT " + ColumnList() +
+                    " FROM VellicardMergeUndo WHERE vcMerge=" + m + " AND vcRole IN (1,2) ORDER BY vcRole;");
+    db.RunStatement("DELETE FROM VellicardMergeUndo WHERE vcMerge=" + m + ";");
+    transaction.Commit();
+}
+
+void ForgetContactMerges(TSQLiteDatabase& db) {
+    db.RunStatement("DROP TABLE IF EXISTS VellicardMergeUndo;");
+}
