@@ -3,10 +3,13 @@
 #include "interchange/TextCodec.h"
 #include "model/ContactColumns.h"
 #include "storage/CustomerRows.h"
+#include "storage/SQLiteTable3.h"
+#include "storage/WriteTransaction.h"
 
 #include <algorithm>
 #include <functional>
 #include <map>
+#include <set>
 #include <unordered_map>
 
 namespace {
@@ -135,7 +138,27 @@ Digest DigestOf(const std::string& key, std::size_t at) {
 
 } // namespace
 
+void MarkNotDuplicates(TSQLiteDatabase& db, const std::vector<std::int64_t>& ids) {
+    TWriteTransaction transaction(db);
+    db.RunStatement("CREATE TABLE IF NOT EXISTS VellicardNotDuplicates(a INTEGER NOT NULL,"
+                    "b INTEGER NOT NULL,PRIMARY KEY(a,b));");
+    for (std::int64_t a : ids)
+        for (std::int64_t b : ids)
+            if (a < b)
+                db.RunStatement("INSERT OR IGNORE INTO VellicardNotDuplicates(a,b)VALUES(" +
+                                std::to_string(a) + "," + std::to_string(b) + ");");
+    transaction.Commit();
+}
+
 std::vector<DuplicateGroup> FindDuplicates(TSQLiteDatabase& db, std::size_t* contacts) {
+    // Pairs the user said are different people are never joined directly.
+    std::set<std::pair<std::int64_t, std::int64_t>> different;
+    auto marked = db.OpenResult("SELECT count(*) FROM sqlite_master WHERE type='table' AND "
+                                "name='VellicardNotDuplicates';");
+    if (marked->IntegerAt(0) == 1)
+        for (auto pairs = db.OpenResult("SELECT a,b FROM VellicardNotDuplicates;");
+             !pairs->AtEnd(); pairs->Advance())
+            different.emplace(pairs->IntegerAt(0), pairs->IntegerAt(1));
     Sets sets;
     std::vector<std::int64_t> ids;
     std::vector<Digest> keys;
@@ -149,9 +172,21 @@ std::vector<DuplicateGroup> FindDuplicates(TSQLiteDatabase& db, std::size_t* con
     if (contacts)
         *contacts = ids.size();
     std::sort(keys.begin(), keys.end());
-    for (std::size_t i = 1; i < keys.size(); ++i)
-        if (keys[i].SameKey(keys[i - 1]))
-            sets.Join(keys[i - 1].at, keys[i].at);
+    // Each holder of a key is joined to the first holder it may be joined to.
+    for (std::size_t from = 0; from < keys.size();) {
+        std::size_t to = from + 1;
+        while (to < keys.size() && keys[to].SameKey(keys[from]))
+            ++to;
+        for (std::size_t i = from + 1; i < to; ++i)
+            for (std::size_t j = from; j < i; ++j) {
+                const std::int64_t x = ids[keys[j].at], y = ids[keys[i].at];
+                if (!different.count({std::min(x, y), std::max(x, y)})) {
+                    sets.Join(keys[j].at, keys[i].at);
+                    break;
+                }
+            }
+        from = to;
+    }
     keys = std::vector<Digest>();
     std::map<std::size_t, std::vector<std::int64_t>> byRoot;
     for (std::size_t i = 0; i < ids.size(); ++i)
@@ -168,7 +203,11 @@ std::vector<DuplicateGroup> FindDuplicates(TSQLiteDatabase& db, std::size_t* con
         ForEachSavedRow(db, "rowid IN (" + list + ")", kFromFirstRow,
                         [&](std::int64_t, const ContactValues& v) { values.push_back(v); });
         std::string reason = ReasonOf(values);
-        if (!reason.empty())
+        bool allDifferent = true;
+        for (std::size_t i = 0; i < members.size() && allDifferent; ++i)
+            for (std::size_t j = i + 1; j < members.size() && allDifferent; ++j)
+                allDifferent = different.count({members[i], members[j]}) > 0;
+        if (!reason.empty() && !allDifferent)
             groups.push_back({std::move(members), std::move(reason)});
     }
     return groups;

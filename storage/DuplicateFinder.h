@@ -18,6 +18,10 @@ struct DuplicateGroup {
     std::string reason;            // what joined the first two: "same e-mail address ann@lee.example"
 };
 
+// The user's word that the contacts are different people: no two of them are grouped again
+// (VellicardNotDuplicates, beside the book, keeps each pair).
+void MarkNotDuplicates(TSQLiteDatabase& db, const std::vector<std::int64_t>& ids);
+
 // The groups of the book on that connection, each with two contacts or more, in the order of their
 // first contact's id. Reads the book once, a page at a time.
 std::vector<DuplicateGroup> FindDuplicates(TSQLiteDatabase& db, std::size_t* contacts = nullptr);

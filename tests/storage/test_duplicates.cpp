@@ -130,6 +130,29 @@ private slots:
         QVERIFY_THROWS_EXCEPTION(EAddressBookError, MergeContactRows(db, a, b, Contact("")));
     }
 
+    // "Not duplicates" is kept in the book: the group stays away on the next connection, and
+    // other groups are found as before.
+    void notDuplicatesIsRemembered() {
+        TestHome home;
+        PrepareDataFiles();
+        std::vector<std::int64_t> first;
+        {
+            TSQLiteDatabase db(ContactDbPath());
+            for (const char* fields : {"dbCustEmail=a@x.example", "dbCustEmail=A@x.example",
+                                       "dbCustEmail=b@x.example", "dbCustEmail=b@x.example"})
+                WriteContact(db, Contact(fields), std::string());
+            const std::vector<DuplicateGroup> groups = FindDuplicates(db);
+            QCOMPARE(groups.size(), std::size_t(2));
+            first = groups[0].ids;
+            MarkNotDuplicates(db, first);
+        }
+        TSQLiteDatabase again(ContactDbPath());
+        const std::vector<DuplicateGroup> groups = FindDuplicates(again);
+        QCOMPARE(groups.size(), std::size_t(1));
+        QVERIFY(groups[0].ids != first);
+        QCOMPARE(QString::fromStdString(groups[0].reason), QString("same e-mail address b@x.example"));
+    }
+
     // What any one thing links is one group, named by the first link, in the order of the ids.
     void linksChain() {
         TestHome home;
