@@ -8,6 +8,7 @@
 #include "storage/ContactImporter.h"
 #include "storage/ContactStatements.h"
 #include "storage/CustomerRows.h"
+#include "storage/DuplicateMerge.h"
 #include "storage/SQLiteTable3.h"
 #include "storage/SyncStore.h"
 
@@ -211,4 +212,21 @@ ExportSummary TAddressBook::Export(const std::string& filePath, const std::strin
     return WriteContactFile(filePath, [&](const std::function<void(const ContactValues&)>& write) {
         ForEachSavedContact(db, query, write);
     });
+}
+
+std::int64_t TAddressBook::MergeDuplicates(std::int64_t firstId, std::int64_t secondId,
+                                           const ContactValues& merged) {
+    std::int64_t merge = 0;
+    {
+        TSQLiteDatabase db(path_, OpenMode::ExistingOnly);
+        merge = MergeContactRows(db, firstId, secondId, merged);
+    }
+    Report(BookChange::Kind::Updated, std::to_string(firstId));
+    Report(BookChange::Kind::Deleted, std::to_string(secondId));
+    return merge;
+}
+
+void TAddressBook::UndoMerge(std::int64_t merge) {
+    TSQLiteDatabase db(path_, OpenMode::ExistingOnly);
+    UndoContactMerge(db, merge);
 }

@@ -92,6 +92,12 @@ public:
     ImportSummary ImportUnreported(const std::string& filePath,
                                    IImportProgress* progress = nullptr) const;
     void ReportImported(const ImportSummary& summary) const;
+    // Makes two contacts one: the first takes the merged values, the second goes (see
+    // MergeContactRows); reports both changes. Returns the merge's number for UndoMerge.
+    std::int64_t MergeDuplicates(std::int64_t firstId, std::int64_t secondId,
+                                 const ContactValues& merged);
+    // Takes the merge back (see UndoContactMerge) and reports it.
+    void UndoMerge(std::int64_t merge);
     // Writes the contacts the query lists to a vCard or CSV file.
     ExportSummary Export(const std::string& filePath,
                          const std::string& query = "SELECT * FROM Customers");

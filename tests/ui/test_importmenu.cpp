@@ -62,7 +62,8 @@ private slots:
             items << (a->isSeparator() ? "-" : a->objectName() + " " + a->text());
         QCOMPARE(items, QStringList({"mnuSync Synchronize", "mnuSyncSettings Sync Settings...", "-",
                                      "mnuImport Import Contacts...",
-                                     "mnuExport Export Contacts...", "-", "mnuClose Exit"}));
+                                     "mnuExport Export Contacts...",
+                                     "mnuFindDuplicates Find Duplicates...", "-", "mnuClose Exit"}));
     }
 
     void onlyInListMode_data() {
@@ -79,7 +80,8 @@ private slots:
         else
             d.Click("tlbarAddNewCust");
         QVERIFY(d.EditMode());
-        QVERIFY(!d.Action("mnuImport")->isEnabled() && !d.Action("mnuExport")->isEnabled());
+        QVERIFY(!d.Action("mnuImport")->isEnabled() && !d.Action("mnuExport")->isEnabled() &&
+                !d.Action("mnuFindDuplicates")->isEnabled());
         d.Click("btnCancel");
         QVERIFY(d.ListMode());
         QVERIFY(d.Action("mnuImport")->isEnabled() && d.Action("mnuExport")->isEnabled());

@@ -6,6 +6,7 @@
 #include "storage/unitAppInformation.h"
 #include "ui/dialogs/ErrorDisplay.h"
 #include "ui/dialogs/ImportProgressDialog.h"
+#include "ui/window/DuplicatesForm.h"
 
 #include <QAction>
 #include <QDir>
@@ -35,14 +36,18 @@ TImportExport::TImportExport(QWidget* window, TAddressBook& book, QMenu* fileMen
     : QObject(window), window_(window), book_(book), listPanel_(listPanel),
       import_(new QAction(QStringLiteral("Import Contacts..."), window)),
       export_(new QAction(QStringLiteral("Export Contacts..."), window)),
+      duplicates_(new QAction(QStringLiteral("Find Duplicates..."), window)),
       listStatement_(std::move(listStatement)), refill_(std::move(refill)) {
     import_->setObjectName(QStringLiteral("mnuImport"));
     export_->setObjectName(QStringLiteral("mnuExport"));
+    duplicates_->setObjectName(QStringLiteral("mnuFindDuplicates"));
     fileMenu->insertAction(before, import_);
     fileMenu->insertAction(before, export_);
+    fileMenu->insertAction(before, duplicates_);
     fileMenu->insertSeparator(before);
     connect(import_, &QAction::triggered, this, [this] { Guarded([&] { importContacts(); }); });
     connect(export_, &QAction::triggered, this, [this] { Guarded([&] { exportContacts(); }); });
+    connect(duplicates_, &QAction::triggered, this, [this] { Guarded([&] { findDuplicates(); }); });
     // Every way into and out of list mode shows or hides the list panel.
     listPanel_->installEventFilter(this);
     followListPanel();
@@ -59,6 +64,14 @@ void TImportExport::followListPanel() {
     const bool listMode = !listPanel_->isHidden();
     import_->setEnabled(listMode);
     export_->setEnabled(listMode);
+    duplicates_->setEnabled(listMode);
+}
+
+void TImportExport::findDuplicates() {
+    TDuplicatesForm form(window_, book_);
+    form.exec();
+    if (form.Changed())
+        refill_();
 }
 
 void TImportExport::importContacts() {

@@ -28,6 +28,7 @@ public:
 
     void importContacts();
     void exportContacts();
+    void findDuplicates();
 
     // Where the file names come from; the desktop's file dialogs unless replaced.
     void SetFileChooser(std::unique_ptr<TFileChooser> chooser) { chooser_ = std::move(chooser); }
@@ -43,6 +44,7 @@ private:
     QWidget* listPanel_;
     QAction* import_;
     QAction* export_;
+    QAction* duplicates_;
     std::function<std::string()> listStatement_;
     std::function<void()> refill_;
     std::unique_ptr<TFileChooser> chooser_ = std::make_unique<TFileChooser>();

@@ -1,0 +1,52 @@
+#pragma once
+
+#include "model/ContactValues.h"
+#include "storage/DuplicateFinder.h"
+
+#include <QDialog>
+
+#include <cstdint>
+#include <vector>
+
+class QLabel;
+class QPushButton;
+class QTableWidget;
+class QTreeWidget;
+class TAddressBook;
+
+// File > Find Duplicates...: the groups of likely duplicates with their reasons, and for the
+// chosen group its first two contacts side by side, each field whose values differ with the
+// value to keep checked (a filled value over an empty one, else the first contact's). Merge
+// makes them one; Undo Merge takes back the last merge of this dialog not yet undone, for as
+// long as the merged contact is unchanged; Not Duplicates keeps the group from coming back.
+class TDuplicatesForm : public QDialog {
+    Q_OBJECT
+
+public:
+    TDuplicatesForm(QWidget* parent, TAddressBook& book);
+
+    // Whether the book changed while the dialog was open, so the list must be refilled.
+    bool Changed() const { return changed_; }
+
+private:
+    void refill();
+    void showGroup();
+    void choose(int row, int column);
+    void merge();
+    void undoMerge();
+    void notDuplicates();
+    template <typename F> void guarded(F&& work);
+
+    TAddressBook& book_;
+    QTreeWidget* groupsList_;
+    QTableWidget* fields_;
+    QPushButton* merge_;
+    QPushButton* undo_;
+    QPushButton* notDuplicates_;
+    std::vector<DuplicateGroup> groups_;
+    ContactValues first_, second_;
+    KeptColumns takeSecond_;
+    std::vector<std::int64_t> merges_; // this dialog's merges not undone, the last at the back
+    bool changed_ = false;
+    bool filling_ = false;
+};
