@@ -6,6 +6,7 @@
 #include "app/TApplication.h"
 #include "model/ContactColumns.h"
 #include "storage/ContactStatements.h"
+#include "storage/DuplicateFinder.h"
 #include "storage/SQLiteTable3.h"
 #include "storage/unitBuildData.h"
 #include "storage/unitFilePath.h"
@@ -209,6 +210,19 @@ void BM_OpenResult(benchmark::State& state) {
         std::unique_ptr<TSQLiteTable> table = db.OpenResult(kAll);
         benchmark::DoNotOptimize(table->RowCount());
         table.reset(); // freeing the result is part of every use of it
+    }
+    floor.Report(state, "all");
+}
+
+// Finding the book's likely duplicates; its floor, one scan of the whole book.
+void BM_FindDuplicates(benchmark::State& state) {
+    Floor floor(kAll);
+    TSQLiteDatabase db(ctx->dbPath);
+    for (auto _ : state) {
+        state.PauseTiming();
+        floor.Measure();
+        state.ResumeTiming();
+        benchmark::DoNotOptimize(FindDuplicates(db).size());
     }
     floor.Report(state, "all");
 }
@@ -435,6 +449,7 @@ int RunSizeChild(int& argc, char** argv, int size, int repetitions) {
     Register("load", BM_Load, repetitions, slow);
     Register("save", BM_Save, repetitions, slow);
     Register("startup_inprocess", BM_StartupInProcess, repetitions, slow);
+    Register("find_duplicates", BM_FindDuplicates, repetitions, slow);
 
     Collector collector;
     try {

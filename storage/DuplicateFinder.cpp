@@ -191,24 +191,37 @@ std::vector<DuplicateGroup> FindDuplicates(TSQLiteDatabase& db, std::size_t* con
     std::map<std::size_t, std::vector<std::int64_t>> byRoot;
     for (std::size_t i = 0; i < ids.size(); ++i)
         byRoot[sets.Root(i)].push_back(ids[i]);
+    // The members' values, for the reasons: read again, a few hundred at a time.
+    std::vector<std::int64_t> members;
+    for (const auto& [root, group] : byRoot)
+        if (group.size() > 1)
+            members.insert(members.end(), group.begin(), group.end());
+    std::sort(members.begin(), members.end());
+    std::unordered_map<std::int64_t, ContactValues> values;
+    constexpr std::size_t kBatch = 500;
+    for (std::size_t from = 0; from < members.size(); from += kBatch) {
+        std::string list;
+        for (std::size_t i = from; i < std::min(members.size(), from + kBatch); ++i)
+            list += (list.empty() ? "" : ",") + std::to_string(members[i]);
+        ForEachSavedRow(db, "rowid IN (" + list + ")", kFromFirstRow,
+                        [&](std::int64_t id, const ContactValues& v) { values.emplace(id, v); });
+    }
     std::vector<DuplicateGroup> groups;
-    for (auto& [root, members] : byRoot) {
-        if (members.size() < 2)
+    for (auto& [root, group] : byRoot) {
+        if (group.size() < 2)
             continue;
         // Rows come in the order of their ids, so the members are in ascending order already.
-        std::string list;
-        for (std::int64_t id : members)
-            list += (list.empty() ? "" : ",") + std::to_string(id);
-        std::vector<ContactValues> values;
-        ForEachSavedRow(db, "rowid IN (" + list + ")", kFromFirstRow,
-                        [&](std::int64_t, const ContactValues& v) { values.push_back(v); });
-        std::string reason = ReasonOf(values);
+        std::vector<ContactValues> theirs;
+        for (std::int64_t id : group)
+            if (const auto found = values.find(id); found != values.end())
+                theirs.push_back(found->second);
+        std::string reason = ReasonOf(theirs);
         bool allDifferent = true;
-        for (std::size_t i = 0; i < members.size() && allDifferent; ++i)
-            for (std::size_t j = i + 1; j < members.size() && allDifferent; ++j)
-                allDifferent = different.count({members[i], members[j]}) > 0;
+        for (std::size_t i = 0; i < group.size() && allDifferent; ++i)
+            for (std::size_t j = i + 1; j < group.size() && allDifferent; ++j)
+                allDifferent = different.count({group[i], group[j]}) > 0;
         if (!reason.empty() && !allDifferent)
-            groups.push_back({std::move(members), std::move(reason)});
+            groups.push_back({std::move(group), std::move(reason)});
     }
     return groups;
 }
