@@ -99,41 +99,23 @@ private:
     std::vector<std::size_t> parent_;
 };
 
-// Why the group is one: the first key its first contact shares with another of the group, in
-// the first contact's words; else the first key any two of them share.
-std::string ReasonOf(const std::vector<ContactValues>& members) {
-    std::unordered_map<std::string, std::size_t> holders;
-    for (std::size_t m = 0; m < members.size(); ++m)
-        ForEachKey(members[m], [&](const std::string& key, const std::function<std::string()>&) {
-            holders[key] |= std::size_t(1) << std::min<std::size_t>(m, 63);
-        });
-    std::string reason;
-    for (std::size_t m = 0; m < members.size() && reason.empty(); ++m)
-        ForEachKey(members[m], [&](const std::string& key, const std::function<std::string()>& why) {
-            const std::size_t others = holders[key] & ~(std::size_t(1) << std::min<std::size_t>(m, 63));
-            if (reason.empty() && others != 0)
-                reason = why();
-        });
-    return reason;
-}
-
 // A key as 128 bits: two contacts agree in them by chance far less often than a memory fault
-// hits, and should they, the reason, read from the keys themselves, finds nothing shared and the
-// group is dropped.
+// hits.
 struct Digest {
     std::uint64_t a, b;
-    std::size_t at; // the contact
+    std::size_t at;  // the contact
+    std::uint32_t k; // which of the contact's keys, in ForEachKey's order
     bool operator<(const Digest& o) const {
         return a != o.a ? a < o.a : b != o.b ? b < o.b : at < o.at;
     }
     bool SameKey(const Digest& o) const { return a == o.a && b == o.b; }
 };
 
-Digest DigestOf(const std::string& key, std::size_t at) {
+Digest DigestOf(const std::string& key, std::size_t at, std::uint32_t k) {
     TDigest128 digest;
     digest.Add(key);
     const auto [a, b] = digest.Value();
-    return {a, b, at};
+    return {a, b, at, k};
 }
 
 } // namespace
@@ -161,14 +143,18 @@ std::vector<DuplicateGroup> FindDuplicates(TSQLiteDatabase& db, std::size_t* con
             different.emplace(pairs->IntegerAt(0), pairs->IntegerAt(1));
     Sets sets;
     std::vector<std::int64_t> ids;
+    std::vector<std::size_t> firstKey; // where each contact's keys begin in `shared`
     std::vector<Digest> keys;
     ForEachSavedRow(db, "", kFromFirstRow, [&](std::int64_t id, const ContactValues& values) {
         const std::size_t at = sets.Add();
         ids.push_back(id);
+        firstKey.push_back(keys.size());
+        std::uint32_t k = 0;
         ForEachKey(values, [&](const std::string& key, const std::function<std::string()>&) {
-            keys.push_back(DigestOf(key, at));
+            keys.push_back(DigestOf(key, at, k++));
         });
     });
+    firstKey.push_back(keys.size());
     if (contacts)
         *contacts = ids.size();
     std::sort(keys.begin(), keys.end());
@@ -187,41 +173,80 @@ std::vector<DuplicateGroup> FindDuplicates(TSQLiteDatabase& db, std::size_t* con
             }
         from = to;
     }
+    // Which keys each contact shares with another of its group.
+    std::vector<bool> shared(keys.size());
+    for (std::size_t from = 0; from < keys.size();) {
+        std::size_t to = from + 1;
+        while (to < keys.size() && keys[to].SameKey(keys[from]))
+            ++to;
+        if (to - from == 2) {
+            if (sets.Root(keys[from].at) == sets.Root(keys[from + 1].at))
+                for (std::size_t i = from; i < to; ++i)
+                    shared[firstKey[keys[i].at] + keys[i].k] = true;
+        } else if (to - from > 2) {
+            std::map<std::size_t, std::vector<std::size_t>> byGroup;
+            for (std::size_t i = from; i < to; ++i)
+                byGroup[sets.Root(keys[i].at)].push_back(i);
+            for (const auto& [root, holders] : byGroup)
+                if (holders.size() > 1)
+                    for (std::size_t i : holders)
+                        shared[firstKey[keys[i].at] + keys[i].k] = true;
+        }
+        from = to;
+    }
     keys = std::vector<Digest>();
-    std::map<std::size_t, std::vector<std::int64_t>> byRoot;
-    for (std::size_t i = 0; i < ids.size(); ++i)
-        byRoot[sets.Root(i)].push_back(ids[i]);
-    // The members' values, for the reasons: read again, a few hundred at a time.
-    std::vector<std::int64_t> members;
-    for (const auto& [root, group] : byRoot)
-        if (group.size() > 1)
-            members.insert(members.end(), group.begin(), group.end());
-    std::sort(members.begin(), members.end());
-    std::unordered_map<std::int64_t, ContactValues> values;
+    // A group's reason is the first shared key of its first contact that shares one.
+    std::vector<std::vector<std::int64_t>> byRoot(ids.size());
+    std::unordered_map<std::size_t, std::pair<std::size_t, std::uint32_t>> reasonAt; // by root
+    for (std::size_t i = 0; i < ids.size(); ++i) {
+        const std::size_t root = sets.Root(i);
+        byRoot[root].push_back(ids[i]);
+        if (reasonAt.count(root))
+            continue;
+        for (std::size_t k = firstKey[i]; k < firstKey[i + 1]; ++k)
+            if (shared[k]) {
+                reasonAt[root] = {i, static_cast<std::uint32_t>(k - firstKey[i])};
+                break;
+            }
+    }
+    // Only those contacts are read again, a few hundred at a time, for the reasons' words.
+    std::vector<std::int64_t> speakers;
+    for (const auto& [root, where] : reasonAt)
+        if (byRoot[root].size() > 1)
+            speakers.push_back(ids[where.first]);
+    std::sort(speakers.begin(), speakers.end());
+    std::unordered_map<std::int64_t, std::string> words;
+    std::unordered_map<std::int64_t, std::uint32_t> wanted;
+    for (const auto& [root, where] : reasonAt)
+        wanted[ids[where.first]] = where.second;
     constexpr std::size_t kBatch = 500;
-    for (std::size_t from = 0; from < members.size(); from += kBatch) {
+    for (std::size_t from = 0; from < speakers.size(); from += kBatch) {
         std::string list;
-        for (std::size_t i = from; i < std::min(members.size(), from + kBatch); ++i)
-            list += (list.empty() ? "" : ",") + std::to_string(members[i]);
+        for (std::size_t i = from; i < std::min(speakers.size(), from + kBatch); ++i)
+            list += (list.empty() ? "" : ",") + std::to_string(speakers[i]);
         ForEachSavedRow(db, "rowid IN (" + list + ")", kFromFirstRow,
-                        [&](std::int64_t id, const ContactValues& v) { values.emplace(id, v); });
+                        [&](std::int64_t id, const ContactValues& v) {
+                            std::uint32_t k = 0;
+                            ForEachKey(v, [&](const std::string&,
+                                              const std::function<std::string()>& why) {
+                                if (k++ == wanted[id])
+                                    words[id] = why();
+                            });
+                        });
     }
     std::vector<DuplicateGroup> groups;
-    for (auto& [root, group] : byRoot) {
-        if (group.size() < 2)
+    for (std::size_t root = 0; root < byRoot.size(); ++root) {
+        std::vector<std::int64_t>& group = byRoot[root];
+        if (group.size() < 2 || !reasonAt.count(root))
             continue;
         // Rows come in the order of their ids, so the members are in ascending order already.
-        std::vector<ContactValues> theirs;
-        for (std::int64_t id : group)
-            if (const auto found = values.find(id); found != values.end())
-                theirs.push_back(found->second);
-        std::string reason = ReasonOf(theirs);
         bool allDifferent = true;
         for (std::size_t i = 0; i < group.size() && allDifferent; ++i)
             for (std::size_t j = i + 1; j < group.size() && allDifferent; ++j)
                 allDifferent = different.count({group[i], group[j]}) > 0;
+        const std::string& reason = words[ids[reasonAt[root].first]];
         if (!reason.empty() && !allDifferent)
-            groups.push_back({std::move(group), std::move(reason)});
+            groups.push_back({std::move(group), reason});
     }
     return groups;
 }
