@@ -3,6 +3,7 @@
 #include "model/ContactColumns.h"
 #include "storage/AddressBook.h"
 #include "storage/ContactStatements.h"
+#include "storage/CustomerRows.h"
 #include "storage/SQLiteTable3.h"
 #include "storage/WriteTransaction.h"
 
@@ -38,7 +39,15 @@ std::int64_t MergeContactRows(TSQLiteDatabase& db, std::int64_t firstId, std::in
     const std::int64_t merge = last->IntegerAt(0);
     Keep(db, merge, First, firstId);
     Keep(db, merge, Second, secondId);
-    db.RunStatement(BuildUpdateStatement(merged, std::to_string(firstId)));
+    // What the merge leaves as the first contact had it stays as stored: a value the editor
+    // cannot show (a blob, text that is not UTF-8) is read as something else, and writing that
+    // back would change what nobody changed.
+    const std::vector<ContactValues> before =
+        ReadSavedContacts(db, BuildSelectByIdStatement(std::to_string(firstId)));
+    KeptColumns kept;
+    for (int i = 0; i < kDataColumns && !before.empty(); ++i)
+        kept[i] = merged[i] == before.front()[i];
+    db.RunStatement(BuildUpdateStatement(merged, std::to_string(firstId), kept));
     db.RunStatement(BuildDeleteStatement(std::to_string(secondId)));
     Keep(db, merge, Merged, firstId);
     transaction.Commit();

@@ -8,7 +8,8 @@
 class TSQLiteDatabase;
 
 // A merge of two contacts on that connection, in one transaction: the first contact's row takes
-// the merged values (see MergeDuplicates), the second's row goes. Both rows as they were, and the
+// the merged values (see MergeDuplicates), each column the merge leaves as it was kept exactly as
+// stored, and the second's row goes. Both rows as they were, and the
 // merged row, are kept beside the book (VellicardMergeUndo) so that the merge can be undone.
 // Returns the merge's number. Throws EAddressBookError when either contact has gone meanwhile.
 std::int64_t MergeContactRows(TSQLiteDatabase& db, std::int64_t firstId, std::int64_t secondId,

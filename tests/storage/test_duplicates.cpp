@@ -117,8 +117,9 @@ private slots:
             db, a, b, Contact("dbCustLastName=Lee;dbCustCompany=Lee Bakery"));
         QCOMPARE(db.OpenResult("SELECT count(*) FROM Customers WHERE dbCustomer_ID=" +
                                std::to_string(b))->TextOrEmptyAt(0), std::string("0"));
-        QCOMPARE(db.OpenResult("SELECT dbCustCompany FROM Customers WHERE dbCustomer_ID=" +
-                               std::to_string(a))->TextOrEmptyAt(0), std::string("Lee Bakery"));
+        QCOMPARE(db.OpenResult("SELECT dbCustCompany||typeof(dbCustNotes) FROM Customers WHERE "
+                               "dbCustomer_ID=" + std::to_string(a))->TextOrEmptyAt(0),
+                 std::string("Lee Bakeryblob"));
         UndoContactMerge(db, merge);
         QCOMPARE(db.OpenResult(dump)->TextOrEmptyAt(0), before);
         const std::int64_t again = MergeContactRows(db, a, b, Contact("dbCustLastName=Lee"));
