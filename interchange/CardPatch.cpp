@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cstring>
 #include <ctime>
+#include <set>
 
 namespace {
 
@@ -280,6 +281,24 @@ public:
         lines_[i].raw.clear();
         changed_ = true;
     }
+    // Lines of another card (their exact bytes, but for the line breaks, which become this
+    // card's) before its END.
+    void AddBeforeEnd(const std::string& raw) {
+        std::string out;
+        for (std::size_t at = 0; at < raw.size();) {
+            const std::size_t end = raw.find('\n', at);
+            if (end == std::string::npos) {
+                out += raw.substr(at);
+                break;
+            }
+            const std::size_t cut = end > at && raw[end - 1] == '\r' ? end - 1 : end;
+            out += raw.substr(at, cut - at) + lineBreak_;
+            at = end + 1;
+        }
+        before_[end_] += out;
+        changed_ = true;
+    }
+    const std::string& Version() const { return version_; }
 
     std::string Output() const {
         std::string out;
@@ -524,6 +543,50 @@ bool AnyChanged(int person, const ContactValues& before, const ContactValues& af
 }
 
 } // namespace
+
+std::string WithCarriedProperties(const std::string& card,
+                                  const std::vector<std::string>& others) {
+    CardText text(card);
+    if (!text.IsOneCard())
+        return card;
+    std::set<std::string> had;
+    for (const VCardLine& line : SplitCardLines(card))
+        if (line.depth == 1)
+            had.insert(line.property.name);
+    std::set<std::string> added;
+    for (const std::string& other : others) {
+        const std::vector<VCardLine> lines = SplitCardLines(other);
+        std::string version;
+        for (const VCardLine& line : lines)
+            if (line.depth == 1 && line.property.name == "VERSION")
+                version = TrimmedAscii(line.property.value);
+        const bool sameVersion = version == text.Version();
+        for (std::size_t i = 0; i < lines.size(); ++i) {
+            const VCardLine& line = lines[i];
+            const VCardProperty& p = line.property;
+            if (line.depth != 1 || !p.group.empty() || !TellsOfPersonWithoutField(p.name) ||
+                had.count(p.name))
+                continue;
+            // Another version writes binary values and charsets otherwise: those stay behind.
+            if (!sameVersion &&
+                std::any_of(line.parameters.begin(), line.parameters.end(), [](const auto& q) {
+                    const std::string key = ParameterKey(q);
+                    return key == "encoding" || key == "charset" || key == "base64" ||
+                           key == "quoted-printable" || key == "b";
+                }))
+                continue;
+            std::string raw = line.raw;
+            // An old base64 block goes on in lines of its own, up to the blank line after it.
+            while (i + 1 < lines.size() && lines[i + 1].depth == 1 &&
+                   lines[i + 1].property.name.empty())
+                raw += lines[++i].raw;
+            text.AddBeforeEnd(raw);
+            added.insert(p.name);
+        }
+        had.insert(added.begin(), added.end());
+    }
+    return text.Changed() ? text.Output() : card;
+}
 
 std::string PatchCard(const std::string& received, int person, const ContactValues& before,
                       const ContactValues& after) {

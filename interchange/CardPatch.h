@@ -3,6 +3,7 @@
 #include "model/ContactColumns.h"
 
 #include <string>
+#include <vector>
 
 // The card `received` (the exact text the server last gave, or this desk last sent) with only
 // the properties of the fields whose values differ between `before` and `after` replaced, for
@@ -20,3 +21,11 @@
 // the card has one, becomes the time of the change.
 std::string PatchCard(const std::string& received, int person, const ContactValues& before,
                       const ContactValues& after);
+
+// The card with what the cards of contacts merged into it (`others`) say of the person that no
+// field holds (see TellsOfPersonWithoutField: a photo, a birthday, ...), where it has nothing by
+// that name: those properties are added before its END with their exact bytes but for the line
+// breaks, which become the card's. None of a group (its label is another property of the group)
+// travels, and from a card of another version none with an encoding or charset, which that
+// version writes otherwise. Returns `card` itself when nothing is added.
+std::string WithCarriedProperties(const std::string& card, const std::vector<std::string>& others);

@@ -338,10 +338,12 @@ const char* NotesCaption(const std::string& name) {
     return found == kByName.end() ? nullptr : found->second;
 }
 
-// Pictures, sounds and keys: nothing of the address book can hold them.
-bool IsLeftOut(const VCardProperty& p) {
-    return p.name == "PHOTO" || p.name == "LOGO" || p.name == "SOUND" || p.name == "KEY";
+bool IsLeftOutName(const std::string& name) {
+    return name == "PHOTO" || name == "LOGO" || name == "SOUND" || name == "KEY";
 }
+
+// Pictures, sounds and keys: nothing of the address book can hold them.
+bool IsLeftOut(const VCardProperty& p) { return IsLeftOutName(p.name); }
 
 // Every value with no field of its own into the owner's notes; `skip` names one the caller
 // has a field for. Counts what cannot go anywhere in `leftOut`.
@@ -569,6 +571,17 @@ Link LinkOf(const VCard& card) {
 }
 
 } // namespace
+
+bool TellsOfPersonWithoutField(const std::string& name) {
+    static const char* const kAlsoNoNote[] = {"GENDER", "X-GENDER", "GEO", "TZ", "LANG",
+                                             "X-SOCIALPROFILE"};
+    if (IsLeftOutName(name) || NotesCaption(name))
+        return true;
+    for (const char* also : kAlsoNoNote)
+        if (name == also)
+            return true;
+    return false;
+}
 
 ImportedContact ReadPersonCard(const VCard& card, int person) {
     if (person == 0)

@@ -53,6 +53,11 @@ struct ImportedContact {
 // name, a manager or assistant) go into the notes with their kind.
 std::vector<ImportedContact> ContactsFromCards(const std::vector<VCard>& cards);
 
+// Whether a property of that name (upper case) says something of the person that no field
+// holds: a photo, logo, sound or key, what the reading puts into the notes with its kind (a
+// birthday, a nickname, ...), a gender, place, time zone, language or social profile.
+bool TellsOfPersonWithoutField(const std::string& name);
+
 // "Joe City, State 12345" <-> locality "Joe City", region "State", code "12345"; a line of any
 // other shape stays whole in the locality.
 void SplitCityLine(const std::string& line, std::string* locality, std::string* region,

@@ -5,6 +5,7 @@
 #include "storage/ContactStatements.h"
 #include "storage/CustomerRows.h"
 #include "storage/SQLiteTable3.h"
+#include "storage/SyncStore.h"
 #include "storage/WriteTransaction.h"
 
 namespace {
@@ -48,6 +49,7 @@ std::int64_t MergeContactRows(TSQLiteDatabase& db, std::int64_t firstId, std::in
     for (int i = 0; i < kDataColumns && !before.empty(); ++i)
         kept[i] = merged[i] == before.front()[i];
     db.RunStatement(BuildUpdateStatement(merged, std::to_string(firstId), kept));
+    KeepSyncStateOfMerge(db, merge, firstId, secondId);
     db.RunStatement(BuildDeleteStatement(std::to_string(secondId)));
     Keep(db, merge, Merged, firstId);
     transaction.Commit();
@@ -73,10 +75,12 @@ void UndoContactMerge(TSQLiteDatabase& db, std::int64_t merge) {
                     " AND vcRole=3);");
     db.RunStatement("INSERT INTO Customers(" + ColumnList() + ") SELECT " + ColumnList() +
                     " FROM VellicardMergeUndo WHERE vcMerge=" + m + " AND vcRole IN (1,2) ORDER BY vcRole;");
+    RestoreSyncStateOfMerge(db, merge);
     db.RunStatement("DELETE FROM VellicardMergeUndo WHERE vcMerge=" + m + ";");
     transaction.Commit();
 }
 
 void ForgetContactMerges(TSQLiteDatabase& db) {
     db.RunStatement("DROP TABLE IF EXISTS VellicardMergeUndo;");
+    db.RunStatement("DROP TABLE IF EXISTS VellicardMergeSyncRows;");
 }

@@ -29,7 +29,11 @@ const char* const kCreateTables[] = {
     // the state stops pointing at it, so the new contact is never taken for the deleted one.
     "CREATE TRIGGER IF NOT EXISTS VellicardSyncRowGone AFTER DELETE ON Customers BEGIN "
     "UPDATE VellicardSyncContacts SET row=0 WHERE row=OLD.dbCustomer_ID;"
-    "UPDATE VellicardSyncPending SET row=0 WHERE row=OLD.dbCustomer_ID; END;"};
+    "UPDATE VellicardSyncPending SET row=0 WHERE row=OLD.dbCustomer_ID; END;",
+    "CREATE TABLE IF NOT EXISTS VellicardSyncCarried(row INTEGER NOT NULL,merge INTEGER NOT NULL,"
+    "content TEXT NOT NULL);",
+    "CREATE TRIGGER IF NOT EXISTS VellicardSyncCarriedGone AFTER DELETE ON Customers BEGIN "
+    "DELETE FROM VellicardSyncCarried WHERE row=OLD.dbCustomer_ID; END;"};
 
 void CreateTables(TSQLiteDatabase& db) {
     for (const char* statement : kCreateTables)
@@ -214,10 +218,60 @@ bool RowExists(TSQLiteDatabase& db, std::int64_t row) {
 
 } // namespace
 
-std::optional<ContactValues> SyncedValuesOfRow(TSQLiteDatabase& db, std::int64_t row) {
+namespace {
+
+bool SyncKnown(TSQLiteDatabase& db) {
     TSQLiteStatement known(db, "SELECT 1 FROM sqlite_master WHERE type='table' AND "
                                "name='VellicardSyncContacts';");
-    if (!known.Step())
+    return known.Step();
+}
+
+} // namespace
+
+void KeepSyncStateOfMerge(TSQLiteDatabase& db, std::int64_t merge, std::int64_t firstId,
+                          std::int64_t secondId) {
+    if (!SyncKnown(db))
+        return;
+    CreateTables(db);
+    const std::string m = std::to_string(merge), first = std::to_string(firstId),
+                      second = std::to_string(secondId);
+    db.RunStatement("CREATE TABLE IF NOT EXISTS VellicardMergeSyncRows(vcMerge INTEGER NOT NULL,"
+                    "pending INTEGER NOT NULL,uid TEXT NOT NULL,row INTEGER NOT NULL);");
+    for (const char* table : {"VellicardSyncContacts", "VellicardSyncPending"})
+        db.RunStatement("INSERT INTO VellicardMergeSyncRows SELECT " + m + "," +
+                        (table == std::string("VellicardSyncPending") ? "1" : "0") +
+                        ",uid,row FROM " + table + " WHERE row IN (" + first + "," + second +
+                        ");");
+    // What was carried to the second goes on to the first.
+    db.RunStatement("UPDATE VellicardSyncCarried SET row=" + first + " WHERE row=" + second + ";");
+    db.RunStatement("INSERT INTO VellicardSyncCarried(row,merge,content) SELECT " + first + "," +
+                    m + ",c.content FROM VellicardSyncCards c JOIN VellicardSyncContacts s ON "
+                    "c.contact=s.uid WHERE s.row=" + second + " AND c.person=0;");
+}
+
+void RestoreSyncStateOfMerge(TSQLiteDatabase& db, std::int64_t merge) {
+    if (!SyncKnown(db))
+        return;
+    CreateTables(db);
+    const std::string m = std::to_string(merge);
+    db.RunStatement("DELETE FROM VellicardSyncCarried WHERE merge=" + m + ";");
+    TSQLiteStatement kept(db, "SELECT name FROM sqlite_master WHERE type='table' AND "
+                              "name='VellicardMergeSyncRows';");
+    if (!kept.Step())
+        return;
+    for (const char* table : {"VellicardSyncContacts", "VellicardSyncPending"}) {
+        const std::string pending = table == std::string("VellicardSyncPending") ? "1" : "0";
+        db.RunStatement(std::string("UPDATE ") + table + " SET row=(SELECT k.row FROM "
+                        "VellicardMergeSyncRows k WHERE k.vcMerge=" + m + " AND k.pending=" +
+                        pending + " AND k.uid=" + table + ".uid) WHERE row=0 AND uid IN (SELECT "
+                        "uid FROM VellicardMergeSyncRows WHERE vcMerge=" + m + " AND pending=" +
+                        pending + ");");
+    }
+    db.RunStatement("DELETE FROM VellicardMergeSyncRows WHERE vcMerge=" + m + ";");
+}
+
+std::optional<ContactValues> SyncedValuesOfRow(TSQLiteDatabase& db, std::int64_t row) {
+    if (!SyncKnown(db))
         return std::nullopt;
     TSQLiteStatement synced(db, "SELECT synced FROM VellicardSyncContacts WHERE row=?;");
     synced.BindInteger(1, row);
@@ -264,6 +318,12 @@ SyncState TSyncStore::Load() {
         while (pending.Step())
             state.pending[std::string(pending.TextAt(0))] = {pending.IntegerAt(1),
                                                              Decoded(pending.TextAt(2))};
+    }
+    {
+        TSQLiteStatement carried(db, "SELECT row,content FROM VellicardSyncCarried ORDER BY "
+                                     "merge;");
+        while (carried.Step())
+            state.carried[carried.IntegerAt(0)].emplace_back(carried.TextAt(1));
     }
     TSQLiteStatement cards(db, "SELECT href,contact,uid,person,etag,content FROM "
                                "VellicardSyncCards ORDER BY contact,person;");
@@ -363,6 +423,14 @@ void TSyncStore::SetToken(const std::string& token) {
     TSQLiteStatement set(db, "INSERT OR REPLACE INTO VellicardSyncInfo(name,value)VALUES('token',?);");
     set.BindText(1, token);
     set.Run();
+}
+
+void TSyncStore::ForgetCarried(std::int64_t row) {
+    TSQLiteDatabase db(path_, OpenMode::ExistingOnly);
+    CreateTables(db);
+    TSQLiteStatement forget(db, "DELETE FROM VellicardSyncCarried WHERE row=?;");
+    forget.BindInteger(1, row);
+    forget.Run();
 }
 
 void TSyncStore::AddPending(const std::string& uid, std::int64_t row, const ContactValues& sent) {

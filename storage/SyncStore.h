@@ -53,6 +53,10 @@ struct SyncState {
     // that a sending cut short (or whose answer was lost) is finished under the same names, and
     // a card the server stored for a row deleted since is known as this desk's.
     std::map<std::string, PendingContact> pending;
+    // The own cards of synced contacts merged into another, by the row of the one they were
+    // merged into: what they told of the person that no field holds goes to that contact's card
+    // when it is next sent.
+    std::map<std::int64_t, std::vector<std::string>> carried;
 };
 
 // A contact of this desk: its row and values as the editor would save them.
@@ -90,6 +94,8 @@ public:
     void SetToken(const std::string& token);
     // The contact in `row` is about to be sent for the first time under `uid`, with `sent`.
     void AddPending(const std::string& uid, std::int64_t row, const ContactValues& sent);
+    // The cards carried to the contact in `row` are on the server now.
+    void ForgetCarried(std::int64_t row);
 
 private:
     std::string path_;
@@ -98,6 +104,15 @@ private:
 // The values the sync last recorded for the contact in `row`, on a connection of the caller's;
 // none when the book has never been synced or the sync does not know the row.
 std::optional<ContactValues> SyncedValuesOfRow(TSQLiteDatabase& db, std::int64_t row);
+
+// A merge of two contacts on that connection, inside its transaction, before the second row goes:
+// the second's own card, when the sync knows it, is carried to the first (see SyncState), and
+// the state's rows of both are kept with the merge's number, so that an undo finds them again.
+void KeepSyncStateOfMerge(TSQLiteDatabase& db, std::int64_t merge, std::int64_t firstId,
+                          std::int64_t secondId);
+// After that merge is undone and both rows are back: the state points at them again where it
+// still knows them, and nothing is carried for the merge any more.
+void RestoreSyncStateOfMerge(TSQLiteDatabase& db, std::int64_t merge);
 
 // The three sample contacts of a first start, as the editor saves them.
 std::vector<ContactValues> FirstStartSampleValues();

@@ -114,7 +114,7 @@ private:
             linkedRows_.insert(synced.row);
         if (Skipped(synced))
             return; // taken up again when the server's card can be read
-        const bool changedHere = local && *local != synced.values;
+        const bool changedHere = local && (*local != synced.values || Carried(synced.row));
         if (!ServerTouched(synced)) {
             if (!local) {
                 SyncAction& a = Add(SyncStep::Delete, synced, {});
@@ -218,7 +218,7 @@ private:
     void PlanMerged(const ContactValues& base, const ContactValues& local,
                     const ContactValues& there, const SyncedContact& now) {
         const MergedValues merged = MergeValues(base, local, there);
-        if (merged.values == local && merged.values == now.values) {
+        if (merged.values == local && merged.values == now.values && !Carried(now.row)) {
             Add(SyncStep::Record, now, now.values); // the same change on both sides
             return;
         }
@@ -228,9 +228,12 @@ private:
         apply.received = merged.values != local ? 1 : 0;
         if (!merged.conflicts.empty())
             apply.conflict = DisplayName(merged.values);
-        if (merged.values != now.values)
+        if (merged.values != now.values || Carried(now.row))
             Add(SyncStep::Send, now, merged.values).sent = 1;
     }
+
+    // Whether cards of contacts merged into the one in `row` wait to go to its card.
+    bool Carried(std::int64_t row) const { return row != 0 && in_.state.carried.count(row); }
 
     // The row of a contact this desk began to send under the UID, 0 for any other UID. UIDs
     // from before the pending list were the desk's salt and the row.

@@ -61,6 +61,10 @@ public:
         store_.AddPending(uid, row, sent);
         Done(0);
     }
+    void ForgetCarried(std::int64_t row) {
+        store_.ForgetCarried(row);
+        Done(0);
+    }
 
 private:
     template <typename T> T Done(T result) {
@@ -419,6 +423,12 @@ private:
         // A contact made again after it went there: its people's cards left there are written
         // too, so that every desk that let the contact go finds them changed and takes them.
         const bool again = before.count(0) && before[0].href.empty();
+        // Cards of contacts merged into this one: what they tell that no field holds goes to
+        // its own card.
+        const auto carriedFound = synced.row != 0 ? state_.carried.find(synced.row)
+                                                  : state_.carried.end();
+        const std::vector<std::string>* carried =
+            carriedFound != state_.carried.end() ? &carriedFound->second : nullptr;
         std::vector<SyncedCard> after;
         for (int person = 0; person <= kExtraContacts; ++person) {
             if (person > 0 && ExtraPersonIsEmpty(values, person))
@@ -432,11 +442,17 @@ private:
                        : old != before.end() ? old->second.uid
                                              : synced.uid + "-" + std::to_string(person);
             if (old != before.end() && !old->second.content.empty()) {
-                sent.content = PatchCard(old->second.content, person, synced.values, values);
+                const std::string& received = old->second.content;
+                sent.content =
+                    PatchCard(person == 0 && carried ? WithCarriedProperties(received, *carried)
+                                                     : received,
+                              person, synced.values, values);
             } else {
                 VCardWriter writer;
                 WriteContactCard(writer, values, person, sent.uid, synced.uid);
                 sent.content = writer.Output();
+                if (person == 0 && carried)
+                    sent.content = WithCarriedProperties(sent.content, *carried);
             }
             if (old != before.end() && !old->second.href.empty()) {
                 sent.href = old->second.href;
@@ -463,13 +479,27 @@ private:
         // here hold the same lines in another order, or a line the reading had moved there from
         // a value the change replaced, this desk takes the notes as read, so that every desk
         // shows the same.
+        // A card that took properties of merged contacts reads them into its notes, as every
+        // desk that receives it does.
         const ContactValues read = ValuesOfSyncedCards(after);
-        if (read != values && SameButNotesAsRead(read, values, base)) {
+        if (read != values &&
+            (SameButNotesAsRead(read, values, base) || (carried && ButNotes(read, values)))) {
             synced.values = read;
             store_.Apply(synced, read);
-            return;
+        } else {
+            store_.Record(synced);
         }
-        store_.Record(synced);
+        if (carried) {
+            store_.ForgetCarried(synced.row);
+            state_.carried.erase(carriedFound);
+        }
+    }
+
+    static bool ButNotes(const ContactValues& a, const ContactValues& b) {
+        for (int i = 0; i < kDataColumns; ++i)
+            if (a[i] != b[i] && ContactColumnTable()[i].type != FieldType::Notes)
+                return false;
+        return true;
     }
 
     static std::multiset<std::string> LinesOf(const std::string& text) {

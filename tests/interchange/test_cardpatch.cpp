@@ -274,6 +274,33 @@ private slots:
             QVERIFY(Patch(s, col::Company, Read(s.cards)[col::Company]).cards == s.cards);
         }
     }
+
+    // What a merged contact's card takes from the other's: the properties no field holds that
+    // it has none of, as written but for the line breaks.
+    void carriedProperties_data() {
+        QTest::addColumn<QString>("kept");
+        QTest::addColumn<QString>("other");
+        QTest::addColumn<QString>("added");
+        const QString kept = "BEGIN:VCARD\nVERSION:3.0\nFN:A\nBDAY:2000-01-01\nEND:VCARD\n";
+        QTest::newRow("photo and nickname")
+            << kept << "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:B\r\nNICKNAME:Bo\r\nPHOTO;ENCODING=b:AB\r\n CD\r\nEND:VCARD\r\n"
+            << "NICKNAME:Bo\nPHOTO;ENCODING=b:AB\n CD\n";
+        QTest::newRow("a birthday it has, a field, a group's") << kept
+            << "BEGIN:VCARD\nVERSION:3.0\nFN:B\nBDAY:1999-01-01\nEMAIL:b@b.example\nitem1.X-ABDATE:2001\nEND:VCARD\n" << "";
+        QTest::newRow("an old base64 block")
+            << kept << "BEGIN:VCARD\nVERSION:2.1\nPHOTO;ENCODING=BASE64:\n AB\n\nGENDER:F\nEND:VCARD\n"
+            << "GENDER:F\n";
+        QTest::newRow("the same version's block") << "BEGIN:VCARD\nVERSION:2.1\nEND:VCARD\n"
+            << "BEGIN:VCARD\nVERSION:2.1\nPHOTO;ENCODING=BASE64:\n AB\n\nEND:VCARD\n" << "PHOTO;ENCODING=BASE64:\n AB\n\n";
+    }
+    void carriedProperties() {
+        QFETCH(QString, kept);
+        QFETCH(QString, other);
+        QFETCH(QString, added);
+        const QString expected = QString(kept).replace("END:VCARD", added + "END:VCARD");
+        QCOMPARE(QString::fromStdString(WithCarriedProperties(kept.toStdString(), {other.toStdString()})),
+                 expected);
+    }
 };
 
 QTEST_APPLESS_MAIN(TestCardPatch)

@@ -2,6 +2,7 @@
 // card the server holds afterwards differs from the one before in the changed field's
 // properties only, whichever program wrote it and whatever another client did meanwhile.
 
+#include "interchange/ContactMerge.h"
 #include "interchange/SyncCards.h"
 #include "interchange/VCardParser.h"
 #include "model/ContactColumns.h"
@@ -239,6 +240,53 @@ private slots:
         QCOMPARE(QString::fromStdString(c.Find(col::Company, "Joes Bar and Grill").values[col::Phone]),
                  QString("(225)999-0000"));
         QCOMPARE(SyncNow(c).sent + SyncNow(a).sent + SyncNow(b).sent, 0);
+    }
+
+    // A phone's two cards of one person, merged on one desk: undone before a sync, the sync
+    // sends nothing; done, the other desk ends with one contact, whose card on the server took
+    // the other card's photo and birthday.
+    void mergeTravels_data() { Servers(); }
+    void mergeTravels() {
+        OtherClient other(*server_);
+        other.Put("BEGIN:VCARD\r\nVERSION:3.0\r\nUID:ann-1\r\nFN:Ann Lee\r\nN:Lee;Ann;;;\r\n"
+                  "EMAIL;TYPE=INTERNET:ann@lee.example\r\nEND:VCARD\r\n");
+        const QByteArray photo = "PHOTO;ENCODING=b;TYPE=JPEG:/9j/4AAQSkZJRgABAQAAAQABAAD/2wBDAAMCAg"
+                                 "\r\n MDAgIDAwMDBAMDBAUIBQUEBAUKBwcGCAwKDAwLCgsLDQ4SEA0OEQ4LCxAW\r\n";
+        other.Put("BEGIN:VCARD\r\nVERSION:3.0\r\nUID:ann-2\r\nFN:ANN LEE\r\nN:LEE;ANN;;;\r\n"
+                  "ORG:Lee Bakery\r\nEMAIL:Ann@Lee.example\r\nBDAY:1980-04-05\r\n" + photo +
+                  "END:VCARD\r\n");
+        Desk a(NewBookPath()), b(NewBookPath());
+        SyncNow(a);
+        SyncNow(b);
+        const LocalContact first = a.Find(col::LastName, "Lee"), second = a.Find(col::LastName, "LEE");
+        const ContactValues merged = MergeDuplicates(
+            first.values, second.values, PreselectedForMerge(first.values, second.values));
+        TAddressBook(a.path).UndoMerge(TAddressBook(a.path).MergeDuplicates(first.row, second.row, merged));
+        const SyncSummary undone = SyncNow(a);
+        QCOMPARE(undone.sent + undone.deleted, 0);
+
+        TAddressBook(a.path).MergeDuplicates(first.row, second.row, merged);
+        const SyncSummary sent = SyncNow(a);
+        QCOMPARE(sent.sent + sent.deleted, 2);
+        SyncNow(b);
+        int lees = 0;
+        for (const LocalContact& c : b.Contacts())
+            lees += QString::fromStdString(c.values[col::LastName]).toLower() == "lee";
+        QCOMPARE(lees, 1);
+        QCOMPARE(b.Find(col::LastName, "Lee").values[col::Company], std::string("Lee Bakery"));
+        int cards = 0;
+        for (const DavCard& card : other.client.Multiget(other.client.ListEtags().keys())) {
+            const VCard read = ParseVCards(card.vcard.toStdString()).at(0);
+            if (read.First("N")->value.rfind("Lee;", 0) != 0 && read.First("N")->value.rfind("LEE;", 0) != 0)
+                continue;
+            ++cards;
+            QVERIFY2(read.First("PHOTO") && read.First("BDAY"), card.vcard.constData());
+            QCOMPARE(read.First("PHOTO")->value, ParseVCards(("BEGIN:VCARD\r\nVERSION:3.0\r\n" + photo +
+                                                "END:VCARD\r\n").toStdString()).at(0).First("PHOTO")->value);
+            QCOMPARE(read.First("BDAY")->value, std::string("1980-04-05"));
+        }
+        QCOMPARE(cards, 1);
+        QCOMPARE(SyncNow(a).sent + SyncNow(b).sent, 0);
     }
 };
 
