@@ -1,6 +1,7 @@
 #!/usr/bin/python3
 # The contact window as a screen reader meets it on the accessibility bus: each focusable control named
-# (not by its object name), roles, formats; Tab, Enter on a row, F10 and Alt moving a named focus.
+# (not by its object name), roles, formats; Tab, Enter on a row, F10 and Alt moving a named focus;
+# the duplicates dialog reached from the menu by keys alone.
 import os, re, subprocess, sys, time
 import pyatspi
 from gi.repository import GLib
@@ -79,10 +80,29 @@ try:
     # No window manager here: the window gets the keyboard as a desktop would give it.
     subprocess.run(['xdotool', 'search', '--sync', '--name', '^Quorva Vellicard$', 'windowfocus', '--sync'], check=True)
     wait(FOCUS, 'tree', 'Contact list')
+    any(w.name == 'Find Duplicates' and w.getState().contains(pyatspi.STATE_SHOWING) for w in app) and \
+        sys.exit('FAIL: Escape left the duplicates dialog open')
     check(window, [('tree', 'Contact list', 'Select a contact; Enter opens the selected contact'),
                    ('push button', 'Add New Contact')])
     key('Tab', 'push button', 'Add New Contact')
     key('shift+Tab', 'tree', 'Contact list')
+    # File > Find Duplicates...: every control named, Tab round the ones that can be used, Escape back.
+    key('F10', 'menu item', 'Sync Settings')
+    for item in ('Import Contacts', 'Export Contacts', 'Find Duplicates'):
+        key('Down', 'menu item', item)
+    key('Return', 'tree', 'Possible duplicates')
+    dialog = next(w for w in app if w.name == 'Find Duplicates')
+    buttons = [o.name for o in pyatspi.findAllDescendants(dialog, lambda o: o.getRoleName() == 'push button')]
+    buttons == ['Merge', 'Undo Merge', 'Not Duplicates', 'Close'] or sys.exit(f'FAIL: the buttons are {buttons}')
+    check(dialog, [('tree', 'Possible duplicates'), ('table', 'Values to keep'), ('push button', 'Close')])
+    for step in [('table', 'Values to keep'), ('push button', 'Close'), ('tree', 'Possible duplicates')]:
+        key('Tab', *step)
+    key('Escape')
+    # Nothing here hands the keyboard back to the window when the dialog goes; a desktop does.
+    subprocess.run(['xdotool', 'search', '--sync', '--name', '^Quorva Vellicard$', 'windowfocus', '--sync'], check=True)
+    wait(FOCUS, 'tree', 'Contact list')
+    any(w.name == 'Find Duplicates' and w.getState().contains(pyatspi.STATE_SHOWING) for w in app) and \
+        sys.exit('FAIL: Escape left the duplicates dialog open')
     key('Down', 'table cell', 'Contact Company: Joes Bar and Grill; Address: 123 Joes Street;')
     key('Return', 'text', 'Company Name')
     check(window, [step for step in RING if step[0] == 'text'])

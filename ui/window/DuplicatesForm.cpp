@@ -21,6 +21,8 @@
 
 namespace {
 
+constexpr std::size_t kShown = 5; // contacts of a group side by side
+
 QString Text(const std::string& value) {
     return QString::fromUtf8(value.c_str(), static_cast<qsizetype>(value.size()));
 }
@@ -47,11 +49,12 @@ TDuplicatesForm::TDuplicatesForm(QWidget* parent, TAddressBook& book)
     fields_ = new QTableWidget(0, 3, this);
     fields_->setObjectName(QStringLiteral("tblMergeFields"));
     fields_->setAccessibleName(QStringLiteral("Values to keep"));
-    fields_->setHorizontalHeaderLabels(
-        {QStringLiteral("Field"), QStringLiteral("First contact"), QStringLiteral("Second contact")});
     fields_->verticalHeader()->hide();
     fields_->horizontalHeader()->setStretchLastSection(true);
     fields_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    // Tab goes on to the buttons, as everywhere in the window; arrows move between the values
+    // and Space keeps one.
+    fields_->setTabKeyNavigation(false);
     merge_ = Button("btnMerge", QStringLiteral("Merge"), this);
     undo_ = Button("btnUndoMerge", QStringLiteral("Undo Merge"), this);
     notDuplicates_ = Button("btnNotDuplicates", QStringLiteral("Not Duplicates"), this);
@@ -116,56 +119,86 @@ void TDuplicatesForm::showGroup() {
     notDuplicates_->setEnabled(chosen);
     filling_ = true;
     fields_->setRowCount(0);
+    shown_.clear();
     if (chosen) {
         TSQLiteDatabase db(book_.Path(), OpenMode::ExistingOnly);
         const DuplicateGroup& group = groups_[static_cast<std::size_t>(at)];
-        auto read = [&](std::int64_t id) {
+        for (std::size_t k = 0; k < group.ids.size() && k < kShown; ++k) {
             const std::vector<ContactValues> v = ReadSavedContacts(
-                db, "SELECT * FROM Customers WHERE rowid=" + std::to_string(id));
-            return v.empty() ? ContactValues() : v.front();
-        };
-        first_ = read(group.ids[0]);
-        second_ = read(group.ids[1]);
-        takeSecond_ = PreselectedForMerge(first_, second_);
-        for (int i = 0; i < kContactColumns; ++i) {
-            const int row = fields_->rowCount();
-            fields_->insertRow(row);
-            fields_->setItem(row, 0, new QTableWidgetItem(Text(ContactColumnTable()[i].caption)));
-            for (int side = 0; side < 2; ++side) {
-                auto* item = new QTableWidgetItem(Text((side ? second_ : first_)[i]));
-                if (first_[i] != second_[i]) {
-                    item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
-                    item->setCheckState(takeSecond_[i] == (side == 1) ? Qt::Checked : Qt::Unchecked);
-                }
-                fields_->setItem(row, side + 1, item);
+                db, "SELECT * FROM Customers WHERE rowid=" + std::to_string(group.ids[k]));
+            shown_.push_back(v.empty() ? ContactValues() : v.front());
+        }
+    }
+    static const char* const kOrdinals[kShown] = {"First", "Second", "Third", "Fourth", "Fifth"};
+    QStringList headers{QStringLiteral("Field")};
+    for (std::size_t k = 0; k < std::max<std::size_t>(shown_.size(), 2); ++k)
+        headers << QStringLiteral("%1 contact").arg(QLatin1String(kOrdinals[k]));
+    fields_->setColumnCount(static_cast<int>(headers.size()));
+    fields_->setHorizontalHeaderLabels(headers);
+    kept_.assign(kContactColumns, 0);
+    for (int i = 0; i < kContactColumns && !shown_.empty(); ++i) {
+        // Of each two, the one the merge of two would offer first.
+        for (std::size_t k = 1; k < shown_.size(); ++k)
+            if (PreselectedForMerge(shown_[kept_[i]], shown_[k])[i])
+                kept_[i] = static_cast<int>(k);
+        bool differ = false;
+        for (const ContactValues& v : shown_)
+            differ = differ || v[i] != shown_[0][i];
+        fields_->insertRow(i);
+        fields_->setItem(i, 0, new QTableWidgetItem(Text(ContactColumnTable()[i].caption)));
+        for (std::size_t k = 0; k < shown_.size(); ++k) {
+            auto* item = new QTableWidgetItem(Text(shown_[k][i]));
+            if (differ) {
+                item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
+                item->setCheckState(kept_[i] == static_cast<int>(k) ? Qt::Checked : Qt::Unchecked);
             }
+            fields_->setItem(i, static_cast<int>(k) + 1, item);
         }
     }
     filling_ = false;
 }
 
 void TDuplicatesForm::choose(int row, int column) {
-    if (filling_ || column < 1 || row < 0 || row >= kContactColumns)
+    if (filling_ || column < 1 || row < 0 || row >= fields_->rowCount() ||
+        column > static_cast<int>(shown_.size()))
         return;
     QTableWidgetItem* item = fields_->item(row, column);
     if (!item || !(item->flags() & Qt::ItemIsUserCheckable))
         return;
-    // One of the two is kept: checking one unchecks the other, and neither can be unchecked.
-    const bool second = (column == 2) == (item->checkState() == Qt::Checked);
-    takeSecond_[row] = second;
+    // One value is kept: checking one unchecks the others, and the kept one cannot be unchecked.
+    if (item->checkState() == Qt::Checked)
+        kept_[row] = column - 1;
     filling_ = true;
-    fields_->item(row, 1)->setCheckState(second ? Qt::Unchecked : Qt::Checked);
-    fields_->item(row, 2)->setCheckState(second ? Qt::Checked : Qt::Unchecked);
+    for (int k = 0; k < static_cast<int>(shown_.size()); ++k)
+        fields_->item(row, k + 1)->setCheckState(k == kept_[row] ? Qt::Checked : Qt::Unchecked);
     filling_ = false;
 }
 
 void TDuplicatesForm::merge() {
     const int at = groupsList_->indexOfTopLevelItem(groupsList_->currentItem());
-    if (at < 0)
+    if (at < 0 || shown_.size() < 2)
         return;
     const DuplicateGroup& group = groups_[static_cast<std::size_t>(at)];
-    merges_.push_back(book_.MergeDuplicates(group.ids[0], group.ids[1],
-                                            MergeDuplicates(first_, second_, takeSecond_)));
+    // One contact after another into the first: each takes the values chosen of it, and what it
+    // does not keep of the others goes into the notes.
+    std::vector<std::int64_t> merges;
+    ContactValues merged = shown_[0];
+    try {
+        for (std::size_t k = 1; k < shown_.size(); ++k) {
+            KeptColumns takeNext{};
+            for (int i = 0; i < kContactColumns; ++i)
+                takeNext[i] = kept_[i] == static_cast<int>(k);
+            merged = MergeDuplicates(merged, shown_[k], takeNext);
+            merges.push_back(book_.MergeDuplicates(group.ids[0], group.ids[k], merged));
+        }
+    } catch (...) {
+        if (!merges.empty())
+            merges_.push_back(merges);
+        changed_ = true;
+        refill();
+        throw;
+    }
+    merges_.push_back(merges);
     changed_ = true;
     refill();
 }
@@ -173,9 +206,13 @@ void TDuplicatesForm::merge() {
 void TDuplicatesForm::undoMerge() {
     if (merges_.empty())
         return;
-    book_.UndoMerge(merges_.back());
+    std::vector<std::int64_t>& last = merges_.back();
+    while (!last.empty()) {
+        book_.UndoMerge(last.back());
+        last.pop_back();
+        changed_ = true;
+    }
     merges_.pop_back();
-    changed_ = true;
     refill();
 }
 

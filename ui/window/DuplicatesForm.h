@@ -15,10 +15,11 @@ class QTreeWidget;
 class TAddressBook;
 
 // File > Find Duplicates...: the groups of likely duplicates with their reasons, and for the
-// chosen group its first two contacts side by side, each field whose values differ with the
-// value to keep checked (a filled value over an empty one, else the first contact's). Merge
-// makes them one; Undo Merge takes back the last merge of this dialog not yet undone, for as
-// long as the merged contact is unchanged; Not Duplicates keeps the group from coming back.
+// chosen group its contacts side by side (the first five of a bigger one), each field whose
+// values differ with the value to keep checked (a filled value over an empty one, else the
+// earliest contact's). Merge makes them one; Undo Merge takes back the last merge of this dialog
+// not yet undone, for as long as the merged contact is unchanged; Not Duplicates keeps the group
+// from coming back.
 class TDuplicatesForm : public QDialog {
     Q_OBJECT
 
@@ -44,9 +45,11 @@ private:
     QPushButton* undo_;
     QPushButton* notDuplicates_;
     std::vector<DuplicateGroup> groups_;
-    ContactValues first_, second_;
-    KeptColumns takeSecond_;
-    std::vector<std::int64_t> merges_; // this dialog's merges not undone, the last at the back
+    std::vector<ContactValues> shown_; // the chosen group's contacts side by side
+    std::vector<int> kept_;            // for each field, the contact whose value is kept
+    // This dialog's merges not undone, the last at the back: each the merges of one click, one
+    // for each contact merged into the first.
+    std::vector<std::vector<std::int64_t>> merges_;
     bool changed_ = false;
     bool filling_ = false;
 };
