@@ -4,6 +4,7 @@
 
 #include <QDialog>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTableWidget>
 #include <QTreeWidget>
 
@@ -21,10 +22,18 @@ private slots:
         WhenShown form(Named("DuplicatesForm"), [&](QWidget* w) {
             auto* list = w->findChild<QTreeWidget*>("lstvDuplicates");
             auto* fields = w->findChild<QTableWidget*>("tblMergeFields");
+            // The groups are found on a thread: each step waits for the list to come.
+            QSignalSpy refilled(w, SIGNAL(refilled()));
+            auto settle = [&] {
+                if (w->property("finding").toBool())
+                    QVERIFY(refilled.wait(30000));
+            };
             auto click = [&](const char* name) {
                 w->findChild<QPushButton*>(name)->click();
+                settle();
                 seen << QString::number(list->topLevelItemCount());
             };
+            settle();
             seen << list->topLevelItem(0)->text(1) << QString::number(fields->columnCount());
             // The first contact's value is kept where both are filled; the user takes the
             // second's last name instead.

@@ -16,8 +16,12 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTableWidget>
+#include <QThread>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+
+#include <memory>
+#include <stdexcept>
 
 namespace {
 
@@ -90,26 +94,62 @@ template <typename F> void TDuplicatesForm::guarded(F&& work) {
     }
 }
 
+TDuplicatesForm::~TDuplicatesForm() {
+    if (thread_)
+        thread_->wait(); // it reads the book: not left running when the dialog has gone
+}
+
 void TDuplicatesForm::refill() {
-    TSQLiteDatabase db(book_.Path(), OpenMode::ExistingOnly);
-    groups_ = FindDuplicates(db);
+    groups_.clear();
     groupsList_->clear();
-    for (const DuplicateGroup& group : groups_) {
-        QStringList names;
-        std::string list;
-        for (std::int64_t id : group.ids)
-            list += (list.empty() ? "" : ",") + std::to_string(id);
-        for (const ContactValues& v :
-             ReadSavedContacts(db, "SELECT * FROM Customers WHERE rowid IN (" + list + ") ORDER BY rowid"))
-            names << Text(DisplayName(v));
-        groupsList_->addTopLevelItem(
-            new QTreeWidgetItem({names.join(QStringLiteral(" / ")), Text(group.reason)}));
-    }
+    auto* finding = new QTreeWidgetItem({QStringLiteral("Finding duplicates..."), QString()});
+    finding->setFlags(Qt::NoItemFlags);
+    groupsList_->addTopLevelItem(finding);
+    showGroup();
+    undo_->setEnabled(false);
+    auto found = std::make_shared<Found>();
+    const std::string path = book_.Path();
+    thread_ = QThread::create([found, path] {
+        try {
+            TSQLiteDatabase db(path, OpenMode::ExistingOnly);
+            found->groups = FindDuplicates(db);
+            for (const DuplicateGroup& group : found->groups) {
+                QStringList names;
+                std::string list;
+                for (std::int64_t id : group.ids)
+                    list += (list.empty() ? "" : ",") + std::to_string(id);
+                for (const ContactValues& v : ReadSavedContacts(
+                         db, "SELECT * FROM Customers WHERE rowid IN (" + list + ") ORDER BY rowid"))
+                    names << Text(DisplayName(v));
+                found->names << names.join(QStringLiteral(" / "));
+            }
+        } catch (const std::exception& e) {
+            found->error = e.what();
+        }
+    });
+    QThread* thread = thread_;
+    connect(thread, &QThread::finished, thread, &QObject::deleteLater);
+    connect(thread, &QThread::finished, this, [this, found] {
+        thread_ = nullptr;
+        showFound(*found);
+        emit refilled();
+    });
+    thread->start();
+}
+
+void TDuplicatesForm::showFound(const Found& found) {
+    groupsList_->clear();
+    groups_ = found.groups;
+    for (std::size_t g = 0; g < groups_.size(); ++g)
+        groupsList_->addTopLevelItem(new QTreeWidgetItem({found.names.value(static_cast<int>(g)),
+                                                          Text(groups_[g].reason)}));
     undo_->setEnabled(!merges_.empty());
     if (!groups_.empty())
         groupsList_->setCurrentItem(groupsList_->topLevelItem(0));
     else
         showGroup();
+    if (!found.error.empty())
+        guarded([&] { throw std::runtime_error(found.error); });
 }
 
 void TDuplicatesForm::showGroup() {
