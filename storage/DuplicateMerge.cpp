@@ -56,15 +56,45 @@ std::int64_t MergeContactRows(TSQLiteDatabase& db, std::int64_t firstId, std::in
     return merge;
 }
 
-void UndoContactMerge(TSQLiteDatabase& db, std::int64_t merge) {
-    TWriteTransaction transaction(db);
-    const std::string m = std::to_string(merge);
+namespace {
+
+// The merged contacts kept for undoing that their rows still are.
+std::string UnchangedMerged() {
     std::string same;
     for (const std::string& column : SaveOrderColumns())
         same += " AND c." + column + " IS u." + column;
+    return "FROM Customers c JOIN VellicardMergeUndo u ON u.vcRole=3 AND c." +
+           std::string(kIdColumn) + "=u." + kIdColumn + same;
+}
+
+bool MergesKept(TSQLiteDatabase& db) {
+    return db.OpenResult("SELECT count(*) FROM sqlite_master WHERE type='table' AND "
+                         "name='VellicardMergeUndo';")->IntegerAt(0) > 0;
+}
+
+} // namespace
+
+std::int64_t UndoableMergeInto(TSQLiteDatabase& db, std::int64_t row) {
+    if (!MergesKept(db))
+        return 0;
+    return db.OpenResult("SELECT coalesce(max(u.vcMerge),0) " + UnchangedMerged() + " WHERE c." +
+                         kIdColumn + "=" + std::to_string(row) + ";")->IntegerAt(0);
+}
+
+void RetakeMergedContact(TSQLiteDatabase& db, std::int64_t merge) {
+    const std::string m = std::to_string(merge);
+    const std::string id = db.OpenResult("SELECT " + std::string(kIdColumn) +
+                                         " FROM VellicardMergeUndo WHERE vcMerge=" + m +
+                                         " AND vcRole=3;")->TextOrEmptyAt(0);
+    db.RunStatement("DELETE FROM VellicardMergeUndo WHERE vcMerge=" + m + " AND vcRole=3;");
+    Keep(db, merge, Merged, std::stoll(id));
+}
+
+void UndoContactMerge(TSQLiteDatabase& db, std::int64_t merge) {
+    TWriteTransaction transaction(db);
+    const std::string m = std::to_string(merge);
     auto unchanged = db.OpenResult(
-        "SELECT (SELECT count(*) FROM Customers c JOIN VellicardMergeUndo u ON u.vcMerge=" + m +
-        " AND u.vcRole=3 AND c." + kIdColumn + "=u." + kIdColumn + same +
+        "SELECT (SELECT count(*) " + UnchangedMerged() + " WHERE u.vcMerge=" + m +
         "),(SELECT count(*) FROM Customers c JOIN VellicardMergeUndo u ON u.vcMerge=" + m +
         " AND u.vcRole=2 AND c." + kIdColumn + "=u." + kIdColumn + ");");
     if (unchanged->IntegerAt(0) != 1 || unchanged->IntegerAt(1) != 0)

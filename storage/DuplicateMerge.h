@@ -20,3 +20,9 @@ std::int64_t MergeContactRows(TSQLiteDatabase& db, std::int64_t firstId, std::in
 void UndoContactMerge(TSQLiteDatabase& db, std::int64_t merge);
 // Forgets every merge kept for undoing.
 void ForgetContactMerges(TSQLiteDatabase& db);
+// The latest merge into the contact in `row` that could be undone now (the row is still the
+// merged contact), or 0.
+std::int64_t UndoableMergeInto(TSQLiteDatabase& db, std::int64_t row);
+// That merge's merged contact becomes the row as it is now, so that a change that is nobody's
+// edit (the sync taking the notes in the order a card reads them) leaves it undoable.
+void RetakeMergedContact(TSQLiteDatabase& db, std::int64_t merge);

@@ -7,6 +7,7 @@
 #include "interchange/VCardWriter.h"
 #include "storage/ContactStatements.h"
 #include "storage/CustomerRows.h"
+#include "storage/DuplicateMerge.h"
 #include "storage/SQLiteStatement.h"
 #include "storage/SQLiteTable3.h"
 #include "storage/WriteTransaction.h"
@@ -235,13 +236,16 @@ void KeepSyncStateOfMerge(TSQLiteDatabase& db, std::int64_t merge, std::int64_t 
     CreateTables(db);
     const std::string m = std::to_string(merge), first = std::to_string(firstId),
                       second = std::to_string(secondId);
+    // Each entry with what it held, and a contact's own card as last synced: an undo after a sync
+    // that deleted the card puts it on the server again as it was.
     db.RunStatement("CREATE TABLE IF NOT EXISTS VellicardMergeSyncRows(vcMerge INTEGER NOT NULL,"
-                    "pending INTEGER NOT NULL,uid TEXT NOT NULL,row INTEGER NOT NULL);");
-    for (const char* table : {"VellicardSyncContacts", "VellicardSyncPending"})
-        db.RunStatement("INSERT INTO VellicardMergeSyncRows SELECT " + m + "," +
-                        (table == std::string("VellicardSyncPending") ? "1" : "0") +
-                        ",uid,row FROM " + table + " WHERE row IN (" + first + "," + second +
-                        ");");
+                    "pending INTEGER NOT NULL,uid TEXT NOT NULL,row INTEGER NOT NULL,"
+                    "synced TEXT NOT NULL,href TEXT,card TEXT);");
+    db.RunStatement("INSERT INTO VellicardMergeSyncRows SELECT " + m + ",0,s.uid,s.row,s.synced,"
+                    "c.href,c.content FROM VellicardSyncContacts s LEFT JOIN VellicardSyncCards c ON "
+                    "c.contact=s.uid AND c.person=0 WHERE s.row IN (" + first + "," + second + ");");
+    db.RunStatement("INSERT INTO VellicardMergeSyncRows SELECT " + m + ",1,uid,row,sent,NULL,NULL "
+                    "FROM VellicardSyncPending WHERE row IN (" + first + "," + second + ");");
     // What was carried to the second goes on to the first.
     db.RunStatement("UPDATE VellicardSyncCarried SET row=" + first + " WHERE row=" + second + ";");
     db.RunStatement("INSERT INTO VellicardSyncCarried(row,merge,content) SELECT " + first + "," +
@@ -266,6 +270,46 @@ void RestoreSyncStateOfMerge(TSQLiteDatabase& db, std::int64_t merge) {
                         pending + " AND k.uid=" + table + ".uid) WHERE row=0 AND uid IN (SELECT "
                         "uid FROM VellicardMergeSyncRows WHERE vcMerge=" + m + " AND pending=" +
                         pending + ");");
+    }
+    // The second contact's cards went from the server at a sync since: the state knows it again
+    // with its own card as it was, which the next sync finds gone there and makes again, under
+    // its UID and with every byte another program wrote. (Its people's cards are written anew.)
+    // A card no longer known by its ETag is always sent; the card carried to itself makes the
+    // contact one to send though its values are as synced.
+    TSQLiteStatement gone(db, "SELECT k.uid,k.row,k.synced,k.href,k.card FROM VellicardMergeSyncRows "
+                              "k JOIN VellicardMergeUndo u ON u.vcMerge=k.vcMerge AND u.vcRole=2 "
+                              "AND u.dbCustomer_ID=k.row WHERE k.vcMerge=? AND k.pending=0 AND "
+                              "k.card IS NOT NULL AND k.uid NOT IN (SELECT uid FROM "
+                              "VellicardSyncContacts) AND k.href NOT IN (SELECT href FROM "
+                              "VellicardSyncCards);");
+    gone.BindInteger(1, merge);
+    struct Gone {
+        std::string uid, synced, href, card;
+        std::int64_t row;
+    };
+    std::vector<Gone> again;
+    while (gone.Step())
+        again.push_back({std::string(gone.TextAt(0)), std::string(gone.TextAt(2)),
+                         std::string(gone.TextAt(3)), std::string(gone.TextAt(4)),
+                         gone.IntegerAt(1)});
+    TSQLiteStatement contact(db, "INSERT INTO VellicardSyncContacts(uid,row,synced)VALUES(?,?,?);");
+    TSQLiteStatement card(db, "INSERT INTO VellicardSyncCards(href,contact,uid,person,etag,content)"
+                              "VALUES(?,?,?,0,'',?);");
+    TSQLiteStatement carried(db, "INSERT INTO VellicardSyncCarried(row,merge,content)VALUES(?,?,?);");
+    for (const Gone& g : again) {
+        contact.BindText(1, g.uid);
+        contact.BindInteger(2, g.row);
+        contact.BindText(3, g.synced);
+        contact.Run();
+        card.BindText(1, g.href);
+        card.BindText(2, g.uid);
+        card.BindText(3, g.uid);
+        card.BindText(4, g.card);
+        card.Run();
+        carried.BindInteger(1, g.row);
+        carried.BindInteger(2, merge);
+        carried.BindText(3, g.card);
+        carried.Run();
     }
     db.RunStatement("DELETE FROM VellicardMergeSyncRows WHERE vcMerge=" + m + ";");
 }
@@ -363,6 +407,17 @@ std::int64_t ApplyOne(TSQLiteDatabase& db, SyncedContact synced, const ContactVa
 
 std::int64_t TSyncStore::Apply(SyncedContact synced, const ContactValues& values) {
     return ApplyAll({{std::move(synced), values}}).front();
+}
+
+std::int64_t TSyncStore::ApplyAsRead(const SyncedContact& synced, const ContactValues& values) {
+    TSQLiteDatabase db(path_, OpenMode::ExistingOnly);
+    TWriteTransaction transaction(db);
+    const std::int64_t merge = UndoableMergeInto(db, synced.row);
+    const std::int64_t row = ApplyOne(db, synced, values);
+    if (merge != 0)
+        RetakeMergedContact(db, merge);
+    transaction.Commit();
+    return row;
 }
 
 std::vector<std::int64_t> TSyncStore::ApplyAll(

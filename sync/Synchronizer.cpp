@@ -37,6 +37,9 @@ public:
     std::int64_t Apply(const SyncedContact& synced, const ContactValues& values) {
         return Done(store_.Apply(synced, values));
     }
+    std::int64_t ApplyAsRead(const SyncedContact& synced, const ContactValues& values) {
+        return Done(store_.ApplyAsRead(synced, values));
+    }
     std::vector<std::int64_t> ApplyAll(
         const std::vector<std::pair<SyncedContact, ContactValues>>& contacts) {
         return Done(store_.ApplyAll(contacts));
@@ -456,7 +459,8 @@ private:
             }
             if (old != before.end() && !old->second.href.empty()) {
                 sent.href = old->second.href;
-                sent.etag = sent.content == old->second.content && !again
+                sent.etag = sent.content == old->second.content && !again &&
+                                    !old->second.etag.empty()
                                 ? old->second.etag
                                 : Std(server_.PutChanged(Q(sent.href),
                                                          QByteArray::fromStdString(sent.content),
@@ -485,7 +489,7 @@ private:
         if (read != values &&
             (SameButNotesAsRead(read, values, base) || (carried && ButNotes(read, values)))) {
             synced.values = read;
-            store_.Apply(synced, read);
+            store_.ApplyAsRead(synced, read);
         } else {
             store_.Record(synced);
         }
