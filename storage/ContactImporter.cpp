@@ -487,9 +487,7 @@ ImportSummary ImportContacts(TSQLiteDatabase& db, TContactReader& reader,
 }
 
 std::string TakeOutInterruptedImport(TSQLiteDatabase& db) {
-    auto exists = db.OpenResult("SELECT count(*) FROM sqlite_master WHERE type='table' AND "
-                                "name IN ('VellicardImportRows','VellicardImportInfo');");
-    if (exists->AtEnd() || exists->IntegerAt(0) != 2)
+    if (!HasTable(db, "VellicardImportRows") || !HasTable(db, "VellicardImportInfo"))
         return {};
     TWriteTransaction transaction(db);
     std::string file;

@@ -3,6 +3,7 @@
 #include "interchange/TextCodec.h"
 #include "model/ContactColumns.h"
 #include "storage/CustomerRows.h"
+#include "storage/SQLiteStatement.h"
 #include "storage/SQLiteTable3.h"
 #include "storage/WriteTransaction.h"
 
@@ -135,9 +136,7 @@ void MarkNotDuplicates(TSQLiteDatabase& db, const std::vector<std::int64_t>& ids
 std::vector<DuplicateGroup> FindDuplicates(TSQLiteDatabase& db, std::size_t* contacts) {
     // Pairs the user said are different people are never joined directly.
     std::set<std::pair<std::int64_t, std::int64_t>> different;
-    auto marked = db.OpenResult("SELECT count(*) FROM sqlite_master WHERE type='table' AND "
-                                "name='VellicardNotDuplicates';");
-    if (marked->IntegerAt(0) == 1)
+    if (HasTable(db, "VellicardNotDuplicates"))
         for (auto pairs = db.OpenResult("SELECT a,b FROM VellicardNotDuplicates;");
              !pairs->AtEnd(); pairs->Advance())
             different.emplace(pairs->IntegerAt(0), pairs->IntegerAt(1));

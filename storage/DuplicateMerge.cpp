@@ -4,9 +4,12 @@
 #include "storage/AddressBook.h"
 #include "storage/ContactStatements.h"
 #include "storage/CustomerRows.h"
+#include "storage/SQLiteStatement.h"
 #include "storage/SQLiteTable3.h"
 #include "storage/SyncStore.h"
 #include "storage/WriteTransaction.h"
+
+#include <algorithm>
 
 namespace {
 
@@ -36,8 +39,13 @@ std::int64_t MergeContactRows(TSQLiteDatabase& db, std::int64_t firstId, std::in
     TWriteTransaction transaction(db);
     db.RunStatement("CREATE TABLE IF NOT EXISTS VellicardMergeUndo AS SELECT 0 AS vcMerge,"
                     "0 AS vcRole," + ColumnList() + " FROM Customers WHERE 0;");
-    auto last = db.OpenResult("SELECT coalesce(max(vcMerge),0)+1 FROM VellicardMergeUndo;");
-    const std::int64_t merge = last->IntegerAt(0);
+    // Numbered after every merge kept for undoing, and every one whose cards a sync still has to
+    // carry: an undo takes back what its number names, and nothing of another merge.
+    std::int64_t merge =
+        db.OpenResult("SELECT coalesce(max(vcMerge),0)+1 FROM VellicardMergeUndo;")->IntegerAt(0);
+    if (HasTable(db, "VellicardSyncCarried"))
+        merge = std::max(merge, db.OpenResult("SELECT coalesce(max(merge),0)+1 FROM "
+                                              "VellicardSyncCarried;")->IntegerAt(0));
     Keep(db, merge, First, firstId);
     Keep(db, merge, Second, secondId);
     // What the merge leaves as the first contact had it stays as stored: a value the editor
@@ -68,8 +76,7 @@ std::string UnchangedMerged() {
 }
 
 bool MergesKept(TSQLiteDatabase& db) {
-    return db.OpenResult("SELECT count(*) FROM sqlite_master WHERE type='table' AND "
-                         "name='VellicardMergeUndo';")->IntegerAt(0) > 0;
+    return HasTable(db, "VellicardMergeUndo");
 }
 
 } // namespace
@@ -100,17 +107,31 @@ void UndoContactMerge(TSQLiteDatabase& db, std::int64_t merge) {
     if (unchanged->IntegerAt(0) != 1 || unchanged->IntegerAt(1) != 0)
         throw EAddressBookError("The merged contact was changed since the merge, so the merge "
                                 "cannot be undone.");
-    db.RunStatement("DELETE FROM Customers WHERE " + std::string(kIdColumn) +
-                    "=(SELECT " + kIdColumn + " FROM VellicardMergeUndo WHERE vcMerge=" + m +
-                    " AND vcRole=3);");
+    // The first contact's row is written back, not made again: what its row carries beside the
+    // book (its sync state, cards of earlier merges a sync has still to carry) stays with it.
+    std::string columns;
+    for (const std::string& column : SaveOrderColumns())
+        columns += (columns.empty() ? "" : ",") + column;
+    db.RunStatement("UPDATE Customers SET (" + columns + ")=(SELECT " + columns +
+                    " FROM VellicardMergeUndo WHERE vcMerge=" + m + " AND vcRole=1) WHERE " +
+                    kIdColumn + "=(SELECT " + kIdColumn + " FROM VellicardMergeUndo WHERE vcMerge=" +
+                    m + " AND vcRole=1);");
     db.RunStatement("INSERT INTO Customers(" + ColumnList() + ") SELECT " + ColumnList() +
-                    " FROM VellicardMergeUndo WHERE vcMerge=" + m + " AND vcRole IN (1,2) ORDER BY vcRole;");
+                    " FROM VellicardMergeUndo WHERE vcMerge=" + m + " AND vcRole=2;");
     RestoreSyncStateOfMerge(db, merge);
     db.RunStatement("DELETE FROM VellicardMergeUndo WHERE vcMerge=" + m + ";");
     transaction.Commit();
 }
 
-void ForgetContactMerges(TSQLiteDatabase& db) {
-    db.RunStatement("DROP TABLE IF EXISTS VellicardMergeUndo;");
-    db.RunStatement("DROP TABLE IF EXISTS VellicardMergeSyncRows;");
+void ForgetContactMerges(TSQLiteDatabase& db, const std::vector<std::int64_t>& merges) {
+    if (merges.empty() || !MergesKept(db))
+        return;
+    std::string list;
+    for (std::int64_t merge : merges)
+        list += (list.empty() ? "" : ",") + std::to_string(merge);
+    TWriteTransaction transaction(db);
+    db.RunStatement("DELETE FROM VellicardMergeUndo WHERE vcMerge IN (" + list + ");");
+    if (HasTable(db, "VellicardMergeSyncRows"))
+        db.RunStatement("DELETE FROM VellicardMergeSyncRows WHERE vcMerge IN (" + list + ");");
+    transaction.Commit();
 }

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 class TSQLiteDatabase;
 
@@ -18,8 +19,8 @@ std::int64_t MergeContactRows(TSQLiteDatabase& db, std::int64_t firstId, std::in
 // (EAddressBookError, nothing changed) when the merged contact was changed since or the second
 // contact's id was taken meanwhile.
 void UndoContactMerge(TSQLiteDatabase& db, std::int64_t merge);
-// Forgets every merge kept for undoing.
-void ForgetContactMerges(TSQLiteDatabase& db);
+// Forgets those merges kept for undoing (what a sync still has to carry stays).
+void ForgetContactMerges(TSQLiteDatabase& db, const std::vector<std::int64_t>& merges);
 // The latest merge into the contact in `row` that could be undone now (the row is still the
 // merged contact), or 0.
 std::int64_t UndoableMergeInto(TSQLiteDatabase& db, std::int64_t row);

@@ -59,3 +59,8 @@ std::string_view TSQLiteStatement::TextAt(int column) const {
             static_cast<std::size_t>(sqlite3_column_bytes(stmt_, column))};
 }
 
+bool HasTable(TSQLiteDatabase& db, const char* name) {
+    TSQLiteStatement table(db, "SELECT 1 FROM sqlite_master WHERE type='table' AND name=?;");
+    table.BindText(1, name);
+    return table.Step();
+}

@@ -34,3 +34,6 @@ private:
     std::string sql_;
     sqlite3_stmt* stmt_ = nullptr;
 };
+
+// Whether the book on that connection has a table of that name.
+bool HasTable(TSQLiteDatabase& db, const char* name);

@@ -221,11 +221,7 @@ bool RowExists(TSQLiteDatabase& db, std::int64_t row) {
 
 namespace {
 
-bool SyncKnown(TSQLiteDatabase& db) {
-    TSQLiteStatement known(db, "SELECT 1 FROM sqlite_master WHERE type='table' AND "
-                               "name='VellicardSyncContacts';");
-    return known.Step();
-}
+bool SyncKnown(TSQLiteDatabase& db) { return HasTable(db, "VellicardSyncContacts"); }
 
 } // namespace
 
@@ -259,9 +255,7 @@ void RestoreSyncStateOfMerge(TSQLiteDatabase& db, std::int64_t merge) {
     CreateTables(db);
     const std::string m = std::to_string(merge);
     db.RunStatement("DELETE FROM VellicardSyncCarried WHERE merge=" + m + ";");
-    TSQLiteStatement kept(db, "SELECT name FROM sqlite_master WHERE type='table' AND "
-                              "name='VellicardMergeSyncRows';");
-    if (!kept.Step())
+    if (!HasTable(db, "VellicardMergeSyncRows"))
         return;
     for (const char* table : {"VellicardSyncContacts", "VellicardSyncPending"}) {
         const std::string pending = table == std::string("VellicardSyncPending") ? "1" : "0";

@@ -6,6 +6,7 @@
 #include "storage/DuplicateFinder.h"
 #include "storage/DuplicateMerge.h"
 #include "storage/SQLiteTable3.h"
+#include "storage/SyncStore.h"
 #include "storage/unitBuildData.h"
 #include "storage/unitFilePath.h"
 #include "tests/common/TestHome.h"
@@ -168,6 +169,25 @@ private slots:
         const std::vector<DuplicateGroup> groups = FindDuplicates(db);
         QCOMPARE(groups.size(), std::size_t(1));
         QCOMPARE(groups[0].ids, (std::vector<std::int64_t>{1, 2, 3}));
+    }
+
+    // A merge forgotten when its dialog closed leaves the card a sync has still to carry; the
+    // next merge is numbered after it, so undoing that one does not take the card away.
+    void carriedCardOutlivesItsMerge() {
+        TestHome home;
+        PrepareDataFiles();
+        TSyncStore(ContactDbPath()).Load();
+        TSQLiteDatabase db(ContactDbPath());
+        const std::int64_t a = std::stoll(WriteContact(db, Contact("dbCustLastName=Lee"), ""));
+        const std::int64_t b = std::stoll(WriteContact(db, Contact("dbCustLastName=LEE"), ""));
+        db.RunStatement("INSERT INTO VellicardSyncContacts VALUES('u'," + std::to_string(b) + ",'');");
+        db.RunStatement("INSERT INTO VellicardSyncCards VALUES('h','u','u',0,'e','BEGIN:VCARD');");
+        const std::int64_t first = MergeContactRows(db, a, b, Contact("dbCustLastName=Lee"));
+        ForgetContactMerges(db, {first});
+        const std::int64_t c = std::stoll(WriteContact(db, Contact("dbCustLastName=Lee"), ""));
+        UndoContactMerge(db, MergeContactRows(db, a, c, Contact("dbCustLastName=Lee")));
+        QCOMPARE(db.OpenResult("SELECT count(*) FROM VellicardSyncCarried WHERE row=" +
+                               std::to_string(a))->IntegerAt(0), std::int64_t(1));
     }
 };
 

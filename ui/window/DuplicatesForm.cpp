@@ -97,6 +97,16 @@ template <typename F> void TDuplicatesForm::guarded(F&& work) {
 TDuplicatesForm::~TDuplicatesForm() {
     if (thread_)
         thread_->wait(); // it reads the book: not left running when the dialog has gone
+    // Only the dialog can undo its merges: what it kept for that goes with it.
+    std::vector<std::int64_t> merges;
+    for (const std::vector<std::int64_t>& click : merges_)
+        merges.insert(merges.end(), click.begin(), click.end());
+    try {
+        TSQLiteDatabase db(book_.Path(), OpenMode::ExistingOnly);
+        ForgetContactMerges(db, merges);
+    } catch (const std::exception&) {
+        // Left in the book, where they do no harm; the next merges number on after them.
+    }
 }
 
 void TDuplicatesForm::refill() {
