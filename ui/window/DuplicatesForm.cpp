@@ -20,6 +20,7 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <memory>
 #include <stdexcept>
 
@@ -50,6 +51,7 @@ TDuplicatesForm::TDuplicatesForm(QWidget* parent, TAddressBook& book)
     groupsList_->setAccessibleName(QStringLiteral("Possible duplicates"));
     groupsList_->setHeaderLabels({QStringLiteral("Contacts"), QStringLiteral("Reason")});
     groupsList_->setRootIsDecorated(false);
+    groupsList_->setColumnWidth(0, 380); // the names, before the reason
     fields_ = new QTableWidget(0, 3, this);
     fields_->setObjectName(QStringLiteral("tblMergeFields"));
     fields_->setAccessibleName(QStringLiteral("Values to keep"));
@@ -72,7 +74,7 @@ TDuplicatesForm::TDuplicatesForm(QWidget* parent, TAddressBook& book)
     layout->addWidget(groupsList_, 2);
     layout->addWidget(fields_, 3);
     layout->addLayout(buttons);
-    resize(640, 480);
+    resize(760, 520);
 
     connect(groupsList_, &QTreeWidget::currentItemChanged, this, [this] { guarded([&] { showGroup(); }); });
     connect(fields_, &QTableWidget::cellChanged, this, [this](int row, int column) { choose(row, column); });
@@ -205,6 +207,10 @@ void TDuplicatesForm::showGroup() {
             fields_->setItem(i, static_cast<int>(k) + 1, item);
         }
     }
+    // Each value whole where it is short, none wider than a third of the dialog.
+    fields_->resizeColumnsToContents();
+    for (int c = 0; c < fields_->columnCount(); ++c)
+        fields_->setColumnWidth(c, std::min(fields_->columnWidth(c), width() / 3));
     filling_ = false;
 }
 
