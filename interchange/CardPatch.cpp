@@ -544,6 +544,59 @@ bool AnyChanged(int person, const ContactValues& before, const ContactValues& af
 
 } // namespace
 
+namespace {
+
+// A picture, logo, sound or key held in the card (not named by a URI) in the form `version`
+// gives it: 4.0 a data: URI, 3.0 base64 with ENCODING=b and the TYPE. Empty for any other value,
+// and to or from version 2.1, whose base64 block may go on in lines of its own.
+std::string InlineBinaryIn(const VCardLine& line, const std::string& from, const std::string& version) {
+    const VCardProperty& p = line.property;
+    if ((p.name != "PHOTO" && p.name != "LOGO" && p.name != "SOUND" && p.name != "KEY") ||
+        (from != "3.0" && from != "4.0"))
+        return std::string();
+    std::string media, payload;
+    // A URI needs no escapes, though some servers write them (vobject's "data:image/jpeg\;base64\,").
+    std::string uri;
+    for (std::size_t i = 0; i < p.value.size(); ++i)
+        if (p.value[i] != '\\' || i + 1 >= p.value.size() ||
+            (p.value[i + 1] != ';' && p.value[i + 1] != ','))
+            uri += p.value[i];
+    if (LowerAscii(uri.substr(0, 5)) == "data:") {
+        const std::size_t comma = uri.find(',');
+        const std::string head = comma == std::string::npos ? "" : uri.substr(5, comma - 5);
+        if (head.size() < 7 || LowerAscii(head.substr(head.size() - 7)) != ";base64")
+            return std::string();
+        media = LowerAscii(head.substr(0, head.size() - 7));
+        payload = uri.substr(comma + 1);
+    } else {
+        bool base64 = false;
+        std::string type;
+        for (const std::string& parameter : line.parameters) {
+            const std::string key = ParameterKey(parameter), value = ParameterValue(parameter);
+            base64 = base64 || (key == "encoding" && (value == "b" || value == "base64"));
+            if (key == "type" && type.empty())
+                type = value;
+        }
+        if (!base64)
+            return std::string();
+        const char* kind = p.name == "SOUND" ? "audio/" : p.name == "KEY" ? "application/" : "image/";
+        media = type.empty() || type.find('/') != std::string::npos ? type : kind + type;
+        for (char c : p.value)
+            if (c != ' ' && c != '\t' && c != '\r' && c != '\n')
+                payload += c;
+    }
+    if (version == "4.0")
+        return VCardWriter::Folded(p.name + ":data:" + media + ";base64," + payload);
+    if (version != "3.0")
+        return std::string();
+    const std::size_t slash = media.find('/');
+    const std::string type = slash == std::string::npos ? media : media.substr(slash + 1);
+    return VCardWriter::Folded(p.name + ";ENCODING=b" + (type.empty() ? "" : ";TYPE=" + UpperAscii(type)) +
+                               ":" + payload);
+}
+
+} // namespace
+
 std::string WithCarriedProperties(const std::string& card,
                                   const std::vector<std::string>& others) {
     CardText text(card);
@@ -567,7 +620,14 @@ std::string WithCarriedProperties(const std::string& card,
             if (line.depth != 1 || !p.group.empty() || !TellsOfPersonWithoutField(p.name) ||
                 had.count(p.name))
                 continue;
-            // Another version writes binary values and charsets otherwise: those stay behind.
+            // Another version writes a picture otherwise: it goes in this card's form.
+            if (const std::string inCardsForm = sameVersion ? "" : InlineBinaryIn(line, version, text.Version());
+                !inCardsForm.empty()) {
+                text.AddBeforeEnd(inCardsForm);
+                added.insert(p.name);
+                continue;
+            }
+            // Other encoded values and charsets stay behind.
             if (!sameVersion &&
                 std::any_of(line.parameters.begin(), line.parameters.end(), [](const auto& q) {
                     const std::string key = ParameterKey(q);

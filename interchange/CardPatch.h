@@ -26,6 +26,7 @@ std::string PatchCard(const std::string& received, int person, const ContactValu
 // field holds (see TellsOfPersonWithoutField: a photo, a birthday, ...), where it has nothing by
 // that name: those properties are added before its END with their exact bytes but for the line
 // breaks, which become the card's. None of a group (its label is another property of the group)
-// travels, and from a card of another version none with an encoding or charset, which that
-// version writes otherwise. Returns `card` itself when nothing is added.
+// travels. From a card of another version a picture, logo, sound or key held in the card comes
+// in this card's form (a data: URI in 4.0, base64 in 3.0) and nothing else with an encoding or
+// charset travels. Returns `card` itself when nothing is added.
 std::string WithCarriedProperties(const std::string& card, const std::vector<std::string>& others);

@@ -286,10 +286,16 @@ private slots:
             << kept << "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:B\r\nNICKNAME:Bo\r\nPHOTO;ENCODING=b:AB\r\n CD\r\nEND:VCARD\r\n"
             << "NICKNAME:Bo\nPHOTO;ENCODING=b:AB\n CD\n";
         QTest::newRow("a birthday it has, a field, a group's") << kept
-            << "BEGIN:VCARD\nVERSION:3.0\nFN:B\nBDAY:1999-01-01\nEMAIL:b@b.example\nitem1.X-ABDATE:2001\nEND:VCARD\n" << "";
+            << "BEGIN:VCARD\nVERSION:3.0\nFN:B\nBDAY:1999-01-01\nEMAIL:b@b.example\nitem1.IMPP:skype:b\nitem1.X-ABLabel:Work\nEND:VCARD\n" << "";
         QTest::newRow("an old base64 block")
             << kept << "BEGIN:VCARD\nVERSION:2.1\nPHOTO;ENCODING=BASE64:\n AB\n\nGENDER:F\nEND:VCARD\n"
             << "GENDER:F\n";
+        QTest::newRow("a 4.0 picture into 3.0") << kept
+            << "BEGIN:VCARD\nVERSION:4.0\nPHOTO:data:image/jpeg\\;base64\\,QUJD\nLOGO:https://x.example/l.png\nEND:VCARD\n"
+            << "PHOTO;ENCODING=b;TYPE=JPEG:QUJD\nLOGO:https://x.example/l.png\n";
+        QTest::newRow("a 3.0 picture into 4.0") << "BEGIN:VCARD\nVERSION:4.0\nEND:VCARD\n"
+            << "BEGIN:VCARD\nVERSION:3.0\nPHOTO;ENCODING=b;TYPE=JPEG:QU\n JD\nEND:VCARD\n"
+            << "PHOTO:data:image/jpeg;base64,QUJD\n";
         QTest::newRow("the same version's block") << "BEGIN:VCARD\nVERSION:2.1\nEND:VCARD\n"
             << "BEGIN:VCARD\nVERSION:2.1\nPHOTO;ENCODING=BASE64:\n AB\n\nEND:VCARD\n" << "PHOTO;ENCODING=BASE64:\n AB\n\n";
     }
