@@ -22,6 +22,15 @@ std::string WriteContact(TSQLiteDatabase& db, const ContactValues& values, const
     return std::to_string(db.LastInsertRowId());
 }
 
+KeptColumns UnchangedColumns(TSQLiteDatabase& db, const std::string& id,
+                             const ContactValues& values) {
+    const std::vector<ContactValues> stored = ReadSavedContacts(db, BuildSelectByIdStatement(id));
+    KeptColumns kept;
+    for (int i = 0; i < kDataColumns && !stored.empty(); ++i)
+        kept[i] = values[i] == stored.front()[i];
+    return kept;
+}
+
 void DeleteContact(TSQLiteDatabase& db, const std::string& id,
                    const std::function<void()>& deleted) {
     db.RunStatement(BuildDeleteStatement(id));

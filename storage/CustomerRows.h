@@ -18,6 +18,12 @@ class TSQLiteDatabase;
 // tells through `inserted` whether the contact was added as a new row.
 std::string WriteContact(TSQLiteDatabase& db, const ContactValues& values, const std::string& id,
                          const KeptColumns& kept = {}, bool* inserted = nullptr);
+// The columns of the contact's row that read as `values` does, to be kept as stored when the row
+// takes the values: a value the editor cannot show (a blob, text that is not UTF-8, a NULL) is
+// read as something else, and writing that back would change what nobody changed. None for a
+// row that is not there.
+KeptColumns UnchangedColumns(TSQLiteDatabase& db, const std::string& id,
+                             const ContactValues& values);
 // Deletes the contact, tells `deleted` (the contact has gone even when what follows fails),
 // then compacts the file.
 void DeleteContact(TSQLiteDatabase& db, const std::string& id,

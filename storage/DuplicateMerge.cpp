@@ -48,15 +48,9 @@ std::int64_t MergeContactRows(TSQLiteDatabase& db, std::int64_t firstId, std::in
                                               "VellicardSyncCarried;")->IntegerAt(0));
     Keep(db, merge, First, firstId);
     Keep(db, merge, Second, secondId);
-    // What the merge leaves as the first contact had it stays as stored: a value the editor
-    // cannot show (a blob, text that is not UTF-8) is read as something else, and writing that
-    // back would change what nobody changed.
-    const std::vector<ContactValues> before =
-        ReadSavedContacts(db, BuildSelectByIdStatement(std::to_string(firstId)));
-    KeptColumns kept;
-    for (int i = 0; i < kDataColumns && !before.empty(); ++i)
-        kept[i] = merged[i] == before.front()[i];
-    db.RunStatement(BuildUpdateStatement(merged, std::to_string(firstId), kept));
+    // What the merge leaves as the first contact had it stays as stored.
+    const std::string first = std::to_string(firstId);
+    db.RunStatement(BuildUpdateStatement(merged, first, UnchangedColumns(db, first, merged)));
     KeepSyncStateOfMerge(db, merge, firstId, secondId);
     db.RunStatement(BuildDeleteStatement(std::to_string(secondId)));
     Keep(db, merge, Merged, firstId);

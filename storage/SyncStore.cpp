@@ -217,10 +217,6 @@ bool RowExists(TSQLiteDatabase& db, std::int64_t row) {
     return exists.Step();
 }
 
-} // namespace
-
-namespace {
-
 bool SyncKnown(TSQLiteDatabase& db) { return HasTable(db, "VellicardSyncContacts"); }
 
 } // namespace
@@ -389,8 +385,10 @@ std::vector<LocalContact> TSyncStore::LocalContacts() {
 namespace {
 
 std::int64_t ApplyOne(TSQLiteDatabase& db, SyncedContact synced, const ContactValues& values) {
+    // What the sync leaves as the row had it stays as stored.
     if (RowExists(db, synced.row))
-        WriteContact(db, values, std::to_string(synced.row));
+        WriteContact(db, values, std::to_string(synced.row),
+                     UnchangedColumns(db, std::to_string(synced.row), values));
     else
         synced.row = std::stoll(WriteContact(db, values, std::string()));
     WriteState(db, synced);

@@ -80,12 +80,12 @@ public:
     // The contact's row takes the values (a new row when `synced.row` is 0, or when the row has
     // gone meanwhile) and the state records it as synced. Returns the row.
     std::int64_t Apply(SyncedContact synced, const ContactValues& values);
-    // The same for several contacts in one transaction, each with its state: quicker where many
-    // come at once (the first sync of a desk), and as safe. Returns their rows in order.
     // The same for values that differ from the row's only as the cards just sent read back (the
     // notes' lines in the cards' order): that is nobody's edit, so a merge into the row that
     // could be undone before stays undoable.
     std::int64_t ApplyAsRead(const SyncedContact& synced, const ContactValues& values);
+    // The same for several contacts in one transaction, each with its state: quicker where many
+    // come at once (the first sync of a desk), and as safe. Returns their rows in order.
     std::vector<std::int64_t> ApplyAll(const std::vector<std::pair<SyncedContact, ContactValues>>& contacts);
     // Both sides hold the contact as `synced` says: the state records it, the book is not
     // touched.

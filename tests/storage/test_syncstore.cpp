@@ -9,6 +9,8 @@
 #include "storage/SyncStore.h"
 #include "storage/unitCreateDB.h"
 #include "storage/unitFilePath.h"
+#include "storage/CustomerRows.h"
+#include "storage/ContactStatements.h"
 #include "tests/common/TestHome.h"
 
 #include <QtTest>
@@ -107,6 +109,16 @@ private slots:
         QVERIFY(back.values == synced.values);
         QCOMPARE(back.cards.size(), std::size_t(2));
         QCOMPARE(back.cards[1].person, 2);
+        // A value the editor cannot show, that the apply leaves as it was, stays as stored.
+        TSQLiteDatabase raw(ContactDbPath());
+        raw.RunStatement("UPDATE Customers SET dbCustAddress=x'00ff',dbCustFax=NULL WHERE rowid=" +
+                         std::to_string(synced.row) + ";");
+        synced.values = ReadSavedContacts(raw, BuildSelectByIdStatement(std::to_string(synced.row))).at(0);
+        synced.values[col::Notes] = "c";
+        store.Apply(synced, synced.values);
+        QCOMPARE(raw.OpenResult("SELECT typeof(dbCustAddress)||typeof(dbCustFax)||dbCustNotes FROM "
+                                "Customers WHERE rowid=" + std::to_string(synced.row))->TextOrEmptyAt(0),
+                 std::string("blobnullc"));
         QCOMPARE(store.LocalContacts().size(), std::size_t(4));
         store.Remove(back, true);
         QCOMPARE(store.LocalContacts().size(), std::size_t(3));
