@@ -34,7 +34,8 @@ private slots:
                 seen << QString::number(list->topLevelItemCount());
             };
             settle();
-            seen << list->topLevelItem(0)->text(1) << QString::number(fields->columnCount());
+            seen << list->topLevelItem(0)->text(0) << list->topLevelItem(0)->text(1)
+                 << QString::number(fields->columnCount());
             // The first contact's value is kept where both are filled; the user takes the
             // second's last name instead.
             QCOMPARE(fields->item(0, 1)->checkState(), Qt::Checked);
@@ -49,7 +50,7 @@ private slots:
         });
         d.Trigger("mnuFindDuplicates");
         QVERIFY(form.Seen());
-        QCOMPARE(seen, QStringList({"same e-mail address ann@lee.example", "4", "0", "1", "0"}));
+        QCOMPARE(seen, QStringList({"ANN LEE / Ann Lee / Lee", "same e-mail address ann@lee.example", "4", "0", "1", "0"}));
         QCOMPARE(notes, QString("Merged, other value: First Name: Ann\r\n"
                                 "Merged, other value: Last Name: LEE\r\n"
                                 "Merged, other value: E-mail: ann@lee.example\r\n"

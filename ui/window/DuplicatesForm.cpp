@@ -15,12 +15,14 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QTableWidget>
 #include <QThread>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <map>
 #include <memory>
 #include <stdexcept>
 
@@ -125,15 +127,25 @@ void TDuplicatesForm::refill() {
         try {
             TSQLiteDatabase db(path, OpenMode::ExistingOnly);
             found->groups = FindDuplicates(db);
-            for (const DuplicateGroup& group : found->groups) {
-                QStringList names;
+            // The names of every group's contacts, read a few hundred contacts at a time.
+            std::vector<std::int64_t> ids;
+            for (const DuplicateGroup& group : found->groups)
+                ids.insert(ids.end(), group.ids.begin(), group.ids.end());
+            std::map<std::int64_t, QString> names;
+            for (std::size_t at = 0; at < ids.size(); at += 500) {
                 std::string list;
+                for (std::size_t i = at; i < ids.size() && i < at + 500; ++i)
+                    list += (list.empty() ? "" : ",") + std::to_string(ids[i]);
+                ForEachSavedRow(db, "rowid IN (" + list + ")", kFromFirstRow,
+                                [&](std::int64_t row, const ContactValues& v) {
+                                    names[row] = Text(DisplayName(v));
+                                });
+            }
+            for (const DuplicateGroup& group : found->groups) {
+                QStringList line;
                 for (std::int64_t id : group.ids)
-                    list += (list.empty() ? "" : ",") + std::to_string(id);
-                for (const ContactValues& v : ReadSavedContacts(
-                         db, "SELECT * FROM Customers WHERE rowid IN (" + list + ") ORDER BY rowid"))
-                    names << Text(DisplayName(v));
-                found->names << names.join(QStringLiteral(" / "));
+                    line << names[id];
+                found->names << line.join(QStringLiteral(" / "));
             }
         } catch (const std::exception& e) {
             found->error = e.what();
@@ -237,26 +249,22 @@ void TDuplicatesForm::merge() {
     const DuplicateGroup& group = groups_[static_cast<std::size_t>(at)];
     // One contact after another into the first: each takes the values chosen of it, and what it
     // does not keep of the others goes into the notes.
-    std::vector<std::int64_t> merges;
-    ContactValues merged = shown_[0];
-    try {
-        for (std::size_t k = 1; k < shown_.size(); ++k) {
-            KeptColumns takeNext{};
-            for (int i = 0; i < kContactColumns; ++i)
-                takeNext[i] = kept_[i] == static_cast<int>(k);
-            merged = MergeDuplicates(merged, shown_[k], takeNext);
-            merges.push_back(book_.MergeDuplicates(group.ids[0], group.ids[k], merged));
-        }
-    } catch (...) {
-        if (!merges.empty())
-            merges_.push_back(merges);
+    // The click's merges, each kept for undoing as soon as it is made, even when a later one fails.
+    merges_.emplace_back();
+    const auto done = qScopeGuard([this] {
+        if (merges_.back().empty())
+            merges_.pop_back();
         changed_ = true;
         refill();
-        throw;
+    });
+    ContactValues merged = shown_[0];
+    for (std::size_t k = 1; k < shown_.size(); ++k) {
+        KeptColumns takeNext{};
+        for (int i = 0; i < kContactColumns; ++i)
+            takeNext[i] = kept_[i] == static_cast<int>(k);
+        merged = MergeDuplicates(merged, shown_[k], takeNext);
+        merges_.back().push_back(book_.MergeDuplicates(group.ids[0], group.ids[k], merged));
     }
-    merges_.push_back(merges);
-    changed_ = true;
-    refill();
 }
 
 void TDuplicatesForm::undoMerge() {
