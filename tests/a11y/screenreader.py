@@ -41,6 +41,18 @@ def wait_frame(seconds=60):
             return found
         GLib.MainContext.default().iteration(False) or time.sleep(0.05)
     sys.exit(f'FAIL: the window did not come up on the accessibility bus within {seconds} s')
+def frame_named(name, seconds=60):
+    # A window of the program: the bus may list it a moment after its first focus event.
+    deadline = time.time() + seconds
+    while time.time() < deadline:
+        try:
+            found = next((w for w in app if w and w.name == name), None)
+            if found:
+                return found
+        except Exception:
+            pass  # a window going or coming while it is asked
+        GLib.MainContext.default().iteration(False) or time.sleep(0.05)
+    sys.exit(f'FAIL: no window "{name}" on the accessibility bus within {seconds} s')
 def focused(role, name):
     return any(o.getRoleName() == role and o.name.startswith(name) for o in pyatspi.findAllDescendants(
         window, lambda o: o.getState().contains(pyatspi.STATE_FOCUSED)))
@@ -91,7 +103,7 @@ try:
     for item in ('Import Contacts', 'Export Contacts', 'Find Duplicates'):
         key('Down', 'menu item', item)
     key('Return', 'tree', 'Possible duplicates')
-    dialog = next(w for w in app if w.name == 'Find Duplicates')
+    dialog = frame_named('Find Duplicates')
     buttons = [o.name for o in pyatspi.findAllDescendants(dialog, lambda o: o.getRoleName() == 'push button')]
     buttons == ['Merge', 'Undo Merge', 'Not Duplicates', 'Close'] or sys.exit(f'FAIL: the buttons are {buttons}')
     check(dialog, [('tree', 'Possible duplicates'), ('table', 'Values to keep'), ('push button', 'Close')])
